@@ -1,0 +1,34 @@
+# Compiler flags shared by every target of the project.
+add_library(glimmer_options INTERFACE)
+target_compile_options(glimmer_options INTERFACE -Wall -Wextra -Wshadow -Wno-unused-parameter)
+if(GLIMMER_WERROR)
+  target_compile_options(glimmer_options INTERFACE -Werror)
+endif()
+target_include_directories(glimmer_options INTERFACE ${PROJECT_SOURCE_DIR})
+if(GLIMMER_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# glimmer_library(NAME SOURCES... [LIBS ...]) makes a static library that uses the shared options.
+function(glimmer_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_link_libraries(${name} PUBLIC glimmer_options ${ARG_LIBS})
+endfunction()
+
+# glimmer_test(NAME LABEL label SOURCES ... [LIBS ...] [ENV ...]) adds one GoogleTest program whose
+# cases are registered with CTest under the given label (unit, gl, window, fuzz, music-ref ...).
+include(GoogleTest)
+function(glimmer_test name)
+  cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE glimmer_options GTest::gtest GTest::gtest_main GTest::gmock ${ARG_LIBS})
+  if(NOT ARG_LABEL)
+    set(ARG_LABEL unit)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 120
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS ${ARG_LABEL} ENVIRONMENT "${ARG_ENV}")
+endfunction()

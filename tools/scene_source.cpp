@@ -1,0 +1,1 @@
+// Scene source compiler: placeholder until the text format lands.
