@@ -294,3 +294,29 @@ int32_t loadSceneData(std::span<const uint8_t> bytes, const std::string& file,
 void readEntityRecord(const EntityRecord& record, SceneEntity& entity);
 
 }  // namespace glimmer
+
+// ---------------------------------------------------------------------------------------------
+// The mesh pack: named entries (name, u32 size, payload) up to the end of the resource.
+
+namespace glimmer {
+
+// The pack bytes in use; set once at start-up (empty when there is no pack).
+extern std::span<const uint8_t> meshPackData;
+
+struct PackEntry {
+  std::string name;
+  size_t nameOffset = 0;     // offset of the entry's name in the pack
+  size_t payloadOffset = 0;  // offset of its payload
+  std::span<const uint8_t> payload;
+};
+
+// Walks the entries of a pack. The walk ends at the end of the bytes; an entry whose name or
+// stated size runs past the end ends the pack (stopReason says why).
+std::vector<PackEntry> listPackEntries(std::span<const uint8_t> pack, std::string* stopReason = nullptr);
+
+// Payload of the first entry of meshPackData whose whole name equals name; empty span with a null
+// data pointer when there is none.
+std::span<const uint8_t> findPackEntry(const char* name);
+std::span<const uint8_t> findPackEntry(std::span<const uint8_t> pack, const char* name);
+
+}  // namespace glimmer
