@@ -1,0 +1,32 @@
+// Storage of the extension entry points declared in gl.h.
+#include "platform/gl.h"
+
+namespace glext {
+
+PFNGLACTIVETEXTUREARBPROC glActiveTextureARB = nullptr;
+PFNGLCLIENTACTIVETEXTUREARBPROC glClientActiveTextureARB = nullptr;
+PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB = nullptr;
+PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB = nullptr;
+PFNGLGENBUFFERSARBPROC glGenBuffersARB = nullptr;
+PFNGLBINDBUFFERARBPROC glBindBufferARB = nullptr;
+PFNGLBUFFERDATAARBPROC glBufferDataARB = nullptr;
+PFNGLDRAWRANGEELEMENTSEXTPROC glDrawRangeElementsEXT = nullptr;
+PFNGLSHADERSOURCEARBPROC glShaderSourceARB = nullptr;
+PFNGLCREATESHADEROBJECTARBPROC glCreateShaderObjectARB = nullptr;
+PFNGLCREATEPROGRAMOBJECTARBPROC glCreateProgramObjectARB = nullptr;
+PFNGLDELETEOBJECTARBPROC glDeleteObjectARB = nullptr;
+PFNGLCOMPILESHADERARBPROC glCompileShaderARB = nullptr;
+PFNGLATTACHOBJECTARBPROC glAttachObjectARB = nullptr;
+PFNGLLINKPROGRAMARBPROC glLinkProgramARB = nullptr;
+PFNGLVALIDATEPROGRAMARBPROC glValidateProgramARB = nullptr;
+PFNGLUSEPROGRAMOBJECTARBPROC glUseProgramObjectARB = nullptr;
+PFNGLGETOBJECTPARAMETERIVARBPROC glGetObjectParameterivARB = nullptr;
+PFNGLGETUNIFORMLOCATIONARBPROC glGetUniformLocationARB = nullptr;
+PFNGLGETINFOLOGARBPROC glGetInfoLogARB = nullptr;
+PFNGLUNIFORM1IARBPROC glUniform1iARB = nullptr;
+PFNGLVERTEXATTRIBPOINTERARBPROC glVertexAttribPointerARB = nullptr;
+PFNGLENABLEVERTEXATTRIBARRAYARBPROC glEnableVertexAttribArrayARB = nullptr;
+PFNGLDISABLEVERTEXATTRIBARRAYARBPROC glDisableVertexAttribArrayARB = nullptr;
+PFNGLBINDATTRIBLOCATIONARBPROC glBindAttribLocationARB = nullptr;
+
+}  // namespace glext
