@@ -1,0 +1,60 @@
+// The scene source format: a line-based, diffable text form of the SceneData stream.
+//
+//   # a comment runs to the end of the line
+//   texture @bricks 0 178          category, optional @label, start and end time
+//     B Resize size=256            list (A or B), opcode name, parameters by name
+//     B Fill red=200 green=80 blue=40 alpha=255 mode=Add
+//     B RenderText "Hello" x=20 y=100 height=40
+//   mesh @floor 0 178
+//     A SetTextures tex0=@bricks tex1=-1     @label: index of that entity in its category
+//     A SetTransform y=-32 animated
+//       key 0 smooth y=-32         key TIME TYPE values (hold, flat, smooth or a number)
+//       key 4 smooth y=0
+//   trailing 00                    bytes after the last category
+//
+// Parameters left out are 0. A parameter is written by its name or as p0 … p11; a value is a
+// decimal number, an @label, or #XXXXXXXX (the raw bits of a float, for NaN and the like).
+// Flags: disabled, animated, operands=0xNNNN (bits 8-21 of the word), high=0xNN (bits 24-31);
+// texture commands also take mode=NAME|N, smooth and edge=wrap|clamp|mirror|transparent.
+// Unknown opcodes are written OpN. Strings are the bytes of the command's name: printable ASCII
+// as is, \" \\ and \xNN escapes; other UTF-8 characters are converted to Windows-1251.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "scene/scene.h"
+
+namespace glimmerc {
+
+// What the source says about each entity beyond the stream itself: its label and a name for
+// previews (the label, else the comment on or just above its header line).
+struct EntityInfo {
+  std::string label;
+  std::string displayName;
+  int line = 0;
+};
+
+struct SourceInfo {
+  std::array<std::vector<EntityInfo>, glimmer::kCategoryCount> entities;
+};
+
+// Compiles source text to a stream. On failure returns false with error set to
+// "FILE:LINE:COL: error: …".
+bool compileSceneSource(const std::string& text, const std::string& file, glimmer::SceneStream& out,
+                        std::string& error, SourceInfo* info = nullptr);
+
+// Writes a stream as source text that compiles back to the same bytes.
+std::string decompileScene(const glimmer::SceneStream& stream);
+
+// Opcode and parameter names, shared by the compiler, decompile and stats.
+const char* opcodeName(glimmer::Category c, int opcode);  // null when the opcode has no name
+const char* paramName(glimmer::Category c, int opcode, int index);  // null when unnamed
+const char* blendModeName(int mode);  // null past the named modes
+
+// Loads IN as either scene source or a compiled stream (decided by content: a source file is
+// text). Returns false with error set.
+bool loadSceneInput(const std::string& path, glimmer::SceneStream& out, std::string& error,
+                    SourceInfo* info = nullptr);
+
+}  // namespace glimmerc
