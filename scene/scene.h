@@ -50,6 +50,16 @@ class EntityList {
   EntityList() = default;
   EntityList(const EntityList&) = delete;
   EntityList& operator=(const EntityList&) = delete;
+  EntityList(EntityList&& o) noexcept : head_(o.head_), tail_(o.tail_) { o.head_ = o.tail_ = nullptr; }
+  EntityList& operator=(EntityList&& o) noexcept {
+    if (this != &o) {
+      clear();
+      head_ = o.head_;
+      tail_ = o.tail_;
+      o.head_ = o.tail_ = nullptr;
+    }
+    return *this;
+  }
   ~EntityList() { clear(); }
 
   // Appends at the tail and takes ownership; returns the value.

@@ -180,8 +180,7 @@ bool tokenize(const std::string& line, int lineNo, std::vector<Token>& tokens, s
       continue;
     }
     if (c == '#') {
-      // A '#' at the start of a token starts a comment; a raw float value (#XXXXXXXX) always
-      // follows '=' inside its word.
+      // A '#' at the start of a token starts a comment.
       size_t s = i + 1;
       while (s < line.size() && (line[s] == ' ' || line[s] == '\t')) ++s;
       comment = line.substr(s);
@@ -252,9 +251,9 @@ bool tokenize(const std::string& line, int lineNo, std::vector<Token>& tokens, s
 }
 
 bool parseFloat(const std::string& s, float& v) {
-  if (s.size() == 9 && s[0] == '#') {
+  if (s.size() == 13 && s.starts_with("bits:")) {
     uint32_t bits = 0;
-    auto r = std::from_chars(s.data() + 1, s.data() + s.size(), bits, 16);
+    auto r = std::from_chars(s.data() + 5, s.data() + s.size(), bits, 16);
     if (r.ec != std::errc() || r.ptr != s.data() + s.size()) return false;
     std::memcpy(&v, &bits, 4);
     return true;
@@ -282,8 +281,8 @@ std::string formatFloat(float v) {
   if (!std::isfinite(v)) {
     uint32_t bits;
     std::memcpy(&bits, &v, 4);
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "#%08x", bits);
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "bits:%08x", bits);
     return buf;
   }
   char buf[64];
@@ -450,7 +449,7 @@ class Compiler {
       return true;
     }
     if (!parseFloat(value, values[static_cast<size_t>(index)]))
-      return fail(err, line, vcol, "expected a number, an @label or #XXXXXXXX for '" + name + "', found '" + value + "'");
+      return fail(err, line, vcol, "expected a number, an @label or bits:XXXXXXXX for '" + name + "', found '" + value + "'");
     return true;
   }
 

@@ -13,7 +13,7 @@
 //   trailing 00                    bytes after the last category
 //
 // Parameters left out are 0. A parameter is written by its name or as p0 … p11; a value is a
-// decimal number, an @label, or #XXXXXXXX (the raw bits of a float, for NaN and the like).
+// decimal number, an @label, or bits:XXXXXXXX (the raw bits of a float, for NaN and the like).
 // Flags: disabled, animated, operands=0xNNNN (bits 8-21 of the word), high=0xNN (bits 24-31);
 // texture commands also take mode=NAME|N, smooth and edge=wrap|clamp|mirror|transparent.
 // Unknown opcodes are written OpN. Strings are the bytes of the command's name: printable ASCII
