@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the Release and the ASan+UBSan configurations and runs every
+# test of both with CTest. GL tests run headless through SDL's offscreen driver; the few tests
+# of the real window start their own Xvfb through xvfb-run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/deps.sh
+jobs=$(nproc)
+unset DISPLAY WAYLAND_DISPLAY || true
+export SDL_AUDIODRIVER=dummy
+export GLIMMER_MODULE_CACHE="${GLIMMER_MODULE_CACHE:-$PWD/build/modules}"
+if [ -x tests/data/fetch-modules.sh ] || [ -f tests/data/fetch-modules.sh ]; then
+  bash tests/data/fetch-modules.sh "$GLIMMER_MODULE_CACHE" || echo "reference modules unavailable: their tests will skip"
+fi
+status=0
+for config in release asan; do
+  if [ $config = release ]; then
+    flags=(-DCMAKE_BUILD_TYPE=Release)
+  else
+    flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMMER_SANITIZE=ON -DGLIMMER_BENCH=OFF)
+  fi
+  cmake -S . -B build/$config -G Ninja -DGLIMMER_WERROR=ON "${flags[@]}" >/dev/null
+  cmake --build build/$config -j "$jobs"
+  echo "== tests: $config"
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build/$config --output-on-failure -j "$jobs" --timeout 900 || status=1
+done
+exit $status
