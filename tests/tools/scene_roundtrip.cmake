@@ -1,0 +1,18 @@
+# Decompiles SCENE_BIN, compiles the text again and compares the bytes.
+if(NOT EXISTS ${SCENE_BIN})
+  message(FATAL_ERROR "${SCENE_BIN} missing: build the glimmer_content target first")
+endif()
+file(MAKE_DIRECTORY ${WORK})
+execute_process(COMMAND ${GLIMMERC} scene decompile ${SCENE_BIN} OUTPUT_FILE ${WORK}/scene.scene
+                RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "decompile failed: ${rc}")
+endif()
+execute_process(COMMAND ${GLIMMERC} scene compile ${WORK}/scene.scene -o ${WORK}/scene.bin RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "compile failed: ${rc}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${SCENE_BIN} ${WORK}/scene.bin RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "round trip differs from ${SCENE_BIN}")
+endif()
