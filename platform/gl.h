@@ -40,4 +40,17 @@ extern PFNGLENABLEVERTEXATTRIBARRAYARBPROC glEnableVertexAttribArrayARB;
 extern PFNGLDISABLEVERTEXATTRIBARRAYARBPROC glDisableVertexAttribArrayARB;
 extern PFNGLBINDATTRIBLOCATIONARBPROC glBindAttribLocationARB;
 
+// True when GL_ARB_shading_language_100 is present and its entry points were loaded; the
+// renderer and the loading bar test it before they touch shader programs.
+extern bool shadersAvailable;
+
+// Loaders of the three groups above, through the platform's entry-point lookup on the current
+// context. An entry point the driver does not return is stored as null; the extension test
+// made before loading is what guarantees them.
+void loadMultitextureEntryPoints();
+void loadVertexBufferEntryPoints();
+void loadShadingLanguageEntryPoints();
+// Sets every entry point back to null and clears shadersAvailable.
+void clearEntryPoints();
+
 }  // namespace glext
