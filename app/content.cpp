@@ -1,0 +1,122 @@
+// The show's content: resource bytes (embedded or from files named on the command line), the
+// entity factory, and loading with the precalculation pass under the loading bar.
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "app/loading_bar.h"
+#include "app/shell.h"
+#include "render/render.h"
+#include "resources/resources.h"
+
+namespace app {
+
+namespace {
+
+// File contents kept for the whole run: the entities and the mesh pack point into them.
+struct FileBytes {
+  std::string name;
+  bool loaded = false;
+  std::vector<uint8_t> bytes;
+};
+std::array<FileBytes, 3> gFiles;
+
+size_t fileSlot(int id) {
+  switch (id) {
+    case resources::kSceneData: return 0;
+    case resources::kMeshPack: return 1;
+    default: return 2;
+  }
+}
+
+}  // namespace
+
+glimmer::SceneEntity* createEntity(glimmer::Category category) {
+  using glimmer::Category;
+  switch (category) {
+    case Category::Texture:
+    case Category::Mesh:
+      // TODO(texgen, mesh): TextureObject and MeshObject once their headers land.
+      return new glimmer::SceneEntity();
+    case Category::Light:
+    case Category::Scene:
+    case Category::Particle:
+      if (glimmer::SceneEntity* e = render::createEntity(category)) return e;
+      return new glimmer::SceneEntity();
+    case Category::Timeline:
+      break;
+  }
+  return nullptr;
+}
+
+bool resourceBytes(int id, const std::string& file, std::span<const uint8_t>& bytes,
+                   std::string& failure) {
+  if (file.empty()) {
+    bytes = resources::find(id);
+    return true;
+  }
+  FileBytes& slot = gFiles[fileSlot(id)];
+  if (!slot.loaded || slot.name != file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+      failure = "cannot open " + file;
+      return false;
+    }
+    slot.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+      failure = "cannot read " + file;
+      return false;
+    }
+    slot.name = file;
+    slot.loaded = true;
+  }
+  bytes = slot.bytes;
+  return true;
+}
+
+bool readResourceFiles(const Options& options, std::string& failure) {
+  std::span<const uint8_t> bytes;
+  return resourceBytes(resources::kSceneData, options.sceneFile, bytes, failure) &&
+         resourceBytes(resources::kMeshPack, options.packFile, bytes, failure) &&
+         resourceBytes(resources::kMusicModule, options.musicFile, bytes, failure);
+}
+
+bool loadContent(const Options& options, bool drawBar, std::string& failure) {
+  std::span<const uint8_t> pack;
+  if (!resourceBytes(resources::kMeshPack, options.packFile, pack, failure)) return false;
+  glimmer::meshPackData = pack;
+
+  glimmer::createRegistry();
+  glimmer::timeline = new glimmer::TimelineObject();
+
+  std::span<const uint8_t> scene;
+  if (!resourceBytes(resources::kSceneData, options.sceneFile, scene, failure)) return false;
+  glimmer::SceneError error;
+  const std::string name = options.sceneFile.empty() ? "SceneData" : options.sceneFile;
+  const int32_t records = glimmer::loadSceneData(scene, name, createEntity, error);
+  if (records < 0) {
+    failure = error.message();
+    return false;
+  }
+
+  if (drawBar)
+    glimmer::precalcAll(records, [](int32_t percent) { drawLoadingBar(percent); });
+  else
+    glimmer::precalcAll(records, nullptr);
+  return true;
+}
+
+void startMusic(const Options& options) {
+  // TODO(music): install the resource-backed file callbacks (open, close, read, seek, tell),
+  // load the song from the MusicModule bytes (or options.musicFile), sleep 20 ms and play it
+  // on the sound device, falling back to SDL's dummy driver. Waiting for music/music.h and
+  // platform/sound.h.
+  std::span<const uint8_t> module;
+  std::string failure;
+  if (!resourceBytes(resources::kMusicModule, options.musicFile, module, failure))
+    std::fprintf(stderr, "glimmer: %s\n", failure.c_str());
+}
+
+}  // namespace app

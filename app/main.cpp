@@ -1,0 +1,10 @@
+// The show executable.
+#include <string>
+#include <vector>
+
+#include "app/shell.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return app::runGlimmer(args);
+}
