@@ -1,21 +1,262 @@
-// Placeholder frame: clears to the scene's clear colour until frame composition lands.
+// Frame composition: the scene the timeline names supplies camera, projection, clear, fog and
+// viewport; lights, meshes and particles are drawn through it, then the screen effects built
+// from the 128 x 128 frame copy, the screen layers, text and the fade.
 #include "platform/gl.h"
-#include "render/render.h"
+#include "render/internal.h"
 
 namespace render {
 
-glimmer::SceneEntity* createEntity(glimmer::Category) { return nullptr; }
-void installGpuHooks() {}
-bool createRenderResources(int, int) { return true; }
-void destroyRenderResources() {}
+int screenWidth = 640;
+int screenHeight = 480;
+float appliedFov = 0.0f;
+float defaultFov = 70.0f;
+SceneObject* activeScene = nullptr;
+
+namespace {
+
+constexpr int kFrameCopySize = 128;
+
+// One quad with texture coordinates (0,0) (1,0) (1,1) (0,1) from (x0, y0) to (x1, y1); the caller
+// owns the begin/end pair.
+void quadVertices(float x0, float y0, float x1, float y1) {
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex2f(x0, y0);
+  glTexCoord2f(1.0f, 0.0f);
+  glVertex2f(x1, y0);
+  glTexCoord2f(1.0f, 1.0f);
+  glVertex2f(x1, y1);
+  glTexCoord2f(0.0f, 1.0f);
+  glVertex2f(x0, y1);
+}
+
+// The zoom glow: growing, darkening copies of the frame copy added over the frame.
+void drawGlow(const SceneObject& scene) {
+  selectTextureUnits(false, false);
+  begin2D();
+  glBlendFunc(GL_ONE_MINUS_SRC_COLOR, GL_ONE);
+  glEnable(GL_BLEND);
+  bindTexture(frameCopy());
+  const float w = static_cast<float>(screenWidth), h = static_cast<float>(screenHeight);
+  glBegin(GL_QUADS);
+  for (const GlowCopy& c : glowCopies(scene.glowPasses, scene.glowAmount, scene.glowColour, screenWidth)) {
+    glColor3f(c.colour[0], c.colour[1], c.colour[2]);
+    quadVertices(-c.offset, -c.offset, w + c.offset, h + c.offset);
+  }
+  glEnd();
+  end2D();
+}
+
+// One echo ring: the frame copy in place plus n copies offset around a circle.
+void drawEchoRing(const Track& track) {
+  const auto& p = track.params;
+  if (glimmer::toInt(p[1]) <= 0) return;
+  selectTextureUnits(false, false);
+  begin2D();
+  glBlendFunc(GL_SRC_COLOR, GL_ONE);
+  glEnable(GL_BLEND);
+  bindTexture(frameCopy());
+  glColor3f(p[3] / 255.0f, p[4] / 255.0f, p[5] / 255.0f);
+  const float w = static_cast<float>(screenWidth), h = static_cast<float>(screenHeight);
+  glBegin(GL_QUADS);
+  quadVertices(0.0f, 0.0f, w, h);
+  glEnd();
+  for (const auto& d : echoOffsets(p[0], p[1])) {
+    glBegin(GL_QUADS);
+    quadVertices(d[0], d[1], w + d[0], h + d[1]);
+    glEnd();
+  }
+  end2D();
+}
+
+// The background layer is a screen rectangle behind the 3D passes: drawn in pixels like the
+// other layers, without depth, and the camera transform is restored afterwards.
+void drawBackgroundLayer(const SceneObject& scene) {
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0.0, screenWidth, 0.0, screenHeight, -1.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glDisable(GL_LIGHTING);
+  glDisable(GL_DEPTH_TEST);
+  drawLayer(scene.backgroundLayer);
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glEnable(GL_DEPTH_TEST);
+}
+
+}  // namespace
+
+void renderFrame() {
+  glViewport(0, 0, screenWidth, screenHeight);
+  glColor3f(1.0f, 1.0f, 1.0f);
+  activeScene = nullptr;
+  if (glimmer::timeline && glimmer::timeline->currentScene != -1)
+    activeScene = dynamic_cast<SceneObject*>(
+        glimmer::registryEntity(glimmer::Category::Scene, glimmer::timeline->currentScene));
+  if (activeScene) {
+    applyCamera(*activeScene);
+    drawScene(*activeScene);
+    glColor3f(1.0f, 1.0f, 1.0f);
+  }
+  glFlush();
+}
+
+void applyCamera(const SceneObject& scene) {
+  if (appliedFov != scene.fov) {
+    appliedFov = scene.fov;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(static_cast<double>(appliedFov * scene.aspect), static_cast<double>(scene.aspect), 0.01,
+                   100.0);
+    glMatrixMode(GL_MODELVIEW);
+  }
+  glLoadIdentity();
+  const Vec3f up = cameraUpVector(scene.roll);
+  gluLookAt(scene.eye[0], scene.eye[1], scene.eye[2], scene.target[0], scene.target[1], scene.target[2], up[0],
+            up[1], up[2]);
+}
+
+void drawScene(SceneObject& scene) {
+  // Clear.
+  if (scene.clearEnabled) {
+    const Colour& c = scene.clearWithFogColour ? scene.fogColour : scene.clearColour;
+    glClearColor(c[0], c[1], c[2], 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  } else {
+    glClear(GL_DEPTH_BUFFER_BIT);
+  }
+  // Fog.
+  if (scene.fogMode != -1) {
+    glFogfv(GL_FOG_COLOR, scene.fogColour.data());
+    glFogi(GL_FOG_MODE, scene.fogMode);
+    glFogf(GL_FOG_DENSITY, scene.fogDensity);
+    glFogf(GL_FOG_START, scene.fogStart);
+    glFogf(GL_FOG_END, scene.fogEnd);
+    glEnable(GL_FOG);
+  } else {
+    glDisable(GL_FOG);
+  }
+  // Frame-copy pass: the whole view squeezed into 128 x 128, copied, then cleared away.
+  glPushMatrix();
+  glViewport(0, 0, kFrameCopySize, kFrameCopySize);
+  applyLights();
+  drawMeshes();
+  copyFrameToTexture();
+  glPopMatrix();
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+  glViewport(0, 0, screenWidth, screenHeight);
+  if (scene.backgroundLayer.textureIndex != -1) drawBackgroundLayer(scene);
+  if (scene.viewportEnabled) {
+    const ViewportRect v = sceneViewport(scene, screenWidth, screenHeight);
+    glViewport(v.x, v.y, v.width, v.height);
+  }
+  // Main pass.
+  applyLights();
+  drawMeshes();
+  drawParticleSystems();
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_LIGHTING);
+
+  if ((scene.effectFlags & kGlowFlag) && scene.glowAmount > 0.0f) drawGlow(scene);
+  for (auto* n = scene.tracksA.first(); n; n = n->next)
+    if (n->value->isEnabled() && n->value->opcode() == kEchoRing) drawEchoRing(*n->value);
+
+  glViewport(0, 0, screenWidth, screenHeight);
+  begin2D();
+  for (auto* n = scene.tracksA.first(); n; n = n->next)
+    if (n->value->isEnabled() && n->value->opcode() == kSetLayer) drawLayer(layerFromTrack(*n->value));
+  for (auto* n = scene.tracksA.first(); n; n = n->next) {
+    const Track& t = *n->value;
+    if (!t.isEnabled() || t.opcode() != kDrawText) continue;
+    glColor3f(t.params[3] / 256.0f, t.params[4] / 256.0f, t.params[5] / 256.0f);
+    printText(static_cast<float>(screenWidth) / 100.0f * t.params[0],
+              static_cast<float>(screenHeight) / 100.0f * t.params[1], t.nameOrNull());
+  }
+  if (scene.fadeColour[3] > 0.0f) {
+    selectTextureUnits(false, false);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+    glColor4fv(scene.fadeColour.data());
+    drawFullScreenQuad();
+  }
+  end2D();
+}
+
+void setDefaultProjection(float fov) {
+  if (fov == 0.0f) fov = appliedFov;
+  defaultFov = fov;
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(static_cast<double>(defaultFov) * 4.0 / 3.0, 4.0 / 3.0, 0.01, 100.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void begin2D() {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0.0, screenWidth, 0.0, screenHeight, -1.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDisable(GL_LIGHTING);
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+}
+
+void end2D() {
+  setDefaultProjection(0.0f);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_TEXTURE_2D);
+  glDisable(GL_BLEND);
+}
+
+void drawFullScreenQuad() {
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex2i(0, 0);
+  glTexCoord2f(1.0f, 0.0f);
+  glVertex2i(screenWidth, 0);
+  glTexCoord2f(1.0f, 1.0f);
+  glVertex2i(screenWidth, screenHeight);
+  glTexCoord2f(0.0f, 1.0f);
+  glVertex2i(0, screenHeight);
+  glEnd();
+}
 
 void selectTextureUnits(bool unit0, bool unit1) {
   glext::glActiveTextureARB(GL_TEXTURE1_ARB);
+  glext::glClientActiveTextureARB(GL_TEXTURE1_ARB);
   if (unit1) glEnable(GL_TEXTURE_2D); else glDisable(GL_TEXTURE_2D);
   glext::glActiveTextureARB(GL_TEXTURE0_ARB);
+  glext::glClientActiveTextureARB(GL_TEXTURE0_ARB);
   if (unit0) glEnable(GL_TEXTURE_2D); else glDisable(GL_TEXTURE_2D);
 }
 
-void renderFrame() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
+void copyFrameToTexture() {
+  bindTexture(frameCopy());
+  glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 0, 0, kFrameCopySize, kFrameCopySize, 0);
+}
+
+void drawLayer(const ScreenLayer& layer) {
+  const glimmer::TextureObject* texture = textureAt(layer.textureIndex);
+  if (!texture) return;
+  selectTextureUnits(true, false);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_BLEND);
+  glColor4fv(layer.colour.data());
+  bindTexture(texture);
+  const float x0 = static_cast<float>(screenWidth) * layer.x, y0 = static_cast<float>(screenHeight) * layer.y;
+  const float w = static_cast<float>(screenWidth) * layer.width, h = static_cast<float>(screenHeight) * layer.height;
+  glBegin(GL_QUADS);
+  quadVertices(x0, y0, x0 + w, y0 + h);
+  glEnd();
+}
 
 }  // namespace render

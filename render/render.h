@@ -12,16 +12,23 @@ glimmer::SceneEntity* createEntity(glimmer::Category category);
 
 // Installs the texture and mesh GPU hooks so that upload()/release() reach OpenGL.
 void installGpuHooks();
+// Removes them again (before the context goes away), so later uploads stay on the CPU.
+void removeGpuHooks();
 
 // Creates the resources the renderer shares across frames (the overlay font on the window of
-// screenWidth x screenHeight). Needs a current context.
+// screenWidth x screenHeight) and resets the carried projection state. Needs a current context.
+// Without an installed font the show still runs and its screen text stays empty.
 bool createRenderResources(int screenWidth, int screenHeight);
 void destroyRenderResources();
 
 // Enables or disables 2D texturing on texture units 0 and 1.
 void selectTextureUnits(bool unit0, bool unit1);
 
-// Draws one frame of the scene the timeline names. Does not present it: the caller swaps.
+// Draws one frame of the scene the timeline names and flushes it. Does not present it: the
+// caller swaps. With no current scene nothing is drawn or cleared.
 void renderFrame();
+
+// Puts the particle emission random state back to its start value (start of a run, tests).
+void resetParticleRandom();
 
 }  // namespace render

@@ -1,0 +1,93 @@
+// Pure geometry of the frame: camera up vector, glow and echo-ring copies, the scene viewport,
+// the mesh sort, the overlay font height and glyph bitmaps. No OpenGL here, so tests run it
+// without a window.
+#include <cmath>
+
+#include "render/internal.h"
+
+namespace render {
+
+namespace {
+constexpr float kPi = 3.14159f;
+}
+
+Vec3f cameraUpVector(float roll) {
+  const float r = roll * kPi * 2.0f / 360.0f;
+  return {std::sin(r), std::cos(r), 0.0f};
+}
+
+std::vector<GlowCopy> glowCopies(int32_t passes, float amount, const Colour& glowColour, int width) {
+  std::vector<GlowCopy> out;
+  for (int32_t i = 0; i < passes; ++i) {
+    const float t = static_cast<float>(i) / static_cast<float>(passes);
+    GlowCopy c;
+    c.offset = t * amount * static_cast<float>(width) * 0.02f;
+    for (int k = 0; k < 3; ++k) c.colour[static_cast<size_t>(k)] = glowColour[static_cast<size_t>(k)] * (1.0f - t);
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::vector<std::array<float, 2>> echoOffsets(float radius, float copies) {
+  std::vector<std::array<float, 2>> out;
+  const int32_t n = glimmer::toInt(copies);
+  for (int32_t i = 0; i < n; ++i) {
+    const float a = (static_cast<float>(i) / static_cast<float>(n) * 360.0f * kPi * 2.0f) / 360.0f;
+    out.push_back({radius * std::cos(a), radius * std::sin(a)});
+  }
+  return out;
+}
+
+ViewportRect sceneViewport(const SceneObject& scene, int width, int height) {
+  const float sx = static_cast<float>(width) / 100.0f;
+  const float sy = static_cast<float>(height) / 100.0f;
+  return {glimmer::toInt(sx * scene.viewportX), glimmer::toInt(sy * scene.viewportY),
+          glimmer::toInt(sx * scene.viewportWidth), glimmer::toInt(sy * scene.viewportHeight)};
+}
+
+float distance3(const Vec3f& a, const Vec3f& b) {
+  const float dx = b[0] - a[0], dy = b[1] - a[1], dz = b[2] - a[2];
+  return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+void sortByDistance(std::vector<SortEntry>& entries, bool farthestFirst) {
+  bool swapped = true;
+  while (swapped) {
+    swapped = false;
+    for (size_t i = 0; i + 1 < entries.size(); ++i) {
+      const float a = entries[i].distance, b = entries[i + 1].distance;
+      if (farthestFirst ? (a < b) : (a > b)) {
+        std::swap(entries[i], entries[i + 1]);
+        swapped = true;
+      }
+    }
+  }
+}
+
+int overlayFontHeight(int width) {
+  return glimmer::toInt(static_cast<float>(width) / 640.0f * 64.0f);
+}
+
+GlyphBits glyphToBits(int width, int rows, int left, int top, int advance,
+                      const std::vector<uint8_t>& coverage) {
+  GlyphBits g;
+  g.advance = static_cast<float>(advance);
+  if (width <= 0 || rows <= 0 || coverage.size() < static_cast<size_t>(width) * static_cast<size_t>(rows))
+    return g;
+  g.width = width;
+  g.rows = rows;
+  g.xorig = static_cast<float>(-left);
+  g.yorig = static_cast<float>(rows - top);
+  const size_t stride = (static_cast<size_t>(width) + 7) / 8;
+  g.bits.assign(stride * static_cast<size_t>(rows), 0);
+  for (int r = 0; r < rows; ++r) {
+    // glBitmap rows run from the bottom up; coverage rows from the top down.
+    uint8_t* out = g.bits.data() + stride * static_cast<size_t>(rows - 1 - r);
+    const uint8_t* in = coverage.data() + static_cast<size_t>(r) * static_cast<size_t>(width);
+    for (int c = 0; c < width; ++c)
+      if (in[c] >= 128) out[c / 8] |= static_cast<uint8_t>(0x80u >> (c % 8));
+  }
+  return g;
+}
+
+}  // namespace render

@@ -1,0 +1,356 @@
+// Renderer internals: the scene, light and particle entities, screen layers, the bitmap font,
+// the pure geometry of the screen effects and the mesh sort, and the per-pass drawing helpers.
+// Tests include this header; other folders use render/render.h.
+//
+// Index:
+//   process-wide state        screen size, activeScene, appliedFov, defaultFov
+//   ScreenLayer, SceneObject  camera set-up, fog, clear, viewport, effects (category 3)
+//   LightObject, applyLights  OpenGL lights 0..6 (category 2)
+//   Particle, ParticleObject  additive billboard pools (category 5) and particleSeed
+//   BitmapFont, printText     glyph display lists for screen text
+//   pure geometry             up vector, glow and echo copies, viewport, layer tracks, sorting
+//   GL passes                 frame, materials, programs, meshes, particles
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "render/render.h"
+#include "scene/scene.h"
+
+namespace glimmer {
+class TextureObject;
+class MeshObject;
+struct Material;
+class MeshRenderData;
+struct ShaderProgram;
+}  // namespace glimmer
+
+namespace render {
+
+using glimmer::SceneEntity;
+using glimmer::Track;
+
+using Vec3f = std::array<float, 3>;
+using Colour = std::array<float, 4>;
+
+// ---------------------------------------------------------------------------------------------
+// Process-wide state of the renderer
+
+extern int screenWidth;   // pixels; 640 until createRenderResources() says otherwise
+extern int screenHeight;  // pixels; 480 until createRenderResources() says otherwise
+extern float appliedFov;  // field of view of the last perspective built from a scene
+extern float defaultFov;  // field of view of the default 4:3 projection
+
+class SceneObject;
+extern SceneObject* activeScene;  // the scene drawn in the current frame, or null
+
+// ---------------------------------------------------------------------------------------------
+// Scene object (category 3)
+
+struct ScreenLayer {
+  int32_t textureIndex = -1;
+  float x = 0.0f;
+  float y = 0.0f;
+  float width = 0.0f;
+  float height = 0.0f;
+  Colour colour{1.0f, 1.0f, 1.0f, 1.0f};
+};
+
+// Scene opcodes, the names an author writes in the scene source.
+enum SceneOpcode : uint8_t {
+  kSetCamera = 0,
+  kSetFog = 1,
+  kSetClear = 2,
+  kSetFade = 3,
+  kSetGlow = 4,
+  kSetLayer = 5,
+  kSetBackgroundLayer = 6,
+  kSetViewport = 7,
+  kDrawText = 8,
+  kEchoRing = 9,
+};
+
+constexpr uint32_t kGlowFlag = 4;
+
+class SceneObject : public SceneEntity {
+ public:
+  SceneObject() = default;
+  int applyCommand(const Track& track) override;
+  int precalc() override {
+    applyTracksA();
+    return 0;
+  }
+
+  Vec3f eye{0.0f, 0.0f, 0.0f};
+  Vec3f target{0.0f, 0.0f, -10.0f};
+  float roll = 0.0f;
+  Colour fadeColour{0.0f, 0.0f, 0.0f, 0.0f};
+  uint32_t effectFlags = 0;
+  int32_t spare = 64;
+  int32_t fogMode = -1;  // GL_LINEAR, GL_EXP, GL_EXP2 or -1
+  float fogStart = 0.1f;
+  float fogEnd = 6.0f;
+  float fogDensity = 0.5f;
+  Colour fogColour{0.5f, 0.5f, 0.5f, 1.0f};
+  bool clearEnabled = true;
+  bool clearWithFogColour = false;
+  Colour clearColour{0.0f, 0.0f, 0.0f, 1.0f};
+  float glowAmount = 6.0f;
+  int32_t glowPasses = 4;
+  Colour glowColour{0.0f, 0.0f, 0.0f, 0.0f};
+  ScreenLayer storedLayer;
+  ScreenLayer backgroundLayer;
+  bool viewportEnabled = false;
+  float viewportX = 0.0f;
+  float viewportY = 0.0f;
+  float viewportWidth = 100.0f;
+  float viewportHeight = 100.0f;
+  float fov = 70.0f;
+  float aspect = 1.33f;
+};
+
+// The layer a SetLayer/SetBackgroundLayer command stores (index truncated).
+ScreenLayer layerFromParams(const std::array<float, glimmer::kParamCount>& p);
+// The layer the frame renderer draws for an opcode-5 track (index rounded to nearest).
+ScreenLayer layerFromTrack(const Track& track);
+
+// ---------------------------------------------------------------------------------------------
+// Light object (category 2)
+
+enum LightOpcode : uint8_t { kSetLightPosition = 0, kSetLightColours = 1 };
+
+constexpr int kLightCount = 7;  // OpenGL lights 0..6; light 7 is never touched
+
+class LightObject : public SceneEntity {
+ public:
+  LightObject() = default;
+  int applyCommand(const Track& track) override;
+  int precalc() override {
+    applyTracksA();
+    return 0;
+  }
+
+  int32_t lightIndex = 0;
+  Colour position{0.0f, 1.0f, 0.0f, 1.0f};
+  Colour ambient{0.3f, 0.3f, 0.3f, 1.0f};
+  Colour diffuse{0.7f, 0.7f, 0.7f, 1.0f};
+  Colour specular{0.6f, 0.6f, 0.6f, 1.0f};
+};
+
+// For each of the seven OpenGL lights, the light entity that feeds it this frame (null: the
+// light is disabled). Numbers are list positions; lightIndex of each chosen light is set.
+std::array<LightObject*, kLightCount> assignLights();
+// The light pass: enables and sets the lights assignLights() chooses, disables the others.
+void applyLights();
+
+// ---------------------------------------------------------------------------------------------
+// Particle systems (category 5)
+
+struct Particle {
+  Colour colour{0.0f, 0.0f, 0.0f, 1.0f};
+  Vec3f position{};
+  Vec3f velocity{};
+  Vec3f acceleration{};
+  float fade = 0.0f;
+  float angle = 0.0f;
+  float spinRate = 0.0f;
+};
+static_assert(sizeof(Particle) == 64, "a particle is 64 bytes");
+
+enum ParticleOpcode : uint8_t {
+  kSetEmitter = 0,
+  kSetParticles = 1,
+  kSetParticleTexture = 2,
+  kSetGravity = 3,
+};
+
+constexpr int32_t kParticleSeedStart = 0x01DE2B57;
+// The emission random state shared by every particle system; reset only by resetParticleSeed().
+extern int32_t particleSeed;
+void resetParticleSeed();
+// Next emission random number: the 15-bit generator divided by 32678 (so up to about 1.0027).
+float particleRandom();
+
+class ParticleObject : public SceneEntity {
+ public:
+  ParticleObject();
+  int applyCommand(const Track& track) override;
+  int precalc() override {
+    applyTracksA();
+    return 0;
+  }
+  void draw() override;
+  void update(float time, float delta) override;
+
+  // Gives the pool n particles (negative: none) and emits them all; same n keeps the pool.
+  void resize(int32_t n);
+  void spawnAll();
+  // Emits particle i anew, drawing exactly five random numbers.
+  void spawn(int32_t i);
+  // Advances one particle by delta seconds; true when its alpha has run out (or is NaN).
+  static bool step(Particle& p, float delta);
+  // Emission direction: the second row of the rotation built from emitterAngles.
+  Vec3f emitterDirection() const;
+
+  Vec3f emitterPosition{};
+  Vec3f emitterAngles{};
+  Colour colour{1.0f, 1.0f, 1.0f, 1.0f};
+  Vec3f gravity{};
+  float gravityScale = 0.0f;
+  int32_t count = 20;
+  float speed = 10.0f;
+  float fadeRate = 1.0f;
+  float size = 0.1f;
+  float spin = 0.0f;
+  float spreadX = 0.0f;
+  float spreadZ = 0.0f;
+  glimmer::TextureObject* texture = nullptr;  // not owned
+  std::vector<Particle> particles;  // empty when the pool has no array
+};
+
+// The particle pass of the main view: each active system with its texture, in list order.
+void drawParticleSystems();
+
+// ---------------------------------------------------------------------------------------------
+// Bitmap font for screen text
+
+constexpr int kFontFirstChar = 32;
+constexpr int kFontCharCount = 96;
+
+// The requested character height of the overlay font at a screen width (64 at 640).
+int overlayFontHeight(int width);
+
+// One glyph as a 1-bit bitmap for glBitmap: rows bottom first, each row padded to a byte.
+struct GlyphBits {
+  int width = 0;
+  int rows = 0;
+  float xorig = 0.0f;  // origin from the bitmap's lower-left corner
+  float yorig = 0.0f;
+  float advance = 0.0f;
+  std::vector<uint8_t> bits;
+};
+// Converts 8-bit coverage (top row first) into the 1-bit form, set where coverage >= 128.
+GlyphBits glyphToBits(int width, int rows, int left, int top, int advance,
+                      const std::vector<uint8_t>& coverage);
+
+class BitmapFont {
+ public:
+  BitmapFont() = default;
+  ~BitmapFont() { destroy(); }
+  BitmapFont(const BitmapFont&) = delete;
+  BitmapFont& operator=(const BitmapFont&) = delete;
+
+  // Builds one bitmap display list per character 32..127 from the "Impact" face (or its
+  // condensed bold substitute) at the character height overlayFontHeight(width).
+  bool create(int width);
+  void destroy();
+
+  uint32_t listBase = 0;
+  std::string faceName;  // the family actually used
+};
+
+extern BitmapFont* overlayFont;
+
+// Prints a string with its first glyph's origin at (x, y) in the current projection.
+void printText(float x, float y, const char* text);
+
+// ---------------------------------------------------------------------------------------------
+// Pure geometry of the frame (no GL)
+
+// Up vector of a camera rolled by roll degrees: (sin r, cos r, 0).
+Vec3f cameraUpVector(float roll);
+
+// One zoomed copy of the glow: quad from (-offset, -offset) to (w + offset, h + offset).
+struct GlowCopy {
+  float offset = 0.0f;
+  std::array<float, 3> colour{};
+};
+std::vector<GlowCopy> glowCopies(int32_t passes, float amount, const Colour& glowColour, int width);
+
+// Offsets of the copies of one echo ring: n = toInt(copies) points on a circle of radius.
+std::vector<std::array<float, 2>> echoOffsets(float radius, float copies);
+
+struct ViewportRect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+// The scene's custom viewport in pixels, percentages of the screen truncated toward zero.
+ViewportRect sceneViewport(const SceneObject& scene, int width, int height);
+
+// An entry of the mesh sort: the entity and its distance from the eye.
+struct SortEntry {
+  SceneEntity* mesh = nullptr;
+  float distance = 0.0f;
+};
+// Bubble sort over adjacent pairs until a sweep makes no swap; nearest first, or farthest first
+// when farthestFirst. Equal distances keep their order.
+void sortByDistance(std::vector<SortEntry>& entries, bool farthestFirst);
+// Euclidean distance in single precision.
+float distance3(const Vec3f& a, const Vec3f& b);
+
+// ---------------------------------------------------------------------------------------------
+// GL passes (each needs a current context)
+
+void applyCamera(const SceneObject& scene);
+void drawScene(SceneObject& scene);
+void setDefaultProjection(float fov);
+void begin2D();
+void end2D();
+void drawFullScreenQuad();
+void bindTexture(const glimmer::TextureObject* texture);
+void copyFrameToTexture();
+void drawLayer(const ScreenLayer& layer);
+void drawMeshes();
+
+// Shows a message to the user; never blocks an unattended run (it goes to stderr then).
+void showMessage(const char* caption, const char* text);
+
+// ---------------------------------------------------------------------------------------------
+// Materials and shader programs
+
+struct ShaderSources {
+  const char* vertex = nullptr;
+  const char* fragment = nullptr;
+};
+// Built-in source pair 1 to 4; both null for any other number.
+ShaderSources builtInSources(int32_t pair);
+// Fetches a shader's info log and shows it in a "GLSL compile log" box when it is not empty.
+void showCompileLog(uint32_t shader);
+// Deletes the old objects, then creates, compiles, links and makes current the program of the
+// recorded pair. Does nothing at all without shader support.
+void buildProgram(glimmer::ShaderProgram& program);
+// Deletes the program and its two shaders where they exist; names are zeroed.
+void releaseProgram(glimmer::ShaderProgram& program);
+// Passes the mesh's latest update time to the current program's uniform "time".
+void setProgramTime(const glimmer::ShaderProgram& program);
+void setUniformFloat(int location, float value);
+
+// Texture units before a mesh: base texture on unit 0, sphere-mapped texture 1 on unit 1.
+void bindMeshTextures(const glimmer::MeshObject& mesh);
+void applyMaterial(const glimmer::Material& material);
+void endMaterial(const glimmer::Material& material);
+
+// ---------------------------------------------------------------------------------------------
+// Mesh drawing
+
+// The meshes whose placements apply to a mesh, the mesh itself first and its farthest ancestor
+// last; a parent chain that closes a cycle stops before it repeats a mesh.
+std::vector<const glimmer::MeshObject*> placementChain(const glimmer::MeshObject& mesh);
+// Splits the active meshes by material (opaque / transparent) and sorts each: opaque nearest
+// first, transparent farthest first, by the distance from eye to each mesh's own translation.
+void collectMeshes(const Vec3f& eye, std::vector<SortEntry>& opaque, std::vector<SortEntry>& transparent);
+void drawRenderData(const glimmer::MeshRenderData& data);
+void applyPlacement(const glimmer::MeshObject& mesh);
+void drawMesh(glimmer::MeshObject& mesh);
+
+// The texture entity at an index of the texture list, or null.
+glimmer::TextureObject* textureAt(int32_t index);
+// The shared 128 x 128 texture that receives copies of the frame.
+glimmer::TextureObject* frameCopy();
+
+}  // namespace render

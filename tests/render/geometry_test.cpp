@@ -1,0 +1,211 @@
+// Pure geometry of the frame: camera up vector, glow and echo copies, the scene viewport, the
+// mesh sort and split, parent chains, the overlay font height and glyph bitmaps.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "mesh/mesh.h"
+#include "render/internal.h"
+#include "render_test_util.h"
+
+namespace render {
+namespace {
+
+TEST(CameraUp, RollTurnsTheUpVectorClockwise) {
+  EXPECT_EQ(cameraUpVector(0.0f), (Vec3f{0, 1, 0}));
+  const Vec3f r90 = cameraUpVector(90.0f);
+  EXPECT_NEAR(r90[0], 1.0f, 1e-6f);
+  EXPECT_NEAR(r90[1], 0.0f, 2e-6f);
+  EXPECT_EQ(r90[2], 0.0f);
+  const Vec3f r180 = cameraUpVector(180.0f);
+  EXPECT_NEAR(r180[0], 0.0f, 1e-5f);
+  EXPECT_NEAR(r180[1], -1.0f, 1e-6f);
+  // pi is the single-precision 3.14159, so 90 degrees is not exactly a quarter turn.
+  const float r = 90.0f * 3.14159f * 2.0f / 360.0f;
+  EXPECT_EQ(r90[1], std::cos(r));
+}
+
+TEST(Glow, CopiesGrowAndDarkenFromTheFullColour) {
+  const Colour c{0.5f, 1.0f, 0.25f, 0.06f};
+  const auto copies = glowCopies(4, 6.0f, c, 640);
+  ASSERT_EQ(copies.size(), 4u);
+  EXPECT_EQ(copies[0].offset, 0.0f);
+  EXPECT_EQ(copies[0].colour, (std::array<float, 3>{0.5f, 1.0f, 0.25f}));
+  EXPECT_EQ(copies[1].offset, 0.25f * 6.0f * 640.0f * 0.02f);
+  EXPECT_EQ(copies[1].colour, (std::array<float, 3>{0.375f, 0.75f, 0.1875f}));
+  EXPECT_EQ(copies[3].offset, 0.75f * 6.0f * 640.0f * 0.02f);
+  for (size_t i = 1; i < copies.size(); ++i) {
+    EXPECT_GT(copies[i].offset, copies[i - 1].offset);
+    EXPECT_LT(copies[i].colour[1], copies[i - 1].colour[1]);
+  }
+  EXPECT_TRUE(glowCopies(0, 6.0f, c, 640).empty());
+  EXPECT_TRUE(glowCopies(-3, 6.0f, c, 640).empty());
+}
+
+TEST(EchoRing, CopiesLieOnACircleStartingAtAngleZero) {
+  const auto offsets = echoOffsets(10.0f, 4.9f);  // truncated to 4 copies
+  ASSERT_EQ(offsets.size(), 4u);
+  EXPECT_EQ(offsets[0][0], 10.0f);
+  EXPECT_EQ(offsets[0][1], 0.0f);
+  EXPECT_NEAR(offsets[1][0], 0.0f, 1e-4f);
+  EXPECT_NEAR(offsets[1][1], 10.0f, 1e-5f);
+  EXPECT_NEAR(offsets[2][0], -10.0f, 1e-5f);
+  EXPECT_NEAR(offsets[3][1], -10.0f, 1e-5f);
+  for (const auto& o : offsets) EXPECT_NEAR(std::hypot(o[0], o[1]), 10.0f, 1e-5f);
+  EXPECT_TRUE(echoOffsets(10.0f, 0.99f).empty());
+  EXPECT_TRUE(echoOffsets(10.0f, 0.0f).empty());
+  EXPECT_TRUE(echoOffsets(10.0f, -2.0f).empty());
+}
+
+TEST(Viewport, PercentagesTruncateTowardZero) {
+  SceneObject s;
+  s.viewportX = 10.0f;
+  s.viewportY = 33.3f;
+  s.viewportWidth = 50.0f;
+  s.viewportHeight = 66.7f;
+  const ViewportRect v = sceneViewport(s, 640, 480);
+  EXPECT_EQ(v.x, 64);
+  EXPECT_EQ(v.y, 159);  // 4.8 * 33.3 = 159.84
+  EXPECT_EQ(v.width, 320);
+  EXPECT_EQ(v.height, 320);  // 4.8 * 66.7 = 320.16
+  const ViewportRect full = sceneViewport(SceneObject{}, 1024, 768);
+  EXPECT_EQ(full.width, 1024);
+  EXPECT_EQ(full.height, 768);
+}
+
+std::vector<SortEntry> entries(std::initializer_list<float> distances) {
+  std::vector<SortEntry> out;
+  static glimmer::SceneEntity tags[8];
+  size_t i = 0;
+  for (float d : distances) out.push_back({&tags[i++], d});
+  return out;
+}
+
+TEST(MeshSort, OpaqueNearestFirstTransparentFarthestFirstTiesKeepOrder) {
+  auto opaque = entries({5, 1, 3, 1, 9});
+  const auto original = opaque;
+  sortByDistance(opaque, false);
+  ASSERT_EQ(opaque.size(), 5u);
+  EXPECT_EQ(opaque[0].mesh, original[1].mesh);  // the two at 1 keep list order
+  EXPECT_EQ(opaque[1].mesh, original[3].mesh);
+  EXPECT_EQ(opaque[2].distance, 3.0f);
+  EXPECT_EQ(opaque[4].distance, 9.0f);
+
+  auto transparent = entries({2, 7, 2, 4});
+  const auto t0 = transparent;
+  sortByDistance(transparent, true);
+  EXPECT_EQ(transparent[0].distance, 7.0f);
+  EXPECT_EQ(transparent[1].distance, 4.0f);
+  EXPECT_EQ(transparent[2].mesh, t0[0].mesh);
+  EXPECT_EQ(transparent[3].mesh, t0[2].mesh);
+}
+
+glimmer::MeshObject* addMesh(float x, float y, float z, int blendMode, float start = 0.0f, float end = 100.0f) {
+  auto* m = new glimmer::MeshObject();
+  m->translation = {x, y, z};
+  m->material.blendMode = blendMode;
+  m->startTime = start;
+  m->endTime = end;
+  (*glimmer::entityRegistry)[glimmer::Category::Mesh].append(m);
+  return m;
+}
+
+TEST_F(RegistryTest, ActiveMeshesSplitByBlendModeAndSortFromTheEye) {
+  auto* far = addMesh(0, 0, -10, 0);
+  auto* nearMesh = addMesh(0, 0, -2, 0);
+  auto* glassFar = addMesh(0, 0, -8, 2);
+  auto* glassNear = addMesh(0, 3, 0, 1);
+  auto* odd = addMesh(0, 0, -5, 3);  // any non-zero mode is transparent
+  addMesh(0, 0, -1, 0, 50.0f, 60.0f);  // inactive now
+  glimmer::timeline->time = 1.0f;
+  std::vector<SortEntry> opaque, transparent;
+  collectMeshes({0, 0, 0}, opaque, transparent);
+  ASSERT_EQ(opaque.size(), 2u);
+  EXPECT_EQ(opaque[0].mesh, nearMesh);
+  EXPECT_EQ(opaque[1].mesh, far);
+  EXPECT_EQ(opaque[1].distance, 10.0f);
+  ASSERT_EQ(transparent.size(), 3u);
+  EXPECT_EQ(transparent[0].mesh, glassFar);
+  EXPECT_EQ(transparent[1].mesh, odd);
+  EXPECT_EQ(transparent[2].mesh, glassNear);
+}
+
+TEST_F(RegistryTest, DistanceUsesTheMeshOwnTranslationOnly) {
+  auto* parent = addMesh(0, 0, -100, 0);
+  auto* child = addMesh(0, 0, -1, 0);
+  child->parent = parent;
+  std::vector<SortEntry> opaque, transparent;
+  collectMeshes({0, 0, 0}, opaque, transparent);
+  ASSERT_EQ(opaque.size(), 2u);
+  EXPECT_EQ(opaque[0].mesh, child);
+}
+
+TEST(Placement, ParentChainsStopBeforeACycleRepeats) {
+  glimmer::MeshObject a, b, c;
+  EXPECT_EQ(placementChain(a), (std::vector<const glimmer::MeshObject*>{&a}));
+  a.parent = &b;
+  b.parent = &c;
+  EXPECT_EQ(placementChain(a), (std::vector<const glimmer::MeshObject*>{&a, &b, &c}));
+  c.parent = &a;  // a cycle
+  EXPECT_EQ(placementChain(a), (std::vector<const glimmer::MeshObject*>{&a, &b, &c}));
+  EXPECT_EQ(placementChain(b), (std::vector<const glimmer::MeshObject*>{&b, &c, &a}));
+  a.parent = &a;
+  EXPECT_EQ(placementChain(a), (std::vector<const glimmer::MeshObject*>{&a}));
+}
+
+TEST(OverlayFont, HeightFollowsTheScreenWidth) {
+  EXPECT_EQ(overlayFontHeight(640), 64);
+  EXPECT_EQ(overlayFontHeight(800), 80);
+  EXPECT_EQ(overlayFontHeight(1024), 102);  // 102.4 truncated
+  EXPECT_EQ(overlayFontHeight(320), 32);
+}
+
+TEST(OverlayFont, GlyphBitsRunBottomUpWithByteRows) {
+  // A 10 x 3 glyph: top row full, middle row only column 9, bottom row only column 0.
+  std::vector<uint8_t> cov(30, 0);
+  for (int c = 0; c < 10; ++c) cov[static_cast<size_t>(c)] = 255;
+  cov[10 + 9] = 200;
+  cov[20 + 0] = 128;
+  cov[20 + 1] = 127;  // below the threshold
+  const GlyphBits g = glyphToBits(10, 3, 2, 7, 12, cov);
+  EXPECT_EQ(g.width, 10);
+  EXPECT_EQ(g.rows, 3);
+  EXPECT_EQ(g.xorig, -2.0f);
+  EXPECT_EQ(g.yorig, -4.0f);  // the bottom row lies 4 pixels above the baseline
+  EXPECT_EQ(g.advance, 12.0f);
+  ASSERT_EQ(g.bits.size(), 6u);
+  EXPECT_EQ(g.bits[0], 0x80);  // bottom row first
+  EXPECT_EQ(g.bits[1], 0x00);
+  EXPECT_EQ(g.bits[2], 0x00);
+  EXPECT_EQ(g.bits[3], 0x40);
+  EXPECT_EQ(g.bits[4], 0xFF);
+  EXPECT_EQ(g.bits[5], 0xC0);
+  const GlyphBits space = glyphToBits(0, 0, 0, 0, 17, {});
+  EXPECT_TRUE(space.bits.empty());
+  EXPECT_EQ(space.advance, 17.0f);
+  const GlyphBits shortData = glyphToBits(4, 4, 0, 0, 5, std::vector<uint8_t>(3, 255));
+  EXPECT_TRUE(shortData.bits.empty());  // coverage shorter than width x rows is refused
+}
+
+TEST(ShaderSources, FourSingleLinePairs) {
+  for (int pair = 1; pair <= 4; ++pair) {
+    const ShaderSources s = builtInSources(pair);
+    ASSERT_NE(s.vertex, nullptr);
+    ASSERT_NE(s.fragment, nullptr);
+    EXPECT_EQ(std::string(s.vertex).find('\n'), std::string::npos);
+    EXPECT_EQ(std::string(s.fragment).find('\n'), std::string::npos);
+    EXPECT_NE(std::string(s.fragment).find("tex0"), std::string::npos);
+  }
+  for (int pair = 2; pair <= 4; ++pair) {
+    EXPECT_NE(std::string(builtInSources(pair).vertex).find("attribute vec3 mTangent"), std::string::npos);
+    EXPECT_NE(std::string(builtInSources(pair).vertex).find("attribute vec3 mBinormal"), std::string::npos);
+  }
+  EXPECT_STREQ(builtInSources(2).vertex, builtInSources(3).vertex);
+  EXPECT_NE(std::string(builtInSources(4).fragment).find("uniform float time"), std::string::npos);
+  EXPECT_EQ(builtInSources(0).vertex, nullptr);
+  EXPECT_EQ(builtInSources(5).fragment, nullptr);
+  EXPECT_EQ(builtInSources(-1).vertex, nullptr);
+}
+
+}  // namespace
+}  // namespace render

@@ -1,0 +1,46 @@
+// Helpers shared by the renderer tests: tracks from parameter lists and a fresh registry with
+// a timeline.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+#include "scene/scene.h"
+
+namespace render {
+
+// A track of an opcode with p0, p1, ... from the list (the rest 0), enabled.
+inline std::unique_ptr<glimmer::Track> makeTrack(uint8_t opcode, std::initializer_list<float> params,
+                                                 const char* name = nullptr) {
+  auto t = std::make_unique<glimmer::Track>();
+  t->word = glimmer::kEnabledBit | opcode;
+  size_t i = 0;
+  for (float p : params) t->params[i++] = p;
+  if (name) t->name = name;
+  return t;
+}
+
+// Appends such a track to a list and returns it.
+inline glimmer::Track* addTrack(glimmer::EntityList<glimmer::Track>& list, uint8_t opcode,
+                                std::initializer_list<float> params, const char* name = nullptr) {
+  return list.append(makeTrack(opcode, params, name).release());
+}
+
+// Every test gets an empty registry and a timeline at time 0; both are destroyed afterwards.
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    glimmer::createRegistry();
+    glimmer::timeline = new glimmer::TimelineObject();
+  }
+  void TearDown() override {
+    delete glimmer::timeline;
+    glimmer::timeline = nullptr;
+    glimmer::destroyRegistry();
+  }
+};
+
+}  // namespace render
