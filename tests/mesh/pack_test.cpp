@@ -1,0 +1,276 @@
+// Pack meshes: encoding and bounded decoding, LoadMesh through the pack lookup, the OBJ, TGA and
+// manifest readers of the pack tool, and the OBJ round trip.
+#include <cstring>
+
+#include "mesh_test_util.h"
+
+namespace glimmer::test {
+namespace {
+
+PackMesh quad() {
+  PackMesh p;
+  p.positions = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0.5f}};
+  p.texCoords = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  p.indices = {0, 1, 2, 0, 2, 3};
+  return p;
+}
+
+class PackTest : public RegistryTest {
+ protected:
+  void TearDown() override {
+    meshPackData = {};
+    setMeshDiagnosticHook(nullptr);
+    RegistryTest::TearDown();
+  }
+};
+
+std::vector<std::string> gMessages;
+void collect(const std::string& m) { gMessages.push_back(m); }
+
+TEST(PackMeshCodec, EncodesTheStatedLayout) {
+  const auto bytes = encodePackMesh(quad());
+  ASSERT_EQ(bytes.size(), 8u + 4 * 20 + 6 * 2);
+  EXPECT_EQ(bytes[0], 4);
+  EXPECT_EQ(bytes[4], 6);
+  float z;
+  std::memcpy(&z, &bytes[8 + 3 * 20 + 8], 4);
+  EXPECT_EQ(z, 0.5f);
+  EXPECT_EQ(bytes[8 + 80 + 10], 3);  // last index, little-endian
+  PackMesh back;
+  std::string error;
+  ASSERT_TRUE(decodePackMesh(bytes, back, error)) << error;
+  EXPECT_EQ(back.indices, quad().indices);
+  EXPECT_EQ(back.positions[3].z, 0.5f);
+}
+
+TEST(PackMeshCodec, LyingPayloadsAreRefused) {
+  const auto good = encodePackMesh(quad());
+  PackMesh out;
+  std::string error;
+  auto truncated = good;
+  truncated.pop_back();
+  EXPECT_FALSE(decodePackMesh(truncated, out, error));
+  EXPECT_NE(error.find("need 100 payload bytes, the entry has 99"), std::string::npos) << error;
+  auto bigCount = good;
+  bigCount[1] = 0x10;  // vertex count 4100
+  EXPECT_FALSE(decodePackMesh(bigCount, out, error));
+  auto hugeCount = good;
+  hugeCount[3] = 0x80;
+  EXPECT_FALSE(decodePackMesh(hugeCount, out, error));
+  EXPECT_NE(error.find("16-bit"), std::string::npos) << error;
+  auto badIndex = good;
+  badIndex[8 + 80 + 4] = 4;  // third index = 4, not below 4
+  EXPECT_FALSE(decodePackMesh(badIndex, out, error));
+  EXPECT_NE(error.find("offset 92"), std::string::npos) << error;
+  auto notTriangles = good;
+  notTriangles[4] = 5;
+  EXPECT_FALSE(decodePackMesh(notTriangles, out, error));
+  EXPECT_FALSE(decodePackMesh(std::span<const uint8_t>(good.data(), 7), out, error));
+}
+
+TEST_F(PackTest, LoadMeshReadsTheNamedEntry) {
+  std::vector<uint8_t> pack;
+  PackMesh tri;
+  tri.positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  tri.texCoords = {{0, 0}, {1, 0}, {0, 1}};
+  tri.indices = {0, 1, 2};
+  appendPackEntry(pack, "tri.msh", encodePackMesh(tri));
+  const uint8_t image[3] = {1, 2, 3};
+  appendPackEntry(pack, "image.tga", image);
+  appendPackEntry(pack, "quad.msh", encodePackMesh(quad()));
+  meshPackData = pack;
+
+  MeshObject m;
+  apply(m, MeshOp::LoadMesh, {}, "quad.msh");  // the last entry
+  EXPECT_EQ(m.positionCount(), 4);
+  EXPECT_EQ(m.texCoordCount(), 4);
+  EXPECT_EQ(m.cornerCount(), 6);
+  EXPECT_EQ(m.normalCount(), 1);
+  EXPECT_EQ(m.corners[5].position, 3u);
+  EXPECT_EQ(m.corners[5].texCoord, 3u);
+  EXPECT_EQ(m.positions[3].z, 0.5f);
+  apply(m, MeshOp::LoadMesh, {}, "tri.msh");  // a second LoadMesh replaces the first
+  EXPECT_EQ(m.positionCount(), 3);
+  EXPECT_EQ(m.cornerCount(), 3);
+  apply(m, MeshOp::LoadMesh, {}, "TRI.msh");
+  apply(m, MeshOp::LoadMesh, {}, "tri.obj");
+  apply(m, MeshOp::LoadMesh);
+  EXPECT_EQ(m.positionCount(), 3);  // not found, no name: unchanged
+}
+
+TEST_F(PackTest, LyingEntryKeepsThePoolsAndNamesTheEntry) {
+  gMessages.clear();
+  setMeshDiagnosticHook(collect);
+  std::vector<uint8_t> pack;
+  auto payload = encodePackMesh(quad());
+  payload[0] = 200;  // claims 200 vertices
+  appendPackEntry(pack, "liar.msh", payload);
+  meshPackData = pack;
+  MeshObject m;
+  apply(m, MeshOp::Grid, {{3, 32}, {4, 32}});
+  apply(m, MeshOp::LoadMesh, {}, "liar.msh");
+  EXPECT_EQ(m.positionCount(), 4);
+  EXPECT_EQ(m.cornerCount(), 6);
+  ASSERT_EQ(gMessages.size(), 1u);
+  EXPECT_NE(gMessages[0].find("'liar.msh'"), std::string::npos) << gMessages[0];
+}
+
+TEST_F(PackTest, EntryRunningPastTheEndIsNotFound) {
+  std::vector<uint8_t> pack;
+  appendPackEntry(pack, "quad.msh", encodePackMesh(quad()));
+  pack.resize(pack.size() - 10);  // truncated pack: the entry states more than remains
+  meshPackData = pack;
+  MeshObject m;
+  apply(m, MeshOp::LoadMesh, {}, "quad.msh");
+  EXPECT_EQ(m.positionCount(), 0);
+}
+
+// --- OBJ reader ---------------------------------------------------------------------------
+
+TEST(ObjReader, TriangulatesAndDuplicatesSeams) {
+  const char* obj =
+      "# a quad and a triangle sharing position 2 with another texture coordinate\n"
+      "o thing\n"
+      "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
+      "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0.5 0.5\n"
+      "vn 0 0 1\n"
+      "f 1/1/1 2/2/1 3/3/1 4/4/1\r\n"
+      "f 2/2 -2/5 3/3\n";
+  PackMesh m;
+  SourceError e;
+  ASSERT_TRUE(parseObj(obj, "q.obj", m, e)) << e.message();
+  ASSERT_EQ(m.indices.size(), 9u);
+  EXPECT_EQ(m.positions.size(), 5u);  // (3, vt5) is a seam duplicate
+  const std::vector<uint16_t> expect = {0, 1, 2, 0, 2, 3, 1, 4, 2};
+  EXPECT_EQ(m.indices, expect);
+  EXPECT_EQ(m.positions[4].x, 1.0f);
+  EXPECT_EQ(m.texCoords[4].u, 0.5f);
+}
+
+TEST(ObjReader, ErrorsNameFileLineAndColumn) {
+  PackMesh m;
+  SourceError e;
+  EXPECT_FALSE(parseObj("v 0 0 0\nv 1 0 0\nf 1 2 3\n", "a.obj", m, e));
+  EXPECT_EQ(e.message().rfind("a.obj:3:7: error: position index '3'", 0), 0u) << e.message();
+  EXPECT_FALSE(parseObj("v 0 0 zero\n", "b.obj", m, e));
+  EXPECT_EQ(e.message().rfind("b.obj:1:7: error:", 0), 0u) << e.message();
+  EXPECT_FALSE(parseObj("v 0 0 0\nv 0 0 0\nv 0 0 0\nf 1 2\n", "c.obj", m, e));
+  EXPECT_EQ(e.line, 4);
+  EXPECT_FALSE(parseObj("bogus 1\n", "d.obj", m, e));
+  EXPECT_FALSE(parseObj("v 0 0 0\n", "e.obj", m, e));  // no faces
+  EXPECT_FALSE(parseObj("v 0 0 0\nv 0 0 0\nv 0 0 0\nf 1/1 2 3\n", "f.obj", m, e));
+  EXPECT_EQ(e.column, 3);
+  EXPECT_FALSE(parseObj("v 0 0 0\nv 0 0 0\nv 0 0 0\nf 1//9 2 3\n", "g.obj", m, e));
+  EXPECT_FALSE(parseObj("v 0 0 0\nv 0 0 0\nv 0 0 0\nf 1/1/1/1 2 3\n", "h.obj", m, e));
+}
+
+TEST(ObjReader, SixteenBitLimitIsEnforced) {
+  std::string obj;
+  const int quads = 16385;  // 4 fresh vertices each: 65540 > 65536
+  for (int q = 0; q < quads; ++q) obj += "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
+  obj += "vt 0 0\n";
+  for (int q = 0; q < quads; ++q) {
+    const int b = q * 4 + 1;
+    obj += "f " + std::to_string(b) + " " + std::to_string(b + 1) + " " + std::to_string(b + 2) + " " +
+           std::to_string(b + 3) + "\n";
+  }
+  PackMesh m;
+  SourceError e;
+  ASSERT_FALSE(parseObj(obj, "big.obj", m, e));
+  EXPECT_EQ(e.line, quads * 4 + 1 + 16384 + 1);
+  EXPECT_NE(e.what.find("65537"), std::string::npos) << e.what;
+}
+
+TEST_F(PackTest, DumpPackAndLoadGiveTheSamePools) {
+  MeshObject source;
+  apply(source, MeshOp::Sphere, {{0, 9}, {1, 6}, {3, 40}});
+  apply(source, MeshOp::Transform, {{3, 17}, {6, 30}});
+  // A pack mesh has one texture coordinate per position: take the sphere through the pack once.
+  PackMesh first;
+  SourceError e;
+  ASSERT_TRUE(parseObj(writeObj(source, "sphere"), "s.obj", first, e)) << e.message();
+  std::vector<uint8_t> pack;
+  appendPackEntry(pack, "sphere.msh", encodePackMesh(first));
+  meshPackData = pack;
+  MeshObject loaded;
+  apply(loaded, MeshOp::LoadMesh, {}, "sphere.msh");
+  ASSERT_EQ(loaded.cornerCount(), source.cornerCount());
+  for (size_t i = 0; i < source.corners.size(); ++i) {
+    const Vec3 a = source.positions[source.corners[i].position];
+    const Vec3 b = loaded.positions[loaded.corners[i].position];
+    EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
+    EXPECT_EQ(source.texCoords[source.corners[i].texCoord].u, loaded.texCoords[loaded.corners[i].texCoord].u);
+  }
+  // A loaded mesh dumped and packed again loads back into identical pools.
+  PackMesh second;
+  ASSERT_TRUE(parseObj(writeObj(loaded, ""), "l.obj", second, e)) << e.message();
+  std::vector<uint8_t> pack2;
+  appendPackEntry(pack2, "again.msh", encodePackMesh(second));
+  meshPackData = pack2;
+  MeshObject again;
+  apply(again, MeshOp::LoadMesh, {}, "again.msh");
+  ASSERT_EQ(again.positionCount(), loaded.positionCount());
+  EXPECT_EQ(std::memcmp(again.positions.data(), loaded.positions.data(), loaded.positions.size() * sizeof(Vec3)), 0);
+  EXPECT_EQ(std::memcmp(again.texCoords.data(), loaded.texCoords.data(), loaded.texCoords.size() * sizeof(Vec2)), 0);
+  for (size_t i = 0; i < loaded.corners.size(); ++i) EXPECT_EQ(again.corners[i].position, loaded.corners[i].position);
+}
+
+// --- TGA and manifest ------------------------------------------------------------------------
+
+std::vector<uint8_t> tga(int w, int h, int bpp = 32, int type = 2) {
+  std::vector<uint8_t> b(18 + static_cast<size_t>(w * h * 4), 0x55);
+  std::fill(b.begin(), b.begin() + 18, 0);
+  b[2] = static_cast<uint8_t>(type);
+  b[12] = static_cast<uint8_t>(w & 0xFF);
+  b[13] = static_cast<uint8_t>(w >> 8);
+  b[14] = static_cast<uint8_t>(h & 0xFF);
+  b[15] = static_cast<uint8_t>(h >> 8);
+  b[16] = static_cast<uint8_t>(bpp);
+  b[17] = 8;
+  return b;
+}
+
+TEST(TgaReader, AcceptsUncompressed32BitAndDropsTrailingBytes) {
+  auto bytes = tga(4, 2);
+  bytes.insert(bytes.end(), 26, 0);  // a TGA 2.0 footer
+  std::vector<uint8_t> entry;
+  std::string error;
+  ASSERT_TRUE(readTgaImage(bytes, "i.tga", entry, error)) << error;
+  EXPECT_EQ(entry.size(), 18u + 32u);
+}
+
+TEST(TgaReader, RefusesWhatTheTextureLoaderCannotRead) {
+  std::vector<uint8_t> entry;
+  std::string error;
+  EXPECT_FALSE(readTgaImage(tga(4, 4, 24), "a.tga", entry, error));
+  EXPECT_EQ(error, "a.tga: offset 16: error: 24 bits per pixel: the pack needs 32");
+  EXPECT_FALSE(readTgaImage(tga(4, 4, 32, 10), "b.tga", entry, error));
+  EXPECT_FALSE(readTgaImage(tga(1024, 1), "c.tga", entry, error));
+  auto shortData = tga(4, 4);
+  shortData.resize(40);
+  EXPECT_FALSE(readTgaImage(shortData, "d.tga", entry, error));
+  EXPECT_NE(error.find("d.tga: offset 40: error"), std::string::npos) << error;
+  EXPECT_FALSE(readTgaImage(std::vector<uint8_t>(10), "e.tga", entry, error));
+  auto withId = tga(2, 2);
+  withId[0] = 3;
+  EXPECT_FALSE(readTgaImage(withId, "f.tga", entry, error));
+}
+
+TEST(Manifest, ParsesEntriesAndReportsMistakes) {
+  std::vector<ManifestEntry> out;
+  SourceError e;
+  ASSERT_TRUE(parseManifest("# pack\n\nmesh box.msh box.obj\nimage sky.tga  sky.tga # comment\n", "p.manifest",
+                            out, e))
+      << e.message();
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[1].kind, ManifestEntry::Kind::Image);
+  EXPECT_EQ(out[1].file, "sky.tga");
+  EXPECT_EQ(out[1].line, 4);
+  EXPECT_FALSE(parseManifest("mesh a.msh a.obj\nmesh a.msh b.obj\n", "p.manifest", out, e));
+  EXPECT_EQ(e.message(), "p.manifest:2:6: error: entry 'a.msh' is already in the pack");
+  EXPECT_FALSE(parseManifest("texture a b\n", "p.manifest", out, e));
+  EXPECT_FALSE(parseManifest("mesh a.msh\n", "p.manifest", out, e));
+}
+
+}  // namespace
+}  // namespace glimmer::test
