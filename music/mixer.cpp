@@ -1,0 +1,317 @@
+// The mixer: voice updates from the sequencer, click-free volume ramps, linear interpolation,
+// forward and ping-pong loops, and block rendering into 16-bit stereo.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "music/internal.h"
+
+namespace glimmer::music {
+
+MixerVoice mixerVoices[kVoiceCount];
+MusicChannel musicChannels[kMaxChannels];
+OutputState output;
+
+namespace {
+
+constexpr int64_t kOne = int64_t{1} << 32;
+constexpr int64_t kZeroStepSubstitute = 24932236;  // used instead of a zero step when counting
+constexpr float kFractionScale = 1.0f / 2147483648.0f;
+constexpr float kVolumeScale = 7.4214768e-9f;
+
+void setStereo(MixerVoice& v) {
+  // Panning 0 is the left side and 255 the right, as trackers show it.
+  v.leftVolume = v.volume * (255 - v.panning) / 255;
+  v.rightVolume = v.volume * v.panning / 255;
+}
+
+// Mixes `n` frames of one voice with constant gains; positions stay within the sample.
+void mixPlain(MixerVoice& v, float* out, int n, float gl, float gr) {
+  const int16_t* d = v.sample->data;
+  int64_t pos = v.position;
+  const int64_t step = v.direction == 1 ? v.step : -v.step;
+  for (int i = 0; i < n; ++i) {
+    const int64_t idx = pos >> 32;
+    const float f = static_cast<float>(static_cast<uint32_t>(pos) >> 1) * kFractionScale;
+    const float s0 = d[idx], s1 = d[idx + 1];
+    const float s = s0 + f * (s1 - s0);
+    out[2 * i] += s * gl;
+    out[2 * i + 1] += s * gr;
+    pos += step;
+  }
+  v.position = pos;
+}
+
+// Mixes `n` frames with gains that grow by the ramp steps every frame; returns the final gains.
+void mixRamp(MixerVoice& v, float* out, int n, float& gl, float& gr) {
+  const int16_t* d = v.sample->data;
+  int64_t pos = v.position;
+  const int64_t step = v.direction == 1 ? v.step : -v.step;
+  float l = gl, r = gr;
+  for (int i = 0; i < n; ++i) {
+    const int64_t idx = pos >> 32;
+    const float f = static_cast<float>(static_cast<uint32_t>(pos) >> 1) * kFractionScale;
+    const float s0 = d[idx], s1 = d[idx + 1];
+    const float s = s0 + f * (s1 - s0);
+    out[2 * i] += s * l;
+    out[2 * i + 1] += s * r;
+    l += v.rampStepLeft;
+    r += v.rampStepRight;
+    pos += step;
+  }
+  v.position = pos;
+  gl = l;
+  gr = r;
+}
+
+// Mixes `count` frames that lie before the voice's next boundary, splitting at ramp ends.
+void mixSegment(MixerVoice& v, float* out, int count) {
+  while (count > 0) {
+    bool running = v.rampFramesLeft > 0 && v.rampTargetLeft == v.leftVolume &&
+                   v.rampTargetRight == v.rightVolume;
+    if (!running) {
+      v.rampFramesLeft = 0;
+      v.rampStepLeft = v.rampStepRight = 0;
+      int currentLeft = v.rampLeft / 256, currentRight = v.rampRight / 256;
+      if (currentLeft != v.leftVolume || currentRight != v.rightVolume) {
+        if (currentLeft != v.leftVolume) {
+          v.rampStepLeft = static_cast<float>(v.leftVolume - currentLeft) * (1.0f / 255.0f) *
+                           output.invRampLength;
+        }
+        if (currentRight != v.rightVolume) {
+          v.rampStepRight = static_cast<float>(v.rightVolume - currentRight) * (1.0f / 255.0f) *
+                            output.invRampLength;
+        }
+        v.rampFramesLeft = output.rampLength;
+        v.rampTargetLeft = v.leftVolume;
+        v.rampTargetRight = v.rightVolume;
+      }
+    }
+    if (v.rampFramesLeft == 0) {
+      mixPlain(v, out, count, static_cast<float>(v.leftVolume) * (1.0f / 255.0f),
+               static_cast<float>(v.rightVolume) * (1.0f / 255.0f));
+      return;
+    }
+    int n = std::min(count, v.rampFramesLeft);
+    float gl = static_cast<float>(v.rampLeft) * (1.0f / (256.0f * 255.0f));
+    float gr = static_cast<float>(v.rampRight) * (1.0f / (256.0f * 255.0f));
+    mixRamp(v, out, n, gl, gr);
+    v.rampLeft = static_cast<int32_t>(std::lrint(gl * 255.0f * 256.0f));
+    v.rampRight = static_cast<int32_t>(std::lrint(gr * 255.0f * 256.0f));
+    v.rampFramesLeft -= n;
+    if (v.rampFramesLeft == 0) {
+      v.rampStepLeft = v.rampStepRight = 0;
+      v.rampLeft = v.rampTargetLeft * 256;
+      v.rampRight = v.rampTargetRight * 256;
+    }
+    out += 2 * n;
+    count -= n;
+  }
+}
+
+// After a boundary: a one-shot sample stops, a forward loop wraps, a ping-pong loop reflects.
+void crossBoundary(MixerVoice& v) {
+  const Sample& s = *v.sample;
+  const int64_t loopStart = int64_t{s.loopStart} << 32;
+  const int64_t loopLength = int64_t{s.loopLength} << 32;
+  const int64_t loopEnd = loopStart + loopLength;
+  switch (s.loopMode) {
+    case LoopMode::None:
+      v.sample = nullptr;
+      v.position = 0;
+      break;
+    case LoopMode::Forward:
+      if (v.position >= loopEnd) v.position = loopStart + (v.position - loopStart) % loopLength;
+      break;
+    case LoopMode::PingPong: {
+      // Unfold the bouncing motion onto a circle of twice the loop length: the first half runs
+      // forward from the loop start, the second half backward from the loop end. Repeated
+      // reflections at both ends are one modulo.
+      const int64_t period = 2 * loopLength;
+      int64_t u = v.direction == 1 ? v.position - loopStart : period - (v.position - loopStart);
+      u %= period;
+      if (u < 0) u += period;
+      if (u < loopLength) {
+        v.position = loopStart + u;
+        v.direction = 1;
+      } else {
+        v.position = loopStart + (period - u);
+        v.direction = 2;
+      }
+      break;
+    }
+  }
+}
+
+void mixVoice(MixerVoice& v, float* out, int frames) {
+  while (frames > 0 && v.sample) {
+    const Sample& s = *v.sample;
+    if (v.detached && v.leftVolume == 0 && v.rightVolume == 0 && v.rampFramesLeft == 0 &&
+        v.rampLeft == 0 && v.rampRight == 0) {
+      // An old note that has faded out completely: nothing it mixes can be heard.
+      v.sample = nullptr;
+      return;
+    }
+    const int64_t loopStart = int64_t{s.loopStart} << 32;
+    const int64_t loopEnd = int64_t{s.loopStart + s.loopLength} << 32;
+    const int64_t end = int64_t{s.length} << 32;
+    if (v.position < 0 || v.position > end) {  // cannot happen; never read outside the data
+      v.sample = nullptr;
+      return;
+    }
+    int64_t distance;
+    if (v.direction == 1) {
+      distance = (v.position >= loopEnd ? end : loopEnd) - v.position;
+    } else {
+      distance = v.position - loopStart;
+    }
+    int count = frames;
+    bool boundary = false;
+    if (distance <= 0) {
+      count = 0;
+      boundary = true;
+    } else {
+      // Frames until the position reaches the boundary, computed exactly so that every mixed
+      // frame interpolates between values inside the sample (or its guard value).
+      const int64_t step = v.step != 0 ? v.step : kZeroStepSubstitute;
+      const int64_t need = distance / step + (distance % step != 0 ? 1 : 0);
+      if (need <= frames) {
+        count = static_cast<int>(need);
+        boundary = true;
+      }
+    }
+    if (count > 0) mixSegment(v, out, count);
+    out += 2 * count;
+    frames -= count;
+    if (boundary) crossBoundary(v);
+  }
+}
+
+}  // namespace
+
+void prepareMixer(int channelCount) {
+  output.blockLength = ((kMixRate * 20) / 1000 + 3) & ~3;
+  output.bufferLength = output.blockLength * (1000 / 20) * 2;
+  output.blockCount = output.bufferLength / output.blockLength;
+  output.rampLength = (kMixRate * 128) / 44100;
+  output.invRampLength = 1.0f / static_cast<float>(output.rampLength);
+  output.invMixRate = 1.0f / static_cast<float>(kMixRate);
+  // Modules of up to 32 channels pair voice i with i + 32; wider modules pair it with
+  // i + channelCount so that no two channels ever share a voice.
+  output.voiceHalf = std::max(kTwinOffset, std::min(channelCount, kMaxChannels));
+  for (int i = 0; i < kVoiceCount; ++i) {
+    mixerVoices[i] = MixerVoice{};
+    mixerVoices[i].index = i;
+    mixerVoices[i].step = kOne;
+  }
+  output.mixBuffer.assign(size_t(output.blockLength) * 2, 0.0f);
+}
+
+void resetSongState(Song& song) {
+  song.globalVolume = song.defaultGlobalVolume;
+  song.speed = song.defaultSpeed;
+  song.row = 0;
+  song.order = 0;
+  song.nextOrder = -1;
+  song.nextRow = -1;
+  song.tickSamplesLeft = 0;
+  song.tick = 0;
+  song.timeMs = 0;
+  song.nextOrderWraps = false;
+  song.wrapCount = 0;
+  setTempo(song, song.defaultTempo);
+  for (int c = 0; c < kMaxChannels; ++c) musicChannels[c] = MusicChannel{};
+  for (int c = 0; c < song.channelCount; ++c) musicChannels[c].voice = &mixerVoices[c];
+}
+
+void updateVoice(Song& song, MusicChannel& ch) {
+  MixerVoice* v = ch.voice;
+  if (!v) return;
+  if (ch.dirty & kDirtyTrigger) {
+    if (v->sample) {
+      // The old note keeps sounding on this voice and ramps out; the new one starts on the twin.
+      int half = output.voiceHalf;
+      int twinIndex = v->index < half ? v->index + half : v->index - half;
+      MixerVoice& twin = mixerVoices[twinIndex];
+      twin = *v;
+      twin.index = twinIndex;
+      twin.detached = false;
+      v->volume = v->leftVolume = v->rightVolume = 0;
+      v->detached = true;
+      ch.voice = &twin;
+      v = &twin;
+    }
+    v->sample = ch.sample && ch.sample->data ? ch.sample : nullptr;
+    v->position = 0;
+    v->direction = 1;
+    v->rampLeft = v->rampRight = 0;
+    v->rampFramesLeft = 0;
+    v->rampStepLeft = v->rampStepRight = 0;
+    v->detached = false;
+  }
+  if (ch.dirty & kDirtyVolume) {
+    float volume = static_cast<float>(ch.fadeout) *
+                   static_cast<float>(ch.volume * ch.volumeEnvelope.value) *
+                   static_cast<float>(song.globalVolume) * kVolumeScale;
+    v->volume = std::clamp(static_cast<int32_t>(volume), 0, 127);
+    setStereo(*v);
+  }
+  if (ch.dirty & kDirtyPanning) {
+    int p = ch.panning +
+            (ch.panEnvelope.value - 32) * ((128 - std::abs(ch.panning - 128)) / 32);
+    v->panning = std::clamp(p, 0, 255);
+    setStereo(*v);
+  }
+  int32_t period = ch.period + (song.linear() ? -ch.periodShift : ch.periodShift);
+  if (ch.period + ch.periodShift == 0 || (!song.linear() && period <= 0)) {
+    ch.dirty &= static_cast<uint8_t>(~kDirtyFrequency);
+  }
+  if (ch.dirty & kDirtyFrequency) {
+    int64_t frequency;
+    if (song.linear()) {
+      frequency = static_cast<int64_t>(8363.0 * std::exp2((4608 - period) / 768.0));
+    } else {
+      frequency = 14317056 / period;
+    }
+    frequency = std::clamp<int64_t>(frequency, 100, int64_t{1} << 30);
+    v->step = (frequency / kMixRate << 32) + ((frequency % kMixRate) << 32) / kMixRate;
+  }
+}
+
+void mixVoices(float* out, int frames) {
+  const int count = 2 * output.voiceHalf;
+  for (int i = 0; i < count; ++i) {
+    if (mixerVoices[i].sample) mixVoice(mixerVoices[i], out, frames);
+  }
+}
+
+void renderBlock(Song& song, int16_t* dest, TimeInfo* info) {
+  float* mix = output.mixBuffer.data();
+  const int length = output.blockLength;
+  std::fill(mix, mix + 2 * length, 0.0f);
+  int framesLeft = song.tickSamplesLeft;
+  int done = 0;
+  while (done < length) {
+    if (framesLeft == 0) {
+      song.tickFunction(song);
+      framesLeft = song.samplesPerTick;
+    }
+    int n = std::min(framesLeft, length - done);
+    mixVoices(mix + 2 * done, n);
+    song.timeMs += static_cast<uint32_t>(static_cast<float>(n) * output.invMixRate * 1000.0f);
+    framesLeft -= n;
+    done += n;
+  }
+  song.tickSamplesLeft = framesLeft;
+  if (info) {
+    info->order.store(static_cast<uint8_t>(song.order), std::memory_order_relaxed);
+    info->row.store(static_cast<uint8_t>(song.row), std::memory_order_relaxed);
+    info->timeMs.store(song.timeMs, std::memory_order_relaxed);
+  }
+  for (int i = 0; i < 2 * length; ++i) {
+    float r = std::nearbyint(mix[i]);
+    dest[i] = static_cast<int16_t>(std::clamp(r, -32768.0f, 32767.0f));
+  }
+}
+
+}  // namespace glimmer::music
