@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <utility>
@@ -26,8 +26,8 @@ namespace {
 
 struct Candidate {
   const char* family;
-  int weight;     // minimum OpenType weight the face must have (0: any)
-  bool condensed; // the face must be narrower than normal
+  int weight;      // minimum OpenType weight the face must have (0: any)
+  bool condensed;  // the face must be narrower than normal
 };
 
 // Substitutes chosen on purpose for the Windows families the show names.
@@ -38,16 +38,26 @@ struct Substitution {
 };
 
 constexpr Substitution kSubstitutions[] = {
-    {"Times New Roman", true,
-     {{{"Liberation Serif", 0, false}, {"Tinos", 0, false}, {"Nimbus Roman", 0, false},
+    {"Times New Roman",
+     true,
+     {{{"Liberation Serif", 0, false},
+       {"Tinos", 0, false},
+       {"Nimbus Roman", 0, false},
        {"DejaVu Serif", 0, false}}}},
-    {"Arial", false,
-     {{{"Liberation Sans", 0, false}, {"Arimo", 0, false}, {"Nimbus Sans", 0, false},
+    {"Arial",
+     false,
+     {{{"Liberation Sans", 0, false},
+       {"Arimo", 0, false},
+       {"Nimbus Sans", 0, false},
        {"DejaVu Sans", 0, false}}}},
-    {"Arial Black", false,
-     {{{"Liberation Sans", kFontWeightBold, false}, {"DejaVu Sans", kFontWeightBold, false},
-       {"Nimbus Sans", kFontWeightBold, false}, {"Arimo", kFontWeightBold, false}}}},
-    {"Impact", false,
+    {"Arial Black",
+     false,
+     {{{"Liberation Sans", kFontWeightBold, false},
+       {"DejaVu Sans", kFontWeightBold, false},
+       {"Nimbus Sans", kFontWeightBold, false},
+       {"Arimo", kFontWeightBold, false}}}},
+    {"Impact",
+     false,
      {{{"Liberation Sans Narrow", kFontWeightBold, false},
        {"DejaVu Sans", kFontWeightBold, true},
        {"Nimbus Sans Narrow", kFontWeightBold, false},
@@ -76,7 +86,8 @@ bool matchFace(const char* family, int weight, bool condensed, FontFace& out,
   FcPattern* pat = FcPatternCreate();
   if (!pat) return false;
   FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
-  FcPatternAddInteger(pat, FC_WEIGHT, FcWeightFromOpenType(weight > 0 ? weight : kFontWeightNormal));
+  FcPatternAddInteger(pat, FC_WEIGHT,
+                      FcWeightFromOpenType(weight > 0 ? weight : kFontWeightNormal));
   FcPatternAddInteger(pat, FC_SLANT, FC_SLANT_ROMAN);
   if (condensed) FcPatternAddInteger(pat, FC_WIDTH, FC_WIDTH_CONDENSED);
   FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
@@ -100,7 +111,8 @@ bool matchFace(const char* family, int weight, bool condensed, FontFace& out,
       families.emplace_back(reinterpret_cast<const char*>(s));
     out.family = families.empty() ? std::string() : families.front();
     out.style.clear();
-    if (FcPatternGetString(match, FC_STYLE, 0, &s) == FcResultMatch) out.style = reinterpret_cast<const char*>(s);
+    if (FcPatternGetString(match, FC_STYLE, 0, &s) == FcResultMatch)
+      out.style = reinterpret_cast<const char*>(s);
     int w = FC_WEIGHT_REGULAR;
     FcPatternGetInteger(match, FC_WEIGHT, 0, &w);
     out.weight = FcWeightToOpenType(w);
@@ -114,7 +126,8 @@ bool matchFace(const char* family, int weight, bool condensed, FontFace& out,
 }
 
 bool hasFamily(const std::vector<std::string>& families, std::string_view wanted) {
-  return std::any_of(families.begin(), families.end(), [&](const std::string& f) { return sameName(f, wanted); });
+  return std::any_of(families.begin(), families.end(),
+                     [&](const std::string& f) { return sameName(f, wanted); });
 }
 
 bool lookupFace(const std::string& family, int weight, FontFace& out) {
@@ -246,7 +259,8 @@ std::unique_ptr<Font> Font::open(const FontFace& face, int height) {
 bool Font::glyph(char32_t code, GlyphBitmap& out) const {
   FT_Face f = impl_->face;
   const FT_UInt index = FT_Get_Char_Index(f, code);
-  if (FT_Load_Glyph(f, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_NORMAL) != 0) return false;
+  if (FT_Load_Glyph(f, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_NORMAL) != 0)
+    return false;
   FT_GlyphSlot slot = f->glyph;
   if (impl_->embolden) FT_GlyphSlot_Embolden(slot);
   if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return false;
@@ -273,7 +287,8 @@ bool Font::glyph(char32_t code, GlyphBitmap& out) const {
 
 int Font::advance(char32_t code) const {
   FT_Face f = impl_->face;
-  if (FT_Load_Glyph(f, FT_Get_Char_Index(f, code), FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return 0;
+  if (FT_Load_Glyph(f, FT_Get_Char_Index(f, code), FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0)
+    return 0;
   if (impl_->embolden) FT_GlyphSlot_Embolden(f->glyph);
   return static_cast<int>((f->glyph->advance.x + 32) >> 6);
 }
@@ -297,7 +312,8 @@ int Font::drawText(std::u32string_view text, int x, int y, uint8_t* buffer, int 
       const int row = gy + r;
       if (row < 0 || row >= height) continue;
       uint8_t* dst = buffer + static_cast<ptrdiff_t>(row) * stride;
-      const uint8_t* src = g.coverage.data() + static_cast<size_t>(r) * static_cast<size_t>(g.width);
+      const uint8_t* src =
+          g.coverage.data() + static_cast<size_t>(r) * static_cast<size_t>(g.width);
       for (int col = 0; col < g.width; ++col) {
         const int px = gx + col;
         if (px < 0 || px >= width || src[col] == 0) continue;
@@ -327,8 +343,9 @@ CodeTable buildTable(CodePage page) {
   if (cd == reinterpret_cast<iconv_t>(-1)) {
     // Without the converter, keep at least the letters: Cyrillic A..ya, or Latin-1.
     for (int b = 0xC0; b < 256; ++b)
-      t[static_cast<size_t>(b)] = page == CodePage::Windows1251 ? static_cast<char32_t>(0x0410 + b - 0xC0)
-                                                                : static_cast<char32_t>(b);
+      t[static_cast<size_t>(b)] = page == CodePage::Windows1251
+                                      ? static_cast<char32_t>(0x0410 + b - 0xC0)
+                                      : static_cast<char32_t>(b);
     return t;
   }
   for (int b = 128; b < 256; ++b) {
@@ -340,8 +357,9 @@ CodeTable buildTable(CodePage page) {
     size_t ol = sizeof outBytes;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     if (iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) && sizeof outBytes - ol == 4)
-      t[static_cast<size_t>(b)] = static_cast<char32_t>(outBytes[0] | outBytes[1] << 8 | outBytes[2] << 16 |
-                                                        static_cast<uint32_t>(outBytes[3]) << 24);
+      t[static_cast<size_t>(b)] =
+          static_cast<char32_t>(outBytes[0] | outBytes[1] << 8 | outBytes[2] << 16 |
+                                static_cast<uint32_t>(outBytes[3]) << 24);
   }
   iconv_close(cd);
   return t;

@@ -25,13 +25,13 @@ constexpr int kDefaultFontCellHeight = 16;
 
 // A font file and the face inside it that fontconfig chose.
 struct FontFace {
-  std::string path;    // font file
-  int index = 0;       // face index inside the file (collections hold several)
-  std::string family;  // family name of that face, as fontconfig reports it
-  std::string style;   // style name ("Regular", "Bold", "Condensed Bold" ...)
+  std::string path;                // font file
+  int index = 0;                   // face index inside the file (collections hold several)
+  std::string family;              // family name of that face, as fontconfig reports it
+  std::string style;               // style name ("Regular", "Bold", "Condensed Bold" ...)
   int weight = kFontWeightNormal;  // OpenType weight class (400 normal, 700 bold, 900 black)
-  bool exact = false;  // true when the requested family itself is installed
-  bool synthBold = false;  // true when bold was asked for but the face is not bold
+  bool exact = false;              // true when the requested family itself is installed
+  bool synthBold = false;          // true when bold was asked for but the face is not bold
 };
 
 // Finds the face for a Windows family name at a weight (OpenType scale, 0 means normal).
@@ -53,11 +53,11 @@ struct FontMetrics {
 
 // One glyph rendered as 8-bit anti-aliased coverage (0 outside, 255 fully inside).
 struct GlyphBitmap {
-  int width = 0;     // columns of coverage
-  int rows = 0;      // rows of coverage, top row first
-  int left = 0;      // pen position to the first column (pixels, right positive)
-  int top = 0;       // baseline to the first row (pixels, up positive)
-  int advance = 0;   // pen advance in whole pixels (hinted, as GDI advances the pen)
+  int width = 0;                  // columns of coverage
+  int rows = 0;                   // rows of coverage, top row first
+  int left = 0;                   // pen position to the first column (pixels, right positive)
+  int top = 0;                    // baseline to the first row (pixels, up positive)
+  int advance = 0;                // pen advance in whole pixels (hinted, as GDI advances the pen)
   std::vector<uint8_t> coverage;  // width * rows bytes, row-major, top row first
 };
 
