@@ -17,6 +17,7 @@ bool BitmapFont::create(int width) {
   auto font = platform::Font::open(face, -overlayFontHeight(width));
   if (!font) return false;
   faceName = face.family;
+  faceFile = face.path;
   listBase = glGenLists(kFontCharCount);
   if (listBase == 0) return false;
   GLint alignment = 4;
@@ -27,9 +28,13 @@ bool BitmapFont::create(int width) {
     GlyphBits bits;
     if (font->glyph(static_cast<char32_t>(kFontFirstChar + i), bitmap))
       bits = glyphToBits(bitmap.width, bitmap.rows, bitmap.left, bitmap.top, bitmap.advance, bitmap.coverage);
+    // A glyph without pixels (the space) still needs a bitmap call that moves the raster
+    // position; some drivers drop a call with no data, so it gets one blank pixel.
+    static const GLubyte kBlank[1] = {0};
+    const bool blank = bits.bits.empty();
     glNewList(listBase + static_cast<GLuint>(i), GL_COMPILE);
-    glBitmap(bits.width, bits.rows, bits.xorig, bits.yorig, bits.advance, 0.0f,
-             bits.bits.empty() ? nullptr : bits.bits.data());
+    glBitmap(blank ? 1 : bits.width, blank ? 1 : bits.rows, bits.xorig, bits.yorig, bits.advance, 0.0f,
+             blank ? kBlank : bits.bits.data());
     glEndList();
   }
   glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);

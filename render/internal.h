@@ -250,6 +250,7 @@ class BitmapFont {
 
   uint32_t listBase = 0;
   std::string faceName;  // the family actually used
+  std::string faceFile;  // the font file it came from
 };
 
 extern BitmapFont* overlayFont;

@@ -1,0 +1,297 @@
+// Frame state on a real context: no scene draws nothing, the projection carried between frames,
+// clears, the fade, lights, GLSL builds and their logs, the water time, and drawing without
+// shader support.
+#include <cstring>
+
+#include "gl_harness.h"
+#include "platform/gl.h"
+#include "platform/platform.h"
+
+namespace render::test {
+namespace {
+
+using glimmer::MeshObject;
+using glimmer::MeshOp;
+
+uint8_t op(MeshOp o) { return static_cast<uint8_t>(o); }
+
+std::array<float, 16> projectionMatrix() {
+  std::array<float, 16> m{};
+  glGetFloatv(GL_PROJECTION_MATRIX, m.data());
+  return m;
+}
+
+std::array<float, 16> perspective(double fovy, double aspect) {
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  gluPerspective(fovy, aspect, 0.01, 100.0);
+  const auto m = projectionMatrix();
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  return m;
+}
+
+void expectNear(const std::array<float, 16>& a, const std::array<float, 16>& b) {
+  for (size_t i = 0; i < 16; ++i) EXPECT_NEAR(a[i], b[i], 1e-5f) << "element " << i;
+}
+
+class FrameGlTest : public GlSceneTest {
+ protected:
+  MeshObject* sphere(float r, float red) {
+    return addMeshFor([=](MeshObject& m) {
+      addTrack(m.tracksA, op(MeshOp::SetColours), {40, 40, 40, red, 200, 200, 0, 0, 0, 10});
+      addTrack(m.tracksB, op(MeshOp::Sphere), {16, 8, 0, r * 32});
+      addTrack(m.tracksB, op(MeshOp::Normals), {1});
+    });
+  }
+  std::array<uint8_t, 4> pixel(const std::vector<uint8_t>& f, int x, int y) {
+    const size_t i = (static_cast<size_t>(y) * kWidth + static_cast<size_t>(x)) * 4;
+    return {f[i], f[i + 1], f[i + 2], f[i + 3]};
+  }
+};
+
+TEST_F(FrameGlTest, WithoutASceneNothingIsClearedOrDrawn) {
+  addScene();
+  glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+  glViewport(0, 0, kWidth, kHeight);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  for (int32_t index : {-1, 1, 57}) {
+    glimmer::timeline->currentScene = index;
+    const auto frame = renderAt(0.0f);
+    EXPECT_EQ(activeScene, nullptr);
+    EXPECT_EQ(pixel(frame, 10, 10), (std::array<uint8_t, 4>{255, 0, 0, 255})) << "scene index " << index;
+  }
+}
+
+TEST_F(FrameGlTest, ProjectionCarriesOverAndAspectAloneDoesNotRebuildIt) {
+  SceneObject* s = addScene();
+  s->precalc();
+  renderAt(0.0f);
+  EXPECT_EQ(appliedFov, 70.0f);
+  EXPECT_EQ(defaultFov, 70.0f);
+  const auto carried = perspective(70.0 * 4.0 / 3.0, 4.0 / 3.0);
+  expectNear(projectionMatrix(), carried);
+
+  s->aspect = 2.0f;  // same field of view: the 4:3 projection of the last end2D() stays
+  applyCamera(*s);
+  expectNear(projectionMatrix(), carried);
+
+  s->fov = 50.0f;  // a new field of view builds fov x aspect with the scene's aspect
+  applyCamera(*s);
+  expectNear(projectionMatrix(), perspective(static_cast<double>(50.0f * 2.0f), 2.0));
+  EXPECT_EQ(appliedFov, 50.0f);
+
+  setDefaultProjection(0.0f);
+  EXPECT_EQ(defaultFov, 50.0f);
+  expectNear(projectionMatrix(), perspective(50.0 * 4.0 / 3.0, 4.0 / 3.0));
+}
+
+TEST_F(FrameGlTest, DepthOnlyClearStillClearsColourAfterTheCopyPass) {
+  SceneObject* s = addScene();
+  addTrack(s->tracksA, kSetClear, {0, 0, 0, 0, 256, 0, 0});
+  s->precalc();
+  glClearColor(0.0f, 0.0f, 1.0f, 1.0f);  // the colour set last before the frame
+  const auto frame = renderAt(0.0f);
+  EXPECT_EQ(pixel(frame, 5, 5), (std::array<uint8_t, 4>{0, 0, 255, 255}));
+
+  addTrack(s->tracksA, kSetClear, {1, 0, 0, 0, 0, 0, 1});  // clear with the (default) fog colour
+  s->precalc();
+  const auto fogged = renderAt(0.0f);
+  const auto p = pixel(fogged, 5, 5);
+  EXPECT_NEAR(p[0], 128, 1);
+  EXPECT_NEAR(p[1], 128, 1);
+  EXPECT_NEAR(p[2], 128, 1);
+}
+
+TEST_F(FrameGlTest, FadeOfFullAlphaCoversTheFrameAndZeroDrawsNothing) {
+  SceneObject* s = addScene();
+  addLight(0, 2, 3);
+  sphere(1.0f, 255);
+  addTrack(s->tracksA, kSetCamera, {0, 0, 96, 0, 0, 0});
+  s->precalc();
+  renderAt(0.0f);  // the first frame builds the scene's projection; later ones carry 4:3
+  const auto plain = renderAt(0.0f);
+  addTrack(s->tracksA, kSetFade, {0, 0, 0, 256, 0, 0});
+  s->precalc();
+  EXPECT_EQ(renderAt(0.0f), plain);
+  addTrack(s->tracksA, kSetFade, {100, 0, 0, 0, 256, 0});
+  s->precalc();
+  const auto covered = renderAt(0.0f);
+  for (int y = 0; y < kHeight; y += 17)
+    for (int x = 0; x < kWidth; x += 13) ASSERT_EQ(pixel(covered, x, y), (std::array<uint8_t, 4>{0, 255, 0, 255}));
+}
+
+TEST_F(FrameGlTest, TheSameFrameRendersTheSamePixels) {
+  SceneObject* s = addScene();
+  addLight(1, 2, 3);
+  sphere(1.0f, 180);
+  addTrack(s->tracksA, kSetCamera, {0, 0, 96, 0, 0, 0, 10});
+  addTrack(s->tracksA, kSetGlow, {5, 4, 0, 128, 128, 128});
+  addTrack(s->tracksA, kEchoRing, {10, 5, 0, 80, 80, 80});
+  s->precalc();
+  const auto first = renderAt(3.0f);
+  const auto a = renderAt(3.0f);
+  const auto b = renderAt(3.0f);
+  EXPECT_EQ(a, b);
+  // The first frame differs: it uses the scene's own aspect (fov x 1.33), later frames the 4:3
+  // projection carried over from the previous frame's end2D().
+  EXPECT_NE(first, a);
+}
+
+TEST_F(FrameGlTest, LightPassNumbersByPositionAndLeavesLightSevenAlone) {
+  for (int i = 0; i < 8; ++i) addLight(0, 1, 0);
+  auto* third = static_cast<LightObject*>(glimmer::registryEntity(glimmer::Category::Light, 2));
+  third->startTime = 5.0f;
+  glEnable(GL_LIGHT7);
+  glEnable(GL_LIGHT2);
+  glimmer::timeline->time = 1.0f;
+  applyLights();
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(glIsEnabled(GL_LIGHT0 + i) == GL_TRUE, i != 2) << "light " << i;
+  EXPECT_TRUE(glIsEnabled(GL_LIGHT7));
+  glDisable(GL_LIGHT7);
+  float diffuse[4] = {};
+  glGetLightfv(GL_LIGHT3, GL_DIFFUSE, diffuse);
+  EXPECT_FLOAT_EQ(diffuse[0], 0.7f);
+}
+
+class ShaderGlTest : public FrameGlTest {
+ protected:
+  void SetUp() override {
+    FrameGlTest::SetUp();
+    if (!IsSkipped() && !glext::shadersAvailable) GTEST_SKIP() << "no shader support";
+  }
+};
+
+TEST_F(ShaderGlTest, TheFourProgramsCompileAndLinkWithoutALog) {
+  for (int pair = 1; pair <= 4; ++pair) {
+    SCOPED_TRACE(pair);
+    glimmer::ShaderProgram program;
+    program.sourcePair = pair;
+    ::testing::internal::CaptureStderr();
+    buildProgram(program);
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(log.find("GLSL compile log"), std::string::npos) << log;
+    ASSERT_NE(program.programObject, 0u);
+    GLint ok = 0;
+    glext::glGetObjectParameterivARB(program.vertexShader, GL_OBJECT_COMPILE_STATUS_ARB, &ok);
+    EXPECT_EQ(ok, 1);
+    glext::glGetObjectParameterivARB(program.fragmentShader, GL_OBJECT_COMPILE_STATUS_ARB, &ok);
+    EXPECT_EQ(ok, 1);
+    glext::glGetObjectParameterivARB(program.programObject, GL_OBJECT_LINK_STATUS_ARB, &ok);
+    EXPECT_EQ(ok, 1);
+    if (pair >= 2) {
+      auto getAttrib = reinterpret_cast<PFNGLGETATTRIBLOCATIONARBPROC>(platform::glProcAddress("glGetAttribLocationARB"));
+      ASSERT_NE(getAttrib, nullptr);
+      EXPECT_EQ(getAttrib(program.programObject, "mTangent"), 10);
+      EXPECT_EQ(getAttrib(program.programObject, "mBinormal"), 11);
+    }
+    releaseProgram(program);
+    EXPECT_EQ(program.programObject, 0u);
+    glext::glUseProgramObjectARB(0);
+  }
+}
+
+TEST_F(ShaderGlTest, ANonEmptyCompileLogIsShownUnderItsCaption) {
+  const GLhandleARB shader = glext::glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
+  const GLcharARB* source = "void main() { gl_FragColor = vec4(undefinedName); }";
+  glext::glShaderSourceARB(shader, 1, &source, nullptr);
+  glext::glCompileShaderARB(shader);
+  ::testing::internal::CaptureStderr();
+  showCompileLog(shader);
+  const std::string log = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(log.find("GLSL compile log"), std::string::npos) << log;
+  EXPECT_NE(log.find("undefinedName"), std::string::npos) << log;
+  glext::glDeleteObjectARB(shader);
+}
+
+TEST_F(ShaderGlTest, SelectingTheSameProgramTwiceBuildsOnce) {
+  MeshObject* m = sphere(1.0f, 200);
+  m->material.setShaderChoice(2);
+  const uint32_t first = m->material.program.programObject;
+  EXPECT_NE(first, 0u);
+  m->material.setShaderChoice(2);
+  EXPECT_EQ(m->material.program.programObject, first);
+  m->material.setShaderChoice(0);
+  EXPECT_FALSE(m->material.shaderEnabled);
+  m->material.setShaderChoice(2);
+  EXPECT_NE(m->material.program.programObject, 0u);
+  EXPECT_TRUE(m->material.shaderEnabled);
+  glext::glUseProgramObjectARB(0);
+}
+
+TEST_F(ShaderGlTest, TheWaterProgramGetsTheMeshUpdateTime) {
+  addTexture(32, [](int x, int y) { return checkerPixel(x, y, 4, 0xFFFFFFFFu, 0xFF000000u); });
+  SceneObject* s = addScene();
+  s->precalc();
+  MeshObject* m = addMeshFor([](MeshObject& mesh) {
+    addTrack(mesh.tracksA, op(MeshOp::SetTextures), {0, 0, 0, 0});
+    addTrack(mesh.tracksA, op(MeshOp::SetShader), {4});
+    addTrack(mesh.tracksB, op(MeshOp::Grid), {2, 2, 0, 64, 64});
+  });
+  renderAt(7.25f);
+  EXPECT_EQ(m->material.program.time, 7.25f);
+  glext::glUseProgramObjectARB(m->material.program.programObject);
+  auto getUniform = reinterpret_cast<PFNGLGETUNIFORMFVARBPROC>(platform::glProcAddress("glGetUniformfvARB"));
+  ASSERT_NE(getUniform, nullptr);
+  float value = 0.0f;
+  getUniform(m->material.program.programObject,
+             glext::glGetUniformLocationARB(m->material.program.programObject, "time"), &value);
+  EXPECT_EQ(value, 7.25f);
+  glext::glUseProgramObjectARB(0);
+}
+
+// The shader entry points, saved and cleared so that any use of them would crash.
+struct ShaderEntryPoints {
+  PFNGLCREATEPROGRAMOBJECTARBPROC create = glext::glCreateProgramObjectARB;
+  PFNGLUSEPROGRAMOBJECTARBPROC use = glext::glUseProgramObjectARB;
+  PFNGLVERTEXATTRIBPOINTERARBPROC attrib = glext::glVertexAttribPointerARB;
+  PFNGLENABLEVERTEXATTRIBARRAYARBPROC enable = glext::glEnableVertexAttribArrayARB;
+  PFNGLDISABLEVERTEXATTRIBARRAYARBPROC disable = glext::glDisableVertexAttribArrayARB;
+  PFNGLDELETEOBJECTARBPROC remove = glext::glDeleteObjectARB;
+  bool available = glext::shadersAvailable;
+  ShaderEntryPoints() {
+    glext::glCreateProgramObjectARB = nullptr;
+    glext::glUseProgramObjectARB = nullptr;
+    glext::glVertexAttribPointerARB = nullptr;
+    glext::glEnableVertexAttribArrayARB = nullptr;
+    glext::glDisableVertexAttribArrayARB = nullptr;
+    glext::glDeleteObjectARB = nullptr;
+    glext::shadersAvailable = false;
+  }
+  ~ShaderEntryPoints() {
+    glext::glCreateProgramObjectARB = create;
+    glext::glUseProgramObjectARB = use;
+    glext::glVertexAttribPointerARB = attrib;
+    glext::glEnableVertexAttribArrayARB = enable;
+    glext::glDisableVertexAttribArrayARB = disable;
+    glext::glDeleteObjectARB = remove;
+    glext::shadersAvailable = available;
+  }
+};
+
+TEST_F(FrameGlTest, WithoutShaderSupportProgramsAreIgnored) {
+  SceneObject* s = addScene();
+  addTrack(s->tracksA, kSetCamera, {0, 0, 96, 0, 0, 0});
+  s->precalc();
+  addLight(0, 2, 3);
+  {
+    ShaderEntryPoints cleared;
+    MeshObject* m = addMeshFor([](MeshObject& mesh) {
+      addTrack(mesh.tracksA, op(MeshOp::SetShader), {3});
+      addTrack(mesh.tracksA, op(MeshOp::SetColours), {40, 40, 40, 255, 255, 255, 0, 0, 0, 10});
+      addTrack(mesh.tracksB, op(MeshOp::Sphere), {16, 8, 0, 32});
+      addTrack(mesh.tracksB, op(MeshOp::Normals), {1});
+    });
+    EXPECT_TRUE(m->material.shaderEnabled);
+    EXPECT_EQ(m->material.program.programObject, 0u);
+    const auto frame = renderAt(0.0f);
+    const auto centre = pixel(frame, kWidth / 2, kHeight / 2);
+    EXPECT_GT(centre[0], 60) << "the mesh is drawn with the fixed-function material";
+    glimmer::destroyRegistry();  // the mesh goes while the entry points are still cleared
+    glimmer::createRegistry();
+  }
+}
+
+}  // namespace
+}  // namespace render::test
