@@ -1,6 +1,6 @@
 // The settings dialog on Dear ImGui over SDL2 and OpenGL 2, laid out after the dialog
-// template: 128 x 70 dialog units, one dialog unit being 1.5 pixels across and 1.625 down
-// (the base units of an 8-point system font).
+// template: 128 x 70 dialog units, one dialog unit being 1.6 pixels across and 1.625 down
+// (about the base units of an 8-point system font, widened a little for ImGui's 7-pixel font).
 #include "platform/dialog.h"
 
 #include <SDL.h>
@@ -38,7 +38,7 @@ void DialogControls::setChecked(int id, bool checked) {
 
 namespace {
 
-constexpr float kUnitX = 1.5f;
+constexpr float kUnitX = 1.6f;
 constexpr float kUnitY = 1.625f;
 constexpr int kDialogUnitsW = 128;
 constexpr int kDialogUnitsH = 70;
@@ -128,8 +128,8 @@ bool DialogWindow::open() {
   style.WindowBorderSize = 1.0f;
   style.FrameBorderSize = 1.0f;
   style.WindowPadding = ImVec2(0.0f, 0.0f);
-  style.FramePadding = ImVec2(3.0f, 1.0f);
-  style.ItemInnerSpacing = ImVec2(4.0f, 0.0f);
+  style.FramePadding = ImVec2(2.0f, 0.0f);
+  style.ItemInnerSpacing = ImVec2(3.0f, 0.0f);
   style.Colors[ImGuiCol_WindowBg] = ImVec4(0.83f, 0.82f, 0.78f, 1.0f);
   style.Colors[ImGuiCol_Border] = ImVec4(0.25f, 0.25f, 0.25f, 1.0f);
   if (!ImGui_ImplSDL2_InitForOpenGL(window_, context_)) return false;

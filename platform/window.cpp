@@ -282,8 +282,12 @@ bool escapePressed() {
 
 Message takeMessage() {
   if (!gVideo.started) return Message::None;
+  // Pump and peek rather than SDL_PollEvent, which ends each poll cycle with a "nothing" even
+  // when events arrived during the cycle.
+  SDL_PumpEvents();
   SDL_Event event;
-  if (!SDL_PollEvent(&event)) return Message::None;
+  if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) <= 0)
+    return Message::None;
   if (event.type == SDL_QUIT) return Message::Quit;
   if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)
     return Message::Quit;
