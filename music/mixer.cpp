@@ -241,7 +241,7 @@ void updateVoice(Song& song, MusicChannel& ch) {
       ch.voice = &twin;
       v = &twin;
     }
-    v->sample = ch.sample && ch.sample->data ? ch.sample : nullptr;
+    v->sample = ch.sample && ch.sample->data && ch.sample->length ? ch.sample : nullptr;
     v->position = 0;
     v->direction = 1;
     v->rampLeft = v->rampRight = 0;

@@ -263,6 +263,7 @@ struct RowStart {
   int order = 0;
   int pattern = 0;
   int row = 0;
+  int samplesPerTick = 0;  // tick length in effect after the row's first tick
 };
 struct SongTimeline {
   std::vector<RowStart> rows;

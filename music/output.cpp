@@ -198,7 +198,8 @@ SongTimeline songTimeline(Song* song, int64_t maxFrames) {
       break;
     }
     if (rowStarts) {
-      timeline.rows.push_back({frame, song->order, song->orderTable[song->order], song->row});
+      timeline.rows.push_back(
+          {frame, song->order, song->orderTable[song->order], song->row, song->samplesPerTick});
     }
     frame += song->samplesPerTick;
   }

@@ -310,10 +310,13 @@ void tickUpdate(Song& song) {
 int32_t linearPeriod(int realNote, int finetune) { return 7680 - realNote * 64 - finetune / 2; }
 
 int32_t amigaPeriod(int realNote, int finetune) {
-  // Periods in units of a quarter Amiga period: C-4 (note 48) is 1712. Finetune moves in eighths
-  // of a semitone as on the Amiga.
-  double semitones = (realNote - 48) + std::floor(finetune / 16.0) / 8.0;
-  return static_cast<int32_t>(std::lround(1712.0 * std::exp2(-semitones / 12.0)));
+  // Periods in units of a quarter Amiga period: C-4 (note 48) is 1712. As in the tracker's
+  // table, the period is computed for the lowest octave (finetune in sixteenths of a semitone)
+  // and halved once per octave with truncation, which sets the pitch of high notes.
+  int octave = realNote / 12, semitone = realNote % 12;
+  double steps = semitone + std::floor(finetune / 8.0) / 16.0;
+  int32_t base = static_cast<int32_t>(std::lround(1712.0 * 16 * std::exp2(-steps / 12.0)));
+  return base >> octave;
 }
 
 void setTempo(Song& song, int bpm) {

@@ -34,7 +34,8 @@ struct Token {
   int column = 0;  // 1-based
 };
 
-// Splits a line into words; a quoted string is one word without its quotes; '#' ends the line.
+// Splits a line into words; a quoted string is one word without its quotes; a '#' at the start
+// of a word ends the line (inside a word it is a sharp, as in C#4).
 bool tokenize(const std::string& line, std::vector<Token>* out, int* badColumn) {
   out->clear();
   size_t i = 0;
@@ -58,7 +59,7 @@ bool tokenize(const std::string& line, std::vector<Token>* out, int* badColumn) 
     } else {
       size_t start = i;
       while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
-             line[i] != '#' && line[i] != '|') {
+             line[i] != '|') {
         ++i;
       }
       out->push_back({line.substr(start, i - start), static_cast<int>(start + 1)});

@@ -1,0 +1,198 @@
+// Helpers for the music tests: songs assembled directly in memory, raw XM bytes written field by
+// field, and rendering shortcuts.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "music/internal.h"
+#include "music/music.h"
+
+namespace glimmer::music::test {
+
+struct Cell {
+  uint8_t note = 0, instrument = 0, volume = 0, effect = 0, param = 0;
+};
+
+// XM note byte for a name like "C-4" (C-0 is 1).
+inline uint8_t noteByte(int octave, int semitone) {
+  return static_cast<uint8_t>(octave * 12 + semitone + 1);
+}
+
+// A song built in memory, bypassing the loader, for sequencer and mixer tests.
+class TestSong {
+ public:
+  explicit TestSong(int channels, int speed = 6, int tempo = 125, bool linear = true) {
+    song_ = SongPtr(new Song);
+    song_->channelCount = static_cast<uint16_t>(channels);
+    song_->defaultSpeed = static_cast<uint16_t>(speed);
+    song_->defaultTempo = static_cast<uint16_t>(tempo);
+    song_->flags = linear ? 1 : 0;
+    song_->tickFunction = tick;
+  }
+  int addPattern(int rows) {
+    Pattern p;
+    p.rows = rows;
+    p.notes.assign(size_t(rows) * song_->channelCount * 5, 0);
+    song_->patterns.push_back(std::move(p));
+    return static_cast<int>(song_->patterns.size()) - 1;
+  }
+  void set(int pattern, int row, int channel, Cell c) {
+    uint8_t* n = &song_->patterns[pattern].notes[(size_t(row) * song_->channelCount + channel) * 5];
+    n[0] = c.note;
+    n[1] = c.instrument;
+    n[2] = c.volume;
+    n[3] = c.effect;
+    n[4] = c.param;
+  }
+  // Adds an instrument holding one sample; data gets the spare values and guard the loader adds.
+  Instrument& addInstrument(std::vector<int16_t> data, LoopMode mode = LoopMode::None,
+                            uint32_t loopStart = 0, uint32_t loopLength = 0, int volume = 64,
+                            int panning = 128, int relativeNote = 0, int finetune = 0) {
+    auto s = std::make_unique<Sample>();
+    s->length = static_cast<uint32_t>(data.size());
+    s->loopMode = mode;
+    s->loopStart = mode == LoopMode::None ? 0 : loopStart;
+    s->loopLength = mode == LoopMode::None ? s->length : loopLength;
+    s->volume = static_cast<uint8_t>(volume);
+    s->panning = static_cast<uint32_t>(panning);
+    s->relativeNote = static_cast<int8_t>(relativeNote);
+    s->finetune = static_cast<int8_t>(finetune);
+    s->storage = data;
+    s->storage.resize(data.size() + 8, 0);
+    uint32_t end = s->loopStart + s->loopLength;
+    if (mode == LoopMode::PingPong) s->storage[end] = s->storage[end - 1];
+    if (mode == LoopMode::Forward) s->storage[end] = s->storage[s->loopStart];
+    s->data = data.empty() ? nullptr : s->storage.data();
+    Instrument inst;
+    inst.sampleCount = 1;
+    inst.samples.fill(&kEmptySample);
+    inst.samples[0] = s.get();
+    song_->sampleStore.push_back(std::move(s));
+    song_->instruments.push_back(inst);
+    song_->instrumentCount = static_cast<uint16_t>(song_->instruments.size());
+    return song_->instruments.back();
+  }
+  SongPtr finish(std::vector<int> order, int restart = 0) {
+    song_->songLength = static_cast<uint16_t>(order.size());
+    song_->restartPosition = static_cast<uint16_t>(restart);
+    for (size_t i = 0; i < order.size(); ++i) song_->orderTable[i] = static_cast<uint8_t>(order[i]);
+    song_->patternsUsed = static_cast<int32_t>(song_->patterns.size());
+    song_->patternSlots = song_->patternsUsed;
+    return std::move(song_);
+  }
+  Song& song() { return *song_; }
+
+ private:
+  SongPtr song_;
+};
+
+// Renders `frames` frames offline from the start of the song.
+inline std::vector<int16_t> renderFrames(Song* song, size_t frames) {
+  std::vector<int16_t> pcm(frames * 2);
+  startOffline(song);
+  renderOffline(pcm);
+  return pcm;
+}
+
+struct XmSampleHeader {
+  uint32_t length = 0, loopStart = 0, loopLength = 0;
+  int volume = 64, finetune = 0, type = 0, panning = 128, relativeNote = 0;
+};
+struct XmEnvelope {
+  std::vector<EnvelopePoint> points;
+  int count = 0, sustain = 0, loopStart = 0, loopEnd = 0, type = 0;
+};
+
+// Raw XM bytes written field by field, for loader tests that need exact control.
+class XmBytes {
+ public:
+  std::vector<uint8_t> b;
+  void u8(int v) { b.push_back(static_cast<uint8_t>(v)); }
+  void u16(int v) {
+    u8(v & 0xFF);
+    u8((v >> 8) & 0xFF);
+  }
+  void u32(uint32_t v) {
+    u16(static_cast<int>(v & 0xFFFF));
+    u16(static_cast<int>(v >> 16));
+  }
+  void fill(size_t n, uint8_t v = 0) { b.insert(b.end(), n, v); }
+  void header(int songLength, int channels, int patterns, int instruments,
+              std::vector<int> order, int flags = 1, int restart = 0) {
+    const char* magic = "Extended Module: ";
+    b.insert(b.end(), magic, magic + 17);
+    fill(20, ' ');
+    u8(0x1A);
+    fill(20, ' ');
+    u16(0x0104);
+    u32(276);
+    u16(songLength);
+    u16(restart);
+    u16(channels);
+    u16(patterns);
+    u16(instruments);
+    u16(flags);
+    u16(6);
+    u16(125);
+    for (int i = 0; i < 256; ++i) u8(i < static_cast<int>(order.size()) ? order[i] : 0);
+  }
+  void pattern(int rows, const std::vector<uint8_t>& packed) {
+    u32(9);
+    u8(0);
+    u16(rows);
+    u16(static_cast<int>(packed.size()));
+    b.insert(b.end(), packed.begin(), packed.end());
+  }
+  using SampleHeader = XmSampleHeader;
+  using Envelope = XmEnvelope;
+  // An instrument with the given sample headers; the volume envelope defaults to off.
+  void instrument(const std::vector<SampleHeader>& samples) { instrument(samples, Envelope{}, 0); }
+  void instrument(const std::vector<SampleHeader>& samples, const Envelope& volume, int fadeout) {
+    if (samples.empty()) {
+      u32(29);
+      fill(23);
+      u16(0);
+      return;
+    }
+    u32(263);
+    fill(23);
+    u16(static_cast<int>(samples.size()));
+    u32(40);
+    fill(96);  // note map: every note plays sample 0
+    for (int i = 0; i < 12; ++i) {
+      EnvelopePoint p = i < static_cast<int>(volume.points.size()) ? volume.points[i] : EnvelopePoint{};
+      u16(p.tick);
+      u16(p.value);
+    }
+    fill(48);
+    u8(volume.count);
+    u8(0);
+    u8(volume.sustain);
+    u8(volume.loopStart);
+    u8(volume.loopEnd);
+    fill(3);
+    u8(volume.type);
+    u8(0);
+    fill(4);
+    u16(fadeout);
+    fill(22);
+    for (const auto& s : samples) {
+      u32(s.length);
+      u32(s.loopStart);
+      u32(s.loopLength);
+      u8(s.volume);
+      u8(s.finetune);
+      u8(s.type);
+      u8(s.panning);
+      u8(s.relativeNote);
+      u8(0);
+      fill(22);
+    }
+  }
+  void data(const std::vector<uint8_t>& bytes) { b.insert(b.end(), bytes.begin(), bytes.end()); }
+};
+
+}  // namespace glimmer::music::test
