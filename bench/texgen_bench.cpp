@@ -129,7 +129,8 @@ void BM_ContentTextures(benchmark::State& state) {
   const std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   glimmer::SceneStream stream;
   std::string error;
-  if (text.empty() || !glimmerc::compileSceneSource(text, GLIMMER_CONTENT_SCENE, stream, error, nullptr)) {
+  if (text.empty() ||
+      !glimmerc::compileSceneSource(text, GLIMMER_CONTENT_SCENE, stream, error, nullptr)) {
     state.SkipWithError(("content scene not compiled: " + error).c_str());
     return;
   }

@@ -54,8 +54,8 @@ inline uint32_t gather(uint64_t v) {
 
 TexturePixel sampleNearest(const TexturePixel* img, float u, float v) {
   const int32_t size = textureGeometry.texSize;
-  int32_t x = toInt(u);
-  int32_t y = toInt(v);
+  int32_t x = truncF(u);
+  int32_t y = truncF(v);
   if (x >= 0 && x < size && y >= 0 && y < size) return img[y * size + x];
   switch (textureGeometry.edgeMode) {
     case 0: {
@@ -92,19 +92,26 @@ TexturePixel sampleNearest(const TexturePixel* img, float u, float v) {
 TexturePixel sampleBilinear(const TexturePixel* img, float u, float v) {
   const int32_t size = textureGeometry.texSize;
   const auto fsize = static_cast<float>(size);
-  u = u - static_cast<float>(toInt(u / fsize)) * fsize;
-  if (u < 0.0f) u += fsize;
-  v = v - static_cast<float>(toInt(v / fsize)) * fsize;
-  if (v < 0.0f) v += fsize;
+  // Multiplying by texInvSize equals dividing by the power-of-two edge length exactly.
+  const float inv = textureGeometry.texInvSize;
+  // Coordinates already inside the image skip the reduction, which would leave them unchanged.
+  if (!(u >= 0.0f && u < fsize)) {
+    u = u - static_cast<float>(truncF(u * inv)) * fsize;
+    if (u < 0.0f) u += fsize;
+  }
+  if (!(v >= 0.0f && v < fsize)) {
+    v = v - static_cast<float>(truncF(v * inv)) * fsize;
+    if (v < 0.0f) v += fsize;
+  }
   // A coordinate that rounds onto the far edge (a tiny negative value plus size) or is not a
   // number wraps to 0, so the sample never leaves the image.
   if (!(u >= 0.0f && u < fsize)) u = 0.0f;
   if (!(v >= 0.0f && v < fsize)) v = 0.0f;
-  const int32_t ix = toInt(u), iy = toInt(v);
+  const int32_t ix = truncF(u), iy = truncF(v);
   const int32_t nx = ix == size - 1 ? 0 : ix + 1;
   const int32_t ny = iy == size - 1 ? 0 : iy + 1;
-  const auto fx = static_cast<uint64_t>(toInt((u - static_cast<float>(ix)) * 256.0f));
-  const auto fy = static_cast<uint64_t>(toInt((v - static_cast<float>(iy)) * 256.0f));
+  const auto fx = static_cast<uint64_t>(truncF((u - static_cast<float>(ix)) * 256.0f));
+  const auto fy = static_cast<uint64_t>(truncF((v - static_cast<float>(iy)) * 256.0f));
   // Four 16-bit lanes per pixel: each product is at most 255 * 256 and each weighted pair sums
   // below 65536, so no lane carries into the next.
   const uint64_t p00 = spread(img[iy * size + ix]), p10 = spread(img[iy * size + nx]);
@@ -122,9 +129,9 @@ TexturePixel sampleBilinear(const TexturePixel* img, float u, float v) {
 constexpr int32_t kMaxBlurTap = 257;
 
 void blur(TexturePixel* img, const TextureParams& p) {
-  const int64_t r = int64_t{toInt(p[0])} * textureGeometry.texSize / 256;
+  const int64_t r = int64_t{truncF(p[0])} * textureGeometry.texSize / 256;
   if (r == 0) return;
-  const int32_t g = toInt(p[3]);
+  const int32_t g = truncF(p[3]);
   const double sigma = static_cast<double>(r) / 8.0;
   float sum = 0.0f;
   for (int i = 0; i < kBlurTableSize; ++i) {
@@ -188,13 +195,28 @@ void blurPasses(TexturePixel* img, int hw) {
   auto store = [&](TexturePixel* p, __m128i acc) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(_mm_srli_epi16(acc, 8), zero));
   };
+  // Four pixels per step where the edge allows it: two registers of 16-bit lanes.
+  auto four = [&](const TexturePixel* const* src, int32_t x, TexturePixel* p, bool rowsGiven) {
+    __m128i lo = zero, hi = zero;
+    for (int k = 0; k < taps; ++k) {
+      const TexturePixel* q = rowsGiven ? src[k] + x : src[0] + x + k;
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+      lo = _mm_adds_epu16(lo, _mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), tap[k]));
+      hi = _mm_adds_epu16(hi, _mm_mullo_epi16(_mm_unpackhi_epi8(v, zero), tap[k]));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
+                     _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8)));
+  };
+  const int32_t step4 = size >= 4 ? size : 0;
   // Horizontal: each row extended by hw wrapped pixels on the left and hw on the right.
-  static TexturePixel ext[kMaxTextureSize + kBlurTableSize + 2];
+  static TexturePixel ext[kMaxTextureSize + kBlurTableSize + 4];
   for (int32_t y = 0; y < size; ++y) {
     const TexturePixel* row = img + static_cast<ptrdiff_t>(y) * size;
     for (int32_t i = 0; i < size + taps; ++i) ext[i] = row[u32(i - hw) & mask];
     TexturePixel* out = workImage + static_cast<ptrdiff_t>(y) * size;
-    for (int32_t x = 0; x < size; x += 2) {
+    const TexturePixel* extRow[1] = {ext};
+    for (int32_t x = 0; x < step4; x += 4) four(extRow, x, out + x, false);
+    for (int32_t x = step4; x < size; x += 2) {
       __m128i acc = zero;
       for (int k = 0; k < taps; ++k)
         acc = _mm_adds_epu16(acc, _mm_mullo_epi16(two(ext + x + k), tap[k]));
@@ -207,7 +229,8 @@ void blurPasses(TexturePixel* img, int hw) {
     for (int k = 0; k < taps; ++k)
       rows[k] = workImage + static_cast<ptrdiff_t>(u32(y - hw + k) & mask) * size;
     TexturePixel* out = img + static_cast<ptrdiff_t>(y) * size;
-    for (int32_t x = 0; x < size; x += 2) {
+    for (int32_t x = 0; x < step4; x += 4) four(rows, x, out + x, true);
+    for (int32_t x = step4; x < size; x += 2) {
       __m128i acc = zero;
       for (int k = 0; k < taps; ++k)
         acc = _mm_adds_epu16(acc, _mm_mullo_epi16(two(rows[k] + x), tap[k]));
@@ -229,8 +252,8 @@ void invert(TexturePixel* img) {
 
 void brightnessContrast(TexturePixel* img, const TextureParams& p) {
   const int32_t n = textureGeometry.texPixels;
-  const int64_t b = int64_t{toInt(p[0])} - 128;
-  int64_t c = 255 - int64_t{toInt(p[3])};
+  const int64_t b = int64_t{truncF(p[0])} - 128;
+  int64_t c = 255 - int64_t{truncF(p[3])};
   if (c == 0) c = 1;
   c *= 2;
   uint32_t sum[3] = {0, 0, 0};  // blue, green, red; unsigned 32-bit as the mean is defined
@@ -251,9 +274,9 @@ void brightnessContrast(TexturePixel* img, const TextureParams& p) {
 }
 
 void tint(TexturePixel* img, const TextureParams& p) {
-  const uint32_t fr = (u32(toInt(p[0])) + 128u) & 0xFF;
-  const uint32_t fg = (u32(toInt(p[1])) + 128u) & 0xFF;
-  const uint32_t fb = (u32(toInt(p[2])) + 128u) & 0xFF;
+  const uint32_t fr = (u32(truncF(p[0])) + 128u) & 0xFF;
+  const uint32_t fg = (u32(truncF(p[1])) + 128u) & 0xFF;
+  const uint32_t fb = (u32(truncF(p[2])) + 128u) & 0xFF;
   const uint32_t fa = (fr + fg + fb) / 3;
   const uint32_t f[4] = {fb, fg, fr, fa};  // in byte order: blue, green, red, alpha
   const int32_t n = textureGeometry.texPixels;
@@ -306,9 +329,9 @@ void normalMap(TexturePixel* img, const TextureParams& p) {
       const float dx = (h - hx) * k;
       const float dy = (h - hy) * k;
       const float n = std::sqrt(dx * dx + dy * dy + 1.0f);
-      const uint32_t g = u32(toInt(dy / n * 127.0f + 128.0f)) & 0xFF;
-      const uint32_t r = (255u - u32(toInt(-dx / n * 127.0f + 128.0f))) & 0xFF;
-      const uint32_t b = u32(toInt(1.0f / n * 127.0f + 128.0f)) & 0xFF;
+      const uint32_t g = u32(truncF(dy / n * 127.0f + 128.0f)) & 0xFF;
+      const uint32_t r = (255u - u32(truncF(-dx / n * 127.0f + 128.0f))) & 0xFF;
+      const uint32_t b = u32(truncF(1.0f / n * 127.0f + 128.0f)) & 0xFF;
       img[y * size + x] = (src & 0xFF000000u) | r << 16 | g << 8 | b;
     }
   }
@@ -319,10 +342,10 @@ void normalMap(TexturePixel* img, const TextureParams& p) {
 
 void rotoZoom(TexturePixel* img, const TextureParams& p) {
   const int32_t size = textureGeometry.texSize;
-  const auto dx = static_cast<int32_t>(int64_t{toInt(p[0])} * size / 256);
-  const auto dy = static_cast<int32_t>(int64_t{toInt(p[1])} * size / 256);
-  const int64_t a = int64_t{toInt(p[6])} + 128;
-  int64_t z = int64_t{toInt(p[3])} + 64;
+  const auto dx = static_cast<int32_t>(int64_t{truncF(p[0])} * size / 256);
+  const auto dy = static_cast<int32_t>(int64_t{truncF(p[1])} * size / 256);
+  const int64_t a = int64_t{truncF(p[6])} + 128;
+  int64_t z = int64_t{truncF(p[3])} + 64;
   if (z == 0) z = 1;
   copyToWork(img);
   const auto s = static_cast<float>(static_cast<double>(z) / 64.0);
@@ -349,11 +372,14 @@ void rotoZoom(TexturePixel* img, const TextureParams& p) {
   }
 }
 
+// Squared distances below this share their twist through a per-command cache.
+constexpr uint64_t kTwirlMemo = 2 * uint64_t{kMaxTexturePixels};
+
 // The twist angle is applied as a rotation of (i, j) by phi, which is d*cos(atan2(j, i) + phi)
 // written without the round trip through the angle: with no twist the source position is
 // exactly the output position.
 void twirl(TexturePixel* img, const TextureParams& p) {
-  const int32_t r0 = toInt(p[6]);
+  const int32_t r0 = truncF(p[6]);
   if (r0 == 0) return;
   // A radius that becomes 0 pixels on a small texture leaves the image unchanged too, instead of
   // dividing by zero.
@@ -362,14 +388,29 @@ void twirl(TexturePixel* img, const TextureParams& p) {
   copyToWork(img);
   const int32_t size = textureGeometry.texSize;
   const int64_t h = size / 2;
-  const int64_t cxo = 128 - int64_t{toInt(p[0])};
-  const int64_t cyo = 128 - int64_t{toInt(p[1])};
-  const float k = static_cast<float>(128 - int64_t{toInt(p[3])}) / 32.0f;
+  const int64_t cxo = 128 - int64_t{truncF(p[0])};
+  const int64_t cyo = 128 - int64_t{truncF(p[1])};
+  const float k = static_cast<float>(128 - int64_t{truncF(p[3])}) / 32.0f;
   const auto fr = static_cast<float>(radius);
-  const double r2 = static_cast<double>(radius) * radius;
+  const uint64_t r2 = uint64_t{radius} * radius;
   // Outside the radius m = R and the twist is k * (1 + cos(pi)).
   const float outerPhi = k * (1.0f + std::cos(kPiSingle));
   const float outerC = std::cos(outerPhi), outerS = std::sin(outerPhi);
+  // The twist depends on the squared distance only, an integer: pixels at the same distance
+  // share one evaluation, kept for this command under a fresh stamp.
+  static float memoC[kTwirlMemo], memoS[kTwirlMemo];
+  static uint32_t memoStamp[kTwirlMemo];
+  static uint32_t stamp = 0;
+  if (++stamp == 0) {
+    std::fill(memoStamp, memoStamp + kTwirlMemo, 0u);
+    stamp = 1;
+  }
+  auto twist = [&](uint64_t d2, float& c, float& s) {
+    const auto d = static_cast<float>(std::sqrt(static_cast<double>(d2)));
+    const float phi = k * (1.0f + std::cos(kPiSingle * std::min(d, fr) / fr));
+    c = std::cos(phi);
+    s = std::sin(phi);
+  };
   const auto offX = static_cast<float>(h - cxo);
   const auto offY = static_cast<float>(h - cyo);
   const bool smooth = textureGeometry.smoothFlag != 0;
@@ -378,14 +419,21 @@ void twirl(TexturePixel* img, const TextureParams& p) {
     const auto fj = static_cast<float>(j);
     for (int64_t i = cxo - h; i < cxo + h; ++i) {
       const auto fi = static_cast<float>(i);
-      const double d2 = static_cast<double>(i) * static_cast<double>(i) +
-                        static_cast<double>(j) * static_cast<double>(j);
+      // Each square stays below 2^63 and their sum below 2^64, whatever the centre offset.
+      const uint64_t d2 = static_cast<uint64_t>(i * i) + static_cast<uint64_t>(j * j);
       float pc = outerC, ps = outerS;
       if (d2 < r2) {
-        const float d = static_cast<float>(std::sqrt(d2));
-        const float phi = k * (1.0f + std::cos(kPiSingle * std::min(d, fr) / fr));
-        pc = std::cos(phi);
-        ps = std::sin(phi);
+        if (d2 < kTwirlMemo) {
+          const auto m = static_cast<size_t>(d2);
+          if (memoStamp[m] != stamp) {
+            twist(d2, memoC[m], memoS[m]);
+            memoStamp[m] = stamp;
+          }
+          pc = memoC[m];
+          ps = memoS[m];
+        } else {
+          twist(d2, pc, ps);
+        }
       }
       const float u = fi * pc - fj * ps + offX;
       const float v = fj * pc + fi * ps + offY;

@@ -38,7 +38,7 @@ int32_t roundD(double x) {
 TexturePixel averageAlphaColour(const TextureParams& p) {
   const float sum = p[6] + p[7] + p[8];
   const int32_t a = truncD(static_cast<double>(sum) / 3.0);
-  return u32(a) << 24 | u32(toInt(p[6])) << 16 | u32(toInt(p[7])) << 8 | u32(toInt(p[8]));
+  return u32(a) << 24 | u32(truncF(p[6])) << 16 | u32(truncF(p[7])) << 8 | u32(truncF(p[8]));
 }
 
 // One step of the sine-fed hash sequence of Noise and Dots.
@@ -55,23 +55,23 @@ float textureRandom() {
 }
 
 void fill(TexturePixel* img, const TextureParams& p) {
-  const TexturePixel c =
-      u32(toInt(p[3])) << 24 | u32(toInt(p[0])) << 16 | u32(toInt(p[1])) << 8 | u32(toInt(p[2]));
+  const TexturePixel c = u32(truncF(p[3])) << 24 | u32(truncF(p[0])) << 16 |
+                         u32(truncF(p[1])) << 8 | u32(truncF(p[2]));
   std::fill(img, img + textureGeometry.texPixels, c);
 }
 
 void rectangle(TexturePixel* img, const TextureParams& p) {
   const uint32_t size = u32(textureGeometry.texSize);
-  const TexturePixel c =
-      u32(toInt(p[6])) << 24 | u32(toInt(p[6])) << 16 | u32(toInt(p[7])) << 8 | u32(toInt(p[8]));
-  uint32_t h = to256ths(static_cast<int32_t>(u32(toInt(p[4])) + 1u));
+  const TexturePixel c = u32(truncF(p[6])) << 24 | u32(truncF(p[6])) << 16 |
+                         u32(truncF(p[7])) << 8 | u32(truncF(p[8]));
+  uint32_t h = to256ths(static_cast<int32_t>(u32(truncF(p[4])) + 1u));
   if (h == 0) return;
-  const uint32_t y0 = to256ths(toInt(p[1]));
+  const uint32_t y0 = to256ths(truncF(p[1]));
   if (y0 >= size) return;
   if (y0 + h >= size) h = size - y0;
-  uint32_t w = to256ths(static_cast<int32_t>(u32(toInt(p[3])) + 1u));
+  uint32_t w = to256ths(static_cast<int32_t>(u32(truncF(p[3])) + 1u));
   if (w == 0) return;
-  const uint32_t x0 = to256ths(toInt(p[0]));
+  const uint32_t x0 = to256ths(truncF(p[0]));
   if (x0 >= size) return;
   if (x0 + w >= size) w = size - x0;
   for (uint32_t y = y0; y < y0 + h; ++y) std::fill_n(img + y * size + x0, w, c);
@@ -82,10 +82,10 @@ void circle(TexturePixel* img, const TextureParams& p) {
   const float sum = p[6] + p[7] + p[8];
   const int32_t a = truncD(static_cast<double>(sum) / 3.0);
   const TexturePixel c = averageAlphaColour(p);
-  const int64_t r = to256ths(toInt(p[3]));
+  const int64_t r = to256ths(truncF(p[3]));
   if (r == 0) return;
-  const int64_t cx = to256ths(toInt(p[0]));
-  const int64_t cy = to256ths(toInt(p[1]));
+  const int64_t cx = to256ths(truncF(p[0]));
+  const int64_t cy = to256ths(truncF(p[1]));
   const int64_t x0 = std::max<int64_t>(cx - r, 0), x1 = std::min<int64_t>(cx + r, size);
   const int64_t y0 = std::max<int64_t>(cy - r, 0), y1 = std::min<int64_t>(cy + r, size);
   const int64_t r2 = r * r;
@@ -101,8 +101,8 @@ void circle(TexturePixel* img, const TextureParams& p) {
         // The rim fades every channel toward the edge; f lies in (0, 1].
         const float f =
             static_cast<float>(r) - static_cast<float>(std::sqrt(static_cast<double>(d2)));
-        px = u32(roundToInt(static_cast<float>(a) * f)) << 24 | u32(roundToInt(p[6] * f)) << 16 |
-             u32(roundToInt(p[7] * f)) << 8 | u32(roundToInt(p[8] * f));
+        px = u32(roundF(static_cast<float>(a) * f)) << 24 | u32(roundF(p[6] * f)) << 16 |
+             u32(roundF(p[7] * f)) << 8 | u32(roundF(p[8] * f));
       }
     }
   }
@@ -110,8 +110,8 @@ void circle(TexturePixel* img, const TextureParams& p) {
 
 void checker(TexturePixel* img, const TextureParams& p) {
   const uint32_t size = u32(textureGeometry.texSize);
-  const uint32_t cw = std::clamp<uint32_t>(to256ths(toInt(p[0])), 1, size);
-  const uint32_t ch = std::clamp<uint32_t>(to256ths(toInt(p[1])), 1, size);
+  const uint32_t cw = std::clamp<uint32_t>(to256ths(truncF(p[0])), 1, size);
+  const uint32_t ch = std::clamp<uint32_t>(to256ths(truncF(p[1])), 1, size);
   for (uint32_t y = 0; y < size; ++y) {
     const uint32_t cy = y / ch;
     for (uint32_t x = 0; x < size; ++x) img[y * size + x] = ((x / cw + cy) & 1) ? 0xFFFFFFFFu : 0u;
@@ -124,24 +124,29 @@ void waves(TexturePixel* img, const TextureParams& p) {
   const float phx = 2.0f * kPiSingle * p[0] * inv;
   const float phy = 2.0f * kPiSingle * p[1] * inv;
   const auto k = static_cast<float>(M_PI * 0.0625 * static_cast<double>(inv));
+  // The horizontal term depends on the column only: one cosine per column, one per row.
+  static double columnTerm[kMaxTextureSize];
+  for (int32_t x = 0; x < size; ++x) {
+    const float ax = static_cast<float>(x + 1) * k * p[3] + phx;
+    columnTerm[x] = 0.25 * std::cos(static_cast<double>(ax));
+  }
   for (int32_t y = 0; y < size; ++y) {
     const float ay = static_cast<float>(y + 1) * k * p[4] + phy;
     const auto vy = static_cast<float>(0.5 + 0.25 * std::cos(static_cast<double>(ay)));
     TexturePixel* row = img + static_cast<ptrdiff_t>(y) * size;
     for (int32_t x = 0; x < size; ++x) {
-      const float ax = static_cast<float>(x + 1) * k * p[3] + phx;
-      const auto v = static_cast<float>(vy + 0.25 * std::cos(static_cast<double>(ax)));
-      const uint32_t r = u32(roundToInt(v * p[6]));
-      const uint32_t g = u32(roundToInt(v * p[7]));
-      const uint32_t b = u32(roundToInt(v * p[8]));
+      const auto v = static_cast<float>(vy + columnTerm[x]);
+      const uint32_t r = u32(roundF(v * p[6]));
+      const uint32_t g = u32(roundF(v * p[7]));
+      const uint32_t b = u32(roundF(v * p[8]));
       row[x] = r << 24 | r << 16 | g << 8 | b;
     }
   }
 }
 
 void noise(TexturePixel* img, const TextureParams& p) {
-  int32_t s = toInt(p[0]);
-  const uint32_t cr = u32(toInt(p[3])), cg = u32(toInt(p[4])), cb = u32(toInt(p[5]));
+  int32_t s = truncF(p[0]);
+  const uint32_t cr = u32(truncF(p[3])), cg = u32(truncF(p[4])), cb = u32(truncF(p[5]));
   const int32_t n = textureGeometry.texPixels;
   for (int32_t i = 0; i < n; ++i) {
     s = hashStep(s, n - i);
@@ -159,9 +164,9 @@ void noise(TexturePixel* img, const TextureParams& p) {
 constexpr int64_t kMaxDots = int64_t{1} << 24;
 
 void dots(TexturePixel* img, const TextureParams& p) {
-  const int64_t m = std::min<int64_t>(int64_t{toInt(p[0])} * 8, kMaxDots);
+  const int64_t m = std::min<int64_t>(int64_t{truncF(p[0])} * 8, kMaxDots);
   if (m <= 0) return;
-  int32_t s = toInt(p[3]);
+  int32_t s = truncF(p[3]);
   const TexturePixel c = averageAlphaColour(p);
   const uint32_t mask = u32(textureGeometry.texPixels) - 1;
   for (int64_t k = m; k >= 1; --k) {
@@ -178,11 +183,11 @@ void fractalNoise(TexturePixel* img, const TextureParams& p) {
   const int32_t size = textureGeometry.texSize;
   const int32_t n = textureGeometry.texPixels;
   const uint32_t mask = u32(size) - 1;
-  int32_t z = toInt(p[0]);
+  int32_t z = truncF(p[0]);
   if (z == 0) z = 1;
   for (int32_t i = 0; i < n; ++i)
     noiseLattice[i] =
-        static_cast<uint8_t>((toInt(static_cast<float>(textureRandom() * 256.0)) + 47) & 0xFF);
+        static_cast<uint8_t>((truncF(static_cast<float>(textureRandom() * 256.0)) + 47) & 0xFF);
 
   constexpr int kOctaves = 6;
   const float c = static_cast<float>(size / 2);
@@ -196,7 +201,7 @@ void fractalNoise(TexturePixel* img, const TextureParams& p) {
     weight[o] = static_cast<float>((octave + 2) / 64.0);
     for (int32_t x = 0; x < size; ++x) {
       const float f = static_cast<float>(x - size / 2) / zoom + c;
-      int32_t ix = toInt(f);
+      int32_t ix = truncF(f);
       if (f < static_cast<float>(ix)) --ix;
       idx[o][x] = u32(ix) & mask;
       frac[o][x] = f - static_cast<float>(ix);
@@ -213,12 +218,12 @@ void fractalNoise(TexturePixel* img, const TextureParams& p) {
         const float b = noiseLattice[(iy << textureGeometry.texShift) + nx];
         const float d = noiseLattice[(ny << textureGeometry.texShift) + ix];
         const float e = noiseLattice[(ny << textureGeometry.texShift) + nx];
-        const auto top = static_cast<float>(toInt(a * (1.0f - tx) + b * tx) & 0xFF);
-        const auto bottom = static_cast<float>(toInt(d * (1.0f - tx) + e * tx) & 0xFF);
-        const int32_t v = toInt(top * (1.0f - ty) + bottom * ty);
+        const auto top = static_cast<float>(truncF(a * (1.0f - tx) + b * tx) & 0xFF);
+        const auto bottom = static_cast<float>(truncF(d * (1.0f - tx) + e * tx) & 0xFF);
+        const int32_t v = truncF(top * (1.0f - ty) + bottom * ty);
         acc = acc + static_cast<float>(v) * weight[o];
       }
-      const uint32_t g = u32(std::min(toInt(acc), 255));
+      const uint32_t g = u32(std::min(truncF(acc), 255));
       img[y * size + x] += g << 24 | g << 16 | g << 8 | g;
     }
   }
@@ -234,7 +239,7 @@ void radialGlow(TexturePixel* img, const TextureParams& p) {
       const int32_t d2 = (y - h) * (y - h) + (x - h) * (x - h);
       const float f = std::clamp(1.0f - (static_cast<float>(d2) / hh) * k, 0.0f, 1.0f);
       img[y * size + x] =
-          u32(toInt(p[0] * f)) << 16 | u32(toInt(p[1] * f)) << 8 | u32(toInt(p[2] * f));
+          u32(truncF(p[0] * f)) << 16 | u32(truncF(p[1] * f)) << 8 | u32(truncF(p[2] * f));
     }
   }
 }

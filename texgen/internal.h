@@ -2,9 +2,31 @@
 // of texgen/ and by its tests; other folders use texgen.h.
 #pragma once
 
+#include <cmath>
+#include <limits>
+
 #include "texgen/texgen.h"
 
 namespace glimmer::texgen {
+
+// toInt for hot loops: the same truncation toward zero (NaN gives 0, out-of-range values
+// saturate), inline.
+inline int32_t truncF(float x) {
+  if (x >= 2147483648.0f) return std::numeric_limits<int32_t>::max();
+  if (x <= -2147483648.0f) return std::numeric_limits<int32_t>::min();
+  if (x != x) return 0;
+  return static_cast<int32_t>(x);
+}
+
+// roundToInt for hot loops: nearest integer, ties to even. Below 2^22 in magnitude, adding and
+// subtracting 1.5 * 2^23 rounds in the FPU's nearest-even mode; larger values take the library.
+inline int32_t roundF(float x) {
+  if (std::fabs(x) < 4194304.0f) {
+    const float t = x + 12582912.0f;  // exact in single precision (SSE arithmetic)
+    return static_cast<int32_t>(t - 12582912.0f);
+  }
+  return roundToInt(x);
+}
 
 // A parameter in 256ths of the edge as a pixel coordinate: the unsigned 32-bit pattern shifted
 // left by texShift, then right by 8 (negative values become very large coordinates).

@@ -1,5 +1,6 @@
 // Filters and samplers: identities, uniform images, edge modes and the packed blur.
 #include <algorithm>
+#include <limits>
 
 #include "tests/texgen/test_util.h"
 
@@ -182,6 +183,29 @@ TEST_F(Filters, TwirlKeepsOutsideRadius) {
         ASSERT_EQ(img[static_cast<size_t>(y * 128 + x)], orig[static_cast<size_t>(y * 128 + x)])
             << x << "," << y;
       }
+}
+
+TEST_F(Filters, TwirlRepeatsAndSurvivesFarCentres) {
+  const auto orig = patternImage(64);
+  auto a = orig, b = orig;
+  run(a, 64, commandWord(TextureOp::Twirl, 0, true), {100, 140, 0, 20, 0, 0, 90});
+  run(b, 64, commandWord(TextureOp::Twirl, 0, true), {100, 140, 0, 20, 0, 0, 90});
+  EXPECT_EQ(a, b);  // the per-command distance cache starts afresh
+  EXPECT_NE(a, orig);
+  auto c = orig;
+  run(c, 64, commandWord(TextureOp::Twirl), {3e9f, -3e9f, 0, 0, 0, 0, 3e9f});
+  SUCCEED();
+}
+
+TEST(FastConversions, MatchSceneConversions) {
+  for (float x : {0.5f, 1.5f, 2.5f, -0.5f, -1.5f, 254.5f, 255.49f, 4194303.5f, 4194304.5f, 1e10f,
+                  -1e10f, -2147483648.0f, 0.0f, -0.0f, 3.99999f}) {
+    EXPECT_EQ(texgen::roundF(x), roundToInt(x)) << x;
+    EXPECT_EQ(texgen::truncF(x), toInt(x)) << x;
+  }
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  EXPECT_EQ(texgen::roundF(nan), 0);
+  EXPECT_EQ(texgen::truncF(nan), 0);
 }
 
 TEST_F(Filters, TwirlRadiusZeroLeavesImage) {
