@@ -146,7 +146,12 @@ void setUniformFloat(int location, float value) {
   if (gUniform1f) gUniform1f(location, value);
 }
 
-void showMessage(const char* caption, const char* text) { platform::messageBox(caption, text); }
+void showMessage(const char* caption, const char* text) {
+  // The log also goes to stderr when a box is shown, so it is kept after the box is closed;
+  // without a box the platform writes it there itself.
+  if (!platform::unattended() && platform::hasVisibleDisplay()) std::fprintf(stderr, "%s: %s\n", caption, text);
+  platform::messageBox(caption, text);
+}
 
 glimmer::TextureObject* textureAt(int32_t index) {
   return dynamic_cast<glimmer::TextureObject*>(glimmer::registryEntity(glimmer::Category::Texture, index));
