@@ -33,6 +33,8 @@ void setCorner(Corner& c, uint32_t position, uint32_t texCoord) {
 bool buildGrid(MeshObject& mesh, const Params& p) {
   const int32_t nx = std::max(1, toInt(p[0]));
   const int32_t ny = std::max(1, toInt(p[1]));
+  // Each dimension first, so that the products below cannot overflow.
+  if (!sizesFit("Grid", {nx, ny})) return false;
   const float w = p[3] / 32.0f;
   const float d = p[4] / 32.0f;
   const int64_t vertices = (int64_t{nx} + 1) * (int64_t{ny} + 1);
@@ -73,6 +75,8 @@ bool buildGrid(MeshObject& mesh, const Params& p) {
 bool buildSphere(MeshObject& mesh, const Params& p) {
   const int32_t nu = std::max(3, toInt(p[0]));
   const int32_t nv = std::max(3, toInt(p[1]));
+  // Each dimension first, so that the products below cannot overflow.
+  if (!sizesFit("Sphere", {nu, nv})) return false;
   const float r = p[3] / 32.0f;
   const int64_t positionTotal = (int64_t{nu} + 1) * nv + 2;
   const int64_t texTotal = (int64_t{nu} + 2) * (int64_t{nv} + 2);
@@ -135,6 +139,8 @@ bool buildSphere(MeshObject& mesh, const Params& p) {
 bool buildTube(MeshObject& mesh, const Params& p) {
   const int32_t na = std::max(1, toInt(p[0]));
   const int32_t nh = std::max(1, toInt(p[1]));
+  // Each dimension first, so that the products below cannot overflow.
+  if (!sizesFit("Tube", {na, nh})) return false;
   const float r = p[3] / 32.0f;
   const float len = p[6] / 32.0f;
   const int64_t positionTotal = int64_t{na} * (int64_t{nh} + 1);

@@ -161,6 +161,8 @@ TEST(Generators, OversizedRequestIsRefusedAndMeshKept) {
   apply(m, MeshOp::Grid, {{0, 1e6f}, {1, 1e6f}});
   EXPECT_EQ(m.positionCount(), 9);
   apply(m, MeshOp::Sphere, {{0, 3e9f}, {1, 3e9f}});
+  apply(m, MeshOp::Tube, {{0, 3e9f}, {1, 3e9f}});
+  apply(m, MeshOp::Grid, {{0, 3e9f}, {1, 3e9f}});
   EXPECT_EQ(m.positionCount(), 9);
   setMeshDiagnosticHook(nullptr);
 }
