@@ -8,8 +8,12 @@
 
 #include "app/loading_bar.h"
 #include "app/shell.h"
+#include "mesh/mesh.h"
+#include "music/music.h"
+#include "platform/platform.h"
 #include "render/render.h"
 #include "resources/resources.h"
+#include "texgen/texgen.h"
 
 namespace app {
 
@@ -37,9 +41,9 @@ glimmer::SceneEntity* createEntity(glimmer::Category category) {
   using glimmer::Category;
   switch (category) {
     case Category::Texture:
+      return new glimmer::TextureObject();
     case Category::Mesh:
-      // TODO(texgen, mesh): TextureObject and MeshObject once their headers land.
-      return new glimmer::SceneEntity();
+      return new glimmer::MeshObject();
     case Category::Light:
     case Category::Scene:
     case Category::Particle:
@@ -109,14 +113,27 @@ bool loadContent(const Options& options, bool drawBar, std::string& failure) {
 }
 
 void startMusic(const Options& options) {
-  // TODO(music): install the resource-backed file callbacks (open, close, read, seek, tell),
-  // load the song from the MusicModule bytes (or options.musicFile), sleep 20 ms and play it
-  // on the sound device, falling back to SDL's dummy driver. Waiting for music/music.h and
-  // platform/sound.h.
   std::span<const uint8_t> module;
   std::string failure;
-  if (!resourceBytes(resources::kMusicModule, options.musicFile, module, failure))
+  if (!resourceBytes(resources::kMusicModule, options.musicFile, module, failure)) {
     std::fprintf(stderr, "glimmer: %s\n", failure.c_str());
+    return;
+  }
+  glimmer::music::setModuleBytes(module);
+  glimmer::music::installResourceCallbacks();
+  glimmer::music::LoadError error;
+  song = glimmer::music::loadSong("glimmer.xm", &error);
+  if (!song) {
+    // The show runs on in silence; its timing never depends on the music.
+    const std::string name = options.musicFile.empty() ? "MusicModule" : options.musicFile;
+    std::fprintf(stderr, "glimmer: %s: %s\n", name.c_str(), error.describe().c_str());
+  }
+  platform::sleepMilliseconds(20);
+  // TODO(sound): play on the SDL sound device of platform/sound.h once it lands, with SDL's
+  // dummy driver as the fallback. Until then the null device keeps the music running in
+  // silence, its position moving with the clock.
+  static glimmer::music::NullSoundDevice device;
+  musicStarted = glimmer::music::play(song, device);
 }
 
 }  // namespace app

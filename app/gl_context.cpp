@@ -99,6 +99,8 @@ bool createGLContext(std::string& failure) {
 void destroyGLContext() {
   render::destroyRenderResources();
   destroyFrameCopyTexture();
+  // Entities deleted after this point must not reach a context that no longer exists.
+  render::removeGpuHooks();
   platform::destroyGlContext();
 }
 

@@ -9,6 +9,10 @@
 #include "app/options.h"
 #include "scene/scene.h"
 
+namespace glimmer::music {
+struct Song;
+}
+
 namespace app {
 
 // Exit codes of the show.
@@ -21,6 +25,10 @@ constexpr int kExitUsage = 2;    // bad command line
 extern int screenWidth;   // 640 until chosen
 extern int screenHeight;  // 480 until chosen
 extern bool fullScreen;
+
+// The loaded music (null when it could not be loaded) and whether its output thread runs.
+extern glimmer::music::Song* song;
+extern bool musicStarted;
 
 // Frames presented so far by the loading bar and by the main loop.
 extern int64_t loadingBarFrames;
@@ -53,7 +61,9 @@ bool openShowWindow(std::string& failure);
 // error.
 bool loadContent(const Options& options, bool drawBar, std::string& failure);
 
-// Start-up steps 12 to 15: the song is loaded and played on the sound device.
+// Start-up steps 12 to 15: the file callbacks over the MusicModule bytes, the song, 20 ms,
+// playback on the sound device. A song that does not load is reported on stderr and the show
+// runs in silence.
 void startMusic(const Options& options);
 
 // Teardown: context, timeline, registry, display mode, window, video services.

@@ -1,5 +1,6 @@
 // Process-wide settings of the show and the shared frame-copy texture.
 #include "app/shell.h"
+#include "texgen/texgen.h"
 
 namespace app {
 
@@ -8,10 +9,21 @@ int screenHeight = 480;
 bool fullScreen = false;
 int64_t loadingBarFrames = 0;
 int64_t showFrames = 0;
+glimmer::music::Song* song = nullptr;
+bool musicStarted = false;
 
-// TODO(texgen): create glimmer::frameCopyTexture as a default TextureObject resized to 128 and
-// uploaded, once texgen/texgen.h lands; until then the renderer has no frame copy.
-void createFrameCopyTexture() {}
-void destroyFrameCopyTexture() {}
+void createFrameCopyTexture() {
+  destroyFrameCopyTexture();
+  auto* texture = new glimmer::TextureObject();
+  texture->resize(128);
+  texture->upload();
+  glimmer::frameCopyTexture = texture;
+}
+
+void destroyFrameCopyTexture() {
+  // The GL texture goes with the context; only the image is freed here.
+  delete glimmer::frameCopyTexture;
+  glimmer::frameCopyTexture = nullptr;
+}
 
 }  // namespace app

@@ -31,8 +31,9 @@ void sleepMilliseconds(uint32_t ms);
 // ---------------------------------------------------------------------------------------------
 // Video
 
-// Starts the video and event services. False with a reason when no video driver works (no
-// display and no offscreen driver). Calling it again after success does nothing.
+// Starts the video and event services. False with a reason when there is no display; SDL's
+// offscreen (headless) driver is used only when SDL_VIDEODRIVER names it. Calling it again
+// after success does nothing.
 bool startVideo(std::string& error);
 // Destroys what is left of the window and context and stops the video services.
 void stopVideo();

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/gl.h"
@@ -98,6 +99,16 @@ bool startVideo(std::string& error) {
   if (gVideo.started) return true;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     error = SDL_GetError();
+    return false;
+  }
+  // Without a display SDL quietly falls back to its offscreen driver, which would play the show
+  // to nobody; that driver is used only when asked for by name.
+  const char* requested = std::getenv("SDL_VIDEODRIVER");
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
+      !(requested && std::strstr(requested, driver))) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    error = "no display (set SDL_VIDEODRIVER=offscreen to run without one)";
     return false;
   }
   SDL_AddEventWatch(watchEscape, nullptr);

@@ -126,6 +126,13 @@ TEST(RunShow, NoVideoDriverExitsOneNamingTheWindow) {
   EXPECT_NE(r.err.find("window"), std::string::npos) << r.err;
 }
 
+TEST(RunShow, WithoutADisplayTheShowDoesNotPlayToNobody) {
+  const RunResult r = runGlimmer({"--no-dialog", "--until", "1"},
+                                 {{"SDL_VIDEODRIVER", ""}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("glimmer: cannot open a window: no display"), std::string::npos) << r.err;
+}
+
 TEST(RunShow, ACorruptSceneIsRefusedWithItsOffset) {
   const std::string path = ::testing::TempDir() + "glimmer_corrupt_scene.bin";
   {
