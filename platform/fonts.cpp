@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -74,8 +75,14 @@ bool sameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Initialises fontconfig once; its caches are released at exit so that leak checkers see a
+// clean process.
 bool initFontconfig() {
-  static const bool ok = FcInit() == FcTrue;
+  static const bool ok = [] {
+    if (FcInit() != FcTrue) return false;
+    std::atexit([] { FcFini(); });
+    return true;
+  }();
   return ok;
 }
 
