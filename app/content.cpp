@@ -29,9 +29,12 @@ std::array<FileBytes, 3> gFiles;
 
 size_t fileSlot(int id) {
   switch (id) {
-    case resources::kSceneData: return 0;
-    case resources::kMeshPack: return 1;
-    default: return 2;
+    case resources::kSceneData:
+      return 0;
+    case resources::kMeshPack:
+      return 1;
+    default:
+      return 2;
   }
 }
 

@@ -36,8 +36,7 @@ platform::DialogReply settingsDialogProcedure(platform::DialogMessage message, u
   return {false, 0};
 }
 
-int showSettingsDialog(DialogSettings& settings,
-                       const std::vector<platform::DialogInput>* script) {
+int showSettingsDialog(DialogSettings& settings, const std::vector<platform::DialogInput>* script) {
   return platform::runSettingsDialog(
       kDialogGreeting,
       [&settings](platform::DialogMessage m, uint32_t w, platform::DialogControls& c) {

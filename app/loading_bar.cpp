@@ -17,8 +17,8 @@ LoadingBarGeometry loadingBarGeometry(int32_t width, int32_t height, int32_t per
   g.length = glimmer::toInt(static_cast<float>(static_cast<double>(percent) * 3.17 * sx));
   const float len = static_cast<float>(g.length);
   auto at = [](float x, float y) { return BarPoint{glimmer::toInt(x), glimmer::toInt(y)}; };
-  g.outline = {at(40.0f * sx, 80.0f * sy), at(360.0f * sx, 80.0f * sy),
-               at(370.0f * sx, 90.0f * sy), at(50.0f * sx, 90.0f * sy)};
+  g.outline = {at(40.0f * sx, 80.0f * sy), at(360.0f * sx, 80.0f * sy), at(370.0f * sx, 90.0f * sy),
+               at(50.0f * sx, 90.0f * sy)};
   g.fill = {at(43.0f * sx, 82.0f * sy), at(43.0f * sx + len, 82.0f * sy),
             at(50.0f * sx + len, 89.0f * sy), at(50.0f * sx, 89.0f * sy)};
   return g;

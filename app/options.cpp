@@ -48,10 +48,14 @@ bool parseResolution(const std::string& text, int& w, int& h) {
 
 const char* modeOption(RunMode m) {
   switch (m) {
-    case RunMode::Frame: return "--frame";
-    case RunMode::Capture: return "--capture";
-    case RunMode::Bench: return "--bench";
-    default: return "";
+    case RunMode::Frame:
+      return "--frame";
+    case RunMode::Capture:
+      return "--capture";
+    case RunMode::Bench:
+      return "--bench";
+    default:
+      return "";
   }
 }
 
@@ -133,9 +137,12 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
       o.until = s;
     } else if (name == "--scene" || name == "--pack" || name == "--music" || name == "--out") {
       if (!value(v) || v.empty()) return fail(name + " needs a file name");
-      if (name == "--scene") o.sceneFile = v;
-      else if (name == "--pack") o.packFile = v;
-      else if (name == "--music") o.musicFile = v;
+      if (name == "--scene")
+        o.sceneFile = v;
+      else if (name == "--pack")
+        o.packFile = v;
+      else if (name == "--music")
+        o.musicFile = v;
       else {
         o.outFile = v;
         outGiven = true;
@@ -157,7 +164,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
       o.fpsGiven = true;
     } else if (name == "--from" || name == "--to") {
       float s = 0.0f;
-      if (!value(v) || !parseSeconds(v, s)) return fail(name + " needs a demo time in seconds >= 0");
+      if (!value(v) || !parseSeconds(v, s))
+        return fail(name + " needs a demo time in seconds >= 0");
       (name == "--from" ? o.from : o.to) = s;
     } else {
       return fail("unknown option '" + args[i] + "'");
@@ -171,7 +179,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
   if ((o.from || o.to) && o.mode != RunMode::Capture && o.mode != RunMode::Bench)
     return fail("--from and --to are used only with --capture or --bench");
   if (o.from && o.to && *o.to < *o.from) return fail("--to comes before --from");
-  if (o.offline() && o.until) return fail(std::string("--until cannot be combined with ") + modeOption(o.mode));
+  if (o.offline() && o.until)
+    return fail(std::string("--until cannot be combined with ") + modeOption(o.mode));
   if (o.offline() && o.fullScreen)
     return fail(std::string("--fullscreen cannot be combined with ") + modeOption(o.mode));
   // Settings given on the command line replace the dialog that would ask for them.

@@ -23,15 +23,15 @@ struct Options {
   bool noDialog = false;  // --no-dialog, or implied by --resolution / --fullscreen
   int width = 0;          // --resolution; 0 when not given
   int height = 0;
-  bool fullScreen = false;   // --fullscreen
+  bool fullScreen = false;     // --fullscreen
   std::optional<float> until;  // --until SECONDS: stop once demo time passes it
-  std::string sceneFile;     // --scene FILE, empty: the embedded SceneData
-  std::string packFile;      // --pack FILE, empty: the embedded MeshPack
-  std::string musicFile;     // --music FILE, empty: the embedded MusicModule
-  float frameTime = 0.0f;    // --frame T
-  std::string outFile;       // --out FILE.png
-  std::string capturePath;   // --capture DIR|FILE.mp4
-  int fps = kDefaultFps;     // --fps N
+  std::string sceneFile;       // --scene FILE, empty: the embedded SceneData
+  std::string packFile;        // --pack FILE, empty: the embedded MeshPack
+  std::string musicFile;       // --music FILE, empty: the embedded MusicModule
+  float frameTime = 0.0f;      // --frame T
+  std::string outFile;         // --out FILE.png
+  std::string capturePath;     // --capture DIR|FILE.mp4
+  int fps = kDefaultFps;       // --fps N
   bool fpsGiven = false;
   std::optional<float> from;  // --from A
   std::optional<float> to;    // --to B

@@ -4,9 +4,9 @@
 #include "platform/dialog.h"
 
 #include <SDL.h>
-#include <imgui.h>
 #include <backends/imgui_impl_opengl2.h>
 #include <backends/imgui_impl_sdl.h>
+#include <imgui.h>
 
 #include <array>
 #include <string>
@@ -18,21 +18,35 @@ namespace platform {
 
 bool DialogControls::isChecked(int id) const {
   switch (id) {
-    case kDialogFullscreen: return fullScreen;
-    case kDialogRes640: return res640;
-    case kDialogRes800: return res800;
-    case kDialogRes1024: return res1024;
-    default: return false;
+    case kDialogFullscreen:
+      return fullScreen;
+    case kDialogRes640:
+      return res640;
+    case kDialogRes800:
+      return res800;
+    case kDialogRes1024:
+      return res1024;
+    default:
+      return false;
   }
 }
 
 void DialogControls::setChecked(int id, bool checked) {
   switch (id) {
-    case kDialogFullscreen: fullScreen = checked; break;
-    case kDialogRes640: res640 = checked; break;
-    case kDialogRes800: res800 = checked; break;
-    case kDialogRes1024: res1024 = checked; break;
-    default: break;
+    case kDialogFullscreen:
+      fullScreen = checked;
+      break;
+    case kDialogRes640:
+      res640 = checked;
+      break;
+    case kDialogRes800:
+      res800 = checked;
+      break;
+    case kDialogRes1024:
+      res1024 = checked;
+      break;
+    default:
+      break;
   }
 }
 

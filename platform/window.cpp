@@ -60,8 +60,8 @@ void setGlAttributes(int depthBits) {
 
 // Opens the window with the current GL attributes and applies a pending full-screen request.
 SDL_Window* openWindow(int width, int height) {
-  const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP |
-                       SDL_WINDOW_HIDDEN;
+  const Uint32 flags =
+      SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_HIDDEN;
   SDL_Window* w = SDL_CreateWindow("", 0, 0, width, height, flags);
   if (!w) return nullptr;
   gVideo.fullScreenActive = false;

@@ -42,8 +42,10 @@ TEST_F(DialogScript, RunUntouchedGives640x480Windowed) {
 }
 
 TEST_F(DialogScript, ChoicesMadeWithTheMouseReachTheSettingsEscapeIsIgnored) {
-  EXPECT_EQ(run({click(platform::kDialogRes1024), click(platform::kDialogFullscreen),
-                 {Kind::Escape, 0}, click(platform::kDialogRun)}),
+  EXPECT_EQ(run({click(platform::kDialogRes1024),
+                 click(platform::kDialogFullscreen),
+                 {Kind::Escape, 0},
+                 click(platform::kDialogRun)}),
             1);
   EXPECT_EQ(settings.width, 1024);
   EXPECT_EQ(settings.height, 768);

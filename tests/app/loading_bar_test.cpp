@@ -1,10 +1,11 @@
 // The loading bar: its integer geometry, and the pixels it leaves in the colour buffer.
+#include "app/loading_bar.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 
-#include "app/loading_bar.h"
 #include "gl_fixture.h"
 
 namespace {
@@ -50,7 +51,7 @@ TEST(LoadingBarGeometry, LengthIsRoundedToFloatThenTruncated) {
 
 TEST(LoadingBarGeometry, At1024x768ThePictureIsScaledBy2_56) {
   const app::LoadingBarGeometry g = app::loadingBarGeometry(1024, 768, 100);
-  EXPECT_EQ(g.length, 811);  // 100 * 3.17 * 2.56 = 811.52
+  EXPECT_EQ(g.length, 811);             // 100 * 3.17 * 2.56 = 811.52
   expectPoint(g.outline[0], 102, 204);  // 40 * 2.56 = 102.4, 80 * 2.56 = 204.8
   expectPoint(g.outline[1], 921, 204);
   expectPoint(g.outline[2], 947, 230);
@@ -106,8 +107,8 @@ class LoadingBarPixels : public apptest::GlTest {
  protected:
   // Paints the bar and checks every pixel of the frame: inside the fill the gradient, outside
   // it the background or the outline colour; returns the bounding box of the outline pixels.
-  void checkFrame(int width, int height, int percent, int& minX, int& maxX, int& minY,
-                  int& maxY, int& fillPixels) {
+  void checkFrame(int width, int height, int percent, int& minX, int& maxX, int& minY, int& maxY,
+                  int& fillPixels) {
     app::paintLoadingBar(width, height, percent);
     const Frame f = apptest::readFrame(width, height);
     const app::LoadingBarGeometry g = app::loadingBarGeometry(width, height, percent);

@@ -1,7 +1,7 @@
 // The show's command line.
-#include <gtest/gtest.h>
-
 #include "app/options.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -35,8 +35,8 @@ TEST(Options, NoArgumentsIsTheShowWithItsDialog) {
 }
 
 TEST(Options, ShowOptionsAreParsed) {
-  const Options o = ok({"--no-dialog", "--until", "3", "--scene", "s.bin", "--pack=p.bin",
-                        "--music", "m.xm"});
+  const Options o =
+      ok({"--no-dialog", "--until", "3", "--scene", "s.bin", "--pack=p.bin", "--music", "m.xm"});
   EXPECT_TRUE(o.noDialog);
   ASSERT_TRUE(o.until.has_value());
   EXPECT_FLOAT_EQ(*o.until, 3.0f);
@@ -61,8 +61,8 @@ TEST(Options, ResolutionAndFullScreenReplaceTheDialog) {
 }
 
 TEST(Options, BadResolutionsAreRefused) {
-  for (const char* r : {"640", "640x", "x480", "0x480", "640x0", "-640x480", "640x480x3",
-                        "64ax480", "99999x480", ""})
+  for (const char* r : {"640", "640x", "x480", "0x480", "640x0", "-640x480", "640x480x3", "64ax480",
+                        "99999x480", ""})
     error({"--resolution", r});
   error({"--resolution"});
 }
@@ -140,8 +140,8 @@ TEST(Options, HelpAndVersionWinOverEverythingElse) {
 TEST(Options, UsageNamesEveryOption) {
   const std::string usage = app::usageText();
   for (const char* name : {"--no-dialog", "--resolution", "--fullscreen", "--until", "--scene",
-                           "--pack", "--music", "--frame", "--out", "--capture", "--fps",
-                           "--from", "--to", "--bench", "--help", "--version"})
+                           "--pack", "--music", "--frame", "--out", "--capture", "--fps", "--from",
+                           "--to", "--bench", "--help", "--version"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
   EXPECT_EQ(app::versionText().rfind("glimmer ", 0), 0u);
 }

@@ -1,8 +1,8 @@
 // The glimmer executable end to end: a short headless run, the failure and usage exit codes.
 // GLIMMER_BIN names the executable. Headless when SDL_VIDEODRIVER=offscreen; the window path
 // when run under Xvfb.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,8 +44,10 @@ RunResult runGlimmer(const std::vector<std::string>& args,
   if (env.count("SDL_VIDEODRIVER") && env["SDL_VIDEODRIVER"] == "offscreen") env.erase("DISPLAY");
   env["SDL_AUDIODRIVER"] = "dummy";
   for (const auto& [k, v] : extra) {
-    if (v.empty()) env.erase(k);
-    else env[k] = v;
+    if (v.empty())
+      env.erase(k);
+    else
+      env[k] = v;
   }
   std::vector<std::string> envStrings;
   for (const auto& [k, v] : env) envStrings.push_back(k + "=" + v);
@@ -63,8 +65,10 @@ RunResult runGlimmer(const std::vector<std::string>& args,
   const std::string outPath = base + ".out", errPath = base + ".err";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   RunResult r;
   pid_t pid = 0;
   if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
@@ -119,16 +123,17 @@ TEST(RunShow, AMissingSceneFileExitsOneBeforeAnyWindow) {
 }
 
 TEST(RunShow, NoVideoDriverExitsOneNamingTheWindow) {
-  const RunResult r = runGlimmer({"--no-dialog", "--until", "1"},
-                                 {{"SDL_VIDEODRIVER", "glimmer-no-such-driver"}});
+  const RunResult r =
+      runGlimmer({"--no-dialog", "--until", "1"}, {{"SDL_VIDEODRIVER", "glimmer-no-such-driver"}});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(lineCount(r.err), 1) << r.err;
   EXPECT_NE(r.err.find("window"), std::string::npos) << r.err;
 }
 
 TEST(RunShow, WithoutADisplayTheShowDoesNotPlayToNobody) {
-  const RunResult r = runGlimmer({"--no-dialog", "--until", "1"},
-                                 {{"SDL_VIDEODRIVER", ""}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
+  const RunResult r =
+      runGlimmer({"--no-dialog", "--until", "1"},
+                 {{"SDL_VIDEODRIVER", ""}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("glimmer: cannot open a window: no display"), std::string::npos) << r.err;
 }
