@@ -61,8 +61,8 @@ end
         int ins = 1 + (c + r + p) % 3;
         const char* effect = (r % 4 == 2) ? "A02" : (c % 5 == 0 ? "104" : "...");
         char cell[64];
-        std::snprintf(cell, sizeof cell, " %s%s 0%d 30 %s", c ? "| " : "", notes[(c + r) % 8],
-                      ins, effect);
+        std::snprintf(cell, sizeof cell, " %s%s 0%d 30 %s", c ? "| " : "", notes[(c + r) % 8], ins,
+                      effect);
         s += cell;
       }
       s += "\n";
@@ -154,8 +154,8 @@ void BM_Openmpt123ToWav(benchmark::State& state) {
   }
   const std::string command =
       "openmpt123 --quiet --force --samplerate 44100 --filter 2 --ramping 0 --dither 0 "
-      "--end-time " + std::to_string(kSeconds) + " --repeat -1 --render " + dir +
-      "/dense.xm >/dev/null 2>&1";
+      "--end-time " +
+      std::to_string(kSeconds) + " --repeat -1 --render " + dir + "/dense.xm >/dev/null 2>&1";
   for (auto _ : state) {
     auto start = std::chrono::steady_clock::now();
     int rc = std::system(command.c_str());

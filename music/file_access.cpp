@@ -43,8 +43,8 @@ void installResourceCallbacks() {
 void* resourceOpen(const char*) {
   auto* stream = new ResourceStream;
   // Sizes beyond 4 GiB cannot be addressed by the 32-bit stream; serve the first 4 GiB - 1.
-  stream->size = moduleBytes.size() > 0xFFFFFFFFu ? 0xFFFFFFFFu
-                                                  : static_cast<uint32_t>(moduleBytes.size());
+  stream->size =
+      moduleBytes.size() > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(moduleBytes.size());
   stream->data = moduleBytes.data();
   return stream;
 }
@@ -66,10 +66,17 @@ void resourceSeek(void* handle, int32_t offset, int mode) {
   // into the size, as for any position past the end.
   uint32_t delta = static_cast<uint32_t>(offset);
   switch (mode) {
-    case 0: stream->position = delta; break;
-    case 1: stream->position += delta; break;
-    case 2: stream->position = stream->size + delta; break;
-    default: break;
+    case 0:
+      stream->position = delta;
+      break;
+    case 1:
+      stream->position += delta;
+      break;
+    case 2:
+      stream->position = stream->size + delta;
+      break;
+    default:
+      break;
   }
   if (stream->position > stream->size) stream->position = stream->size;
 }

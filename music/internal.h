@@ -67,8 +67,8 @@ struct MixerVoice {
   int32_t panning = 0;
   const Sample* sample = nullptr;
   int32_t leftVolume = 0, rightVolume = 0;
-  int64_t position = 0;  // 32.32
-  int64_t step = 0;      // 32.32
+  int64_t position = 0;   // 32.32
+  int64_t step = 0;       // 32.32
   int32_t direction = 1;  // 1 forward, 2 backward
   int32_t rampTargetLeft = 0, rampTargetRight = 0;
   int32_t rampLeft = 0, rampRight = 0;  // volume x 256
@@ -88,15 +88,15 @@ struct TimeInfo {
 
 struct OutputState {
   Song* current = nullptr;
-  int blockLength = 0;    // 884 frames at 44100 Hz
-  int bufferLength = 0;   // 88400 frames
-  int blockCount = 0;     // 100
-  int rampLength = 0;     // 128 frames
+  int blockLength = 0;   // 884 frames at 44100 Hz
+  int bufferLength = 0;  // 88400 frames
+  int blockCount = 0;    // 100
+  int rampLength = 0;    // 128 frames
   float invRampLength = 0;
   float invMixRate = 0;
-  int voiceHalf = kTwinOffset;  // twin distance; the mixer renders 2 x voiceHalf voices
-  std::vector<float> mixBuffer;      // one block of float stereo frames
-  std::vector<int16_t> ring;         // the device ring
+  int voiceHalf = kTwinOffset;   // twin distance; the mixer renders 2 x voiceHalf voices
+  std::vector<float> mixBuffer;  // one block of float stereo frames
+  std::vector<int16_t> ring;     // the device ring
   std::unique_ptr<TimeInfo[]> timeInfo;
   int fillBlock = 0;
   std::atomic<int> audibleBlock{0};

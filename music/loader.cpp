@@ -44,9 +44,9 @@ class Cursor {
     uint32_t at = tell();
     uint32_t got = r_.read(dst, n, r_.handle);
     if (got != n) {
-      return fail(structure, at,
-                  "needs " + std::to_string(n) + " bytes but the module ends after " +
-                      std::to_string(got));
+      return fail(
+          structure, at,
+          "needs " + std::to_string(n) + " bytes but the module ends after " + std::to_string(got));
     }
     return true;
   }
@@ -98,8 +98,9 @@ bool loadPattern(Cursor& in, Song& song, int index) {
   }
   uint32_t dataStart = in.tell();
   if (packedSize > in.left()) {
-    return in.fail(name + " data", dataStart,
-                   "packed size " + std::to_string(packedSize) + " runs past the end of the module");
+    return in.fail(
+        name + " data", dataStart,
+        "packed size " + std::to_string(packedSize) + " runs past the end of the module");
   }
   std::vector<uint8_t> packed(packedSize);
   if (packedSize && !in.read(packed.data(), packedSize, name + " data")) return false;
@@ -135,9 +136,9 @@ bool loadPattern(Cursor& in, Song& song, int index) {
     }
     if (!ok) {
       size_t row = slot / song.channelCount, channel = slot % song.channelCount;
-      return in.fail(name + " data", dataStart + static_cast<uint32_t>(p),
-                     "packed data ends at row " + std::to_string(row) + " channel " +
-                         std::to_string(channel));
+      return in.fail(
+          name + " data", dataStart + static_cast<uint32_t>(p),
+          "packed data ends at row " + std::to_string(row) + " channel " + std::to_string(channel));
     }
     // Note 97 is key off; notes above it do not exist and are dropped.
     if (note[0] == 97) {
@@ -194,7 +195,9 @@ bool loadInstrument(Cursor& in, Song& song, int index) {
     return false;
   }
   for (int i = 0; i < kEnvelopePoints; ++i) {
-    auto word = [&](int at) { return static_cast<uint16_t>(envelopes[at] | envelopes[at + 1] << 8); };
+    auto word = [&](int at) {
+      return static_cast<uint16_t>(envelopes[at] | envelopes[at + 1] << 8);
+    };
     inst.volumeEnvelope[i] = {word(i * 4), word(i * 4 + 2)};
     inst.panEnvelope[i] = {word(48 + i * 4), word(48 + i * 4 + 2)};
   }
@@ -280,8 +283,9 @@ bool loadInstrument(Cursor& in, Song& song, int index) {
     const std::string sname = name + " sample " + std::to_string(s + 1) + " data";
     uint32_t at = in.tell();
     if (bytes > in.left()) {
-      return in.fail(sname, at,
-                     std::to_string(bytes) + " bytes of sample data run past the end of the module");
+      return in.fail(
+          sname, at,
+          std::to_string(bytes) + " bytes of sample data run past the end of the module");
     }
     std::vector<uint8_t> raw(bytes);
     if (!in.read(raw.data(), bytes, sname)) return false;

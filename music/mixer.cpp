@@ -257,8 +257,7 @@ void updateVoice(Song& song, MusicChannel& ch) {
     setStereo(*v);
   }
   if (ch.dirty & kDirtyPanning) {
-    int p = ch.panning +
-            (ch.panEnvelope.value - 32) * ((128 - std::abs(ch.panning - 128)) / 32);
+    int p = ch.panning + (ch.panEnvelope.value - 32) * ((128 - std::abs(ch.panning - 128)) / 32);
     v->panning = std::clamp(p, 0, 255);
     setStereo(*v);
   }

@@ -77,8 +77,8 @@ void NullSoundDevice::start(const int16_t*, uint32_t ringBytes) {
 
 uint32_t NullSoundDevice::playPosition() {
   if (ringBytes_ == 0) return 0;
-  uint64_t frames = manual_ ? manualFrames_
-                            : static_cast<uint64_t>(nowNs() - startNs_) * rate_ / 1000000000;
+  uint64_t frames =
+      manual_ ? manualFrames_ : static_cast<uint64_t>(nowNs() - startNs_) * rate_ / 1000000000;
   return static_cast<uint32_t>((frames * 4) % ringBytes_);
 }
 
@@ -176,8 +176,7 @@ void renderOffline(std::span<int16_t> out) {
       output.offlineUsed = 0;
     }
     size_t n = std::min<size_t>(frames - done, size_t(output.blockLength - output.offlineUsed));
-    std::memcpy(out.data() + done * 2, output.offlineBlock.data() + output.offlineUsed * 2,
-                n * 4);
+    std::memcpy(out.data() + done * 2, output.offlineBlock.data() + output.offlineUsed * 2, n * 4);
     output.offlineUsed += static_cast<int>(n);
     done += n;
   }

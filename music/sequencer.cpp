@@ -12,7 +12,7 @@ namespace glimmer::music {
 namespace {
 
 constexpr int kLowestNote = 0;
-constexpr int kHighestNote = 118;      // B-9, the top of the XM note range
+constexpr int kHighestNote = 118;        // B-9, the top of the XM note range
 constexpr int32_t kMaxPeriod = 1 << 20;  // far below audible; keeps slides from overflowing
 
 const Instrument& instrumentOf(const Song& song, const MusicChannel& ch) {
@@ -108,14 +108,24 @@ void slidePanning(MusicChannel& ch, int delta) {
 void volumeColumn(MusicChannel& ch, uint8_t v, bool rowStart) {
   int y = v & 15;
   switch (v >> 4) {
-    case 1: case 2: case 3: case 4: case 5:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
       if (rowStart && v <= 0x50) {
         ch.volume = v - 0x10;
         ch.dirty |= kDirtyVolume;
       }
       break;
-    case 6: ch.volume = std::max(ch.volume - y, 0); ch.dirty |= kDirtyVolume; break;
-    case 7: ch.volume = std::min(ch.volume + y, 64); ch.dirty |= kDirtyVolume; break;
+    case 6:
+      ch.volume = std::max(ch.volume - y, 0);
+      ch.dirty |= kDirtyVolume;
+      break;
+    case 7:
+      ch.volume = std::min(ch.volume + y, 64);
+      ch.dirty |= kDirtyVolume;
+      break;
     case 8:
       if (rowStart) ch.volume = std::max(ch.volume - y, 0), ch.dirty |= kDirtyVolume;
       break;
@@ -125,8 +135,12 @@ void volumeColumn(MusicChannel& ch, uint8_t v, bool rowStart) {
     case 0xC:
       if (rowStart) ch.panning = y * 16, ch.dirty |= kDirtyPanning;
       break;
-    case 0xD: slidePanning(ch, -y); break;
-    case 0xE: slidePanning(ch, y); break;
+    case 0xD:
+      slidePanning(ch, -y);
+      break;
+    case 0xE:
+      slidePanning(ch, y);
+      break;
     case 0xF:
       if (rowStart) {
         if (y != 0) ch.portaSpeed = static_cast<uint8_t>(y * 16);
@@ -136,7 +150,8 @@ void volumeColumn(MusicChannel& ch, uint8_t v, bool rowStart) {
         tonePortamento(ch);
       }
       break;
-    default: break;  // 0xA, 0xB (vibrato) and empty bytes have no audible effect here
+    default:
+      break;  // 0xA, 0xB (vibrato) and empty bytes have no audible effect here
   }
 }
 
@@ -144,12 +159,24 @@ void retrigger(MusicChannel& ch) {
   static constexpr int kAdd[16] = {0, -1, -2, -4, -8, -16, 0, 0, 0, 1, 2, 4, 8, 16, 0, 0};
   int v = ch.volume;
   switch (ch.retrigVolume) {
-    case 0: case 8: break;
-    case 6: v = v * 2 / 3; break;
-    case 7: v = v / 2; break;
-    case 14: v = v * 3 / 2; break;
-    case 15: v = v * 2; break;
-    default: v += kAdd[ch.retrigVolume]; break;
+    case 0:
+    case 8:
+      break;
+    case 6:
+      v = v * 2 / 3;
+      break;
+    case 7:
+      v = v / 2;
+      break;
+    case 14:
+      v = v * 3 / 2;
+      break;
+    case 15:
+      v = v * 2;
+      break;
+    default:
+      v += kAdd[ch.retrigVolume];
+      break;
   }
   ch.volume = std::clamp(v, 0, 64);
   ch.dirty |= kDirtyVolume | kDirtyTrigger;
@@ -164,8 +191,12 @@ int32_t arpeggioShift(const Song& song, const MusicChannel& ch, int semitones) {
 void rowStartEffect(Song& song, MusicChannel& ch, uint8_t effect, uint8_t param) {
   int x = param >> 4, y = param & 15;
   switch (effect) {
-    case 0x1: if (param) ch.portaUpSpeed = param; break;
-    case 0x2: if (param) ch.portaDownSpeed = param; break;
+    case 0x1:
+      if (param) ch.portaUpSpeed = param;
+      break;
+    case 0x2:
+      if (param) ch.portaDownSpeed = param;
+      break;
     case 0x3:
       if (param) ch.portaSpeed = param;
       ch.portaTarget = ch.targetPeriod;
@@ -177,8 +208,13 @@ void rowStartEffect(Song& song, MusicChannel& ch, uint8_t effect, uint8_t param)
       if (param) ch.volumeSlide = param;
       ch.dirty &= static_cast<uint8_t>(~(kDirtyTrigger | kDirtyFrequency));
       break;
-    case 0x8: ch.panning = param; ch.dirty |= kDirtyPanning; break;
-    case 0xA: if (param) ch.volumeSlide = param; break;
+    case 0x8:
+      ch.panning = param;
+      ch.dirty |= kDirtyPanning;
+      break;
+    case 0xA:
+      if (param) ch.volumeSlide = param;
+      break;
     case 0xD: {
       int row = x * 10 + y;
       song.nextRow = row > 63 ? 0 : row;
@@ -197,14 +233,17 @@ void rowStartEffect(Song& song, MusicChannel& ch, uint8_t effect, uint8_t param)
         song.speed = param;
       }
       break;
-    case 0x14: ch.keyOff = 1; break;
+    case 0x14:
+      ch.keyOff = 1;
+      break;
     case 0x1B:
       if (param) {
         ch.retrigVolume = static_cast<uint8_t>(x);
         ch.retrigTicks = static_cast<uint8_t>(y);
       }
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -226,20 +265,27 @@ void tickEffect(Song& song, MusicChannel& ch, uint8_t effect, uint8_t param) {
       ch.period = std::min(ch.period + ch.portaDownSpeed * 4, kMaxPeriod);
       ch.dirty |= kDirtyFrequency;
       break;
-    case 0x3: tonePortamento(ch); break;
+    case 0x3:
+      tonePortamento(ch);
+      break;
     case 0x5:
       tonePortamento(ch);
       volumeSlide(ch);
       break;
-    case 0xA: volumeSlide(ch); break;
+    case 0xA:
+      volumeSlide(ch);
+      break;
     case 0x1B:
       if (ch.retrigTicks != 0 && song.tick % ch.retrigTicks == 0) retrigger(ch);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
-const Pattern& currentPattern(const Song& song) { return song.patterns[song.orderTable[song.order]]; }
+const Pattern& currentPattern(const Song& song) {
+  return song.patterns[song.orderTable[song.order]];
+}
 
 void rowStart(Song& song) {
   song.nextOrder = -1;

@@ -144,11 +144,16 @@ class Noise {
 
 double waveValue(Wave wave, double phase) {  // phase in cycles, 0..1
   switch (wave) {
-    case Wave::Sine: return std::sin(2 * kPi * phase);
-    case Wave::Saw: return 2 * phase - 1;
-    case Wave::Square: return phase < 0.5 ? 1.0 : -1.0;
-    case Wave::Triangle: return phase < 0.5 ? 4 * phase - 1 : 3 - 4 * phase;
-    case Wave::Noise: return 0;
+    case Wave::Sine:
+      return std::sin(2 * kPi * phase);
+    case Wave::Saw:
+      return 2 * phase - 1;
+    case Wave::Square:
+      return phase < 0.5 ? 1.0 : -1.0;
+    case Wave::Triangle:
+      return phase < 0.5 ? 4 * phase - 1 : 3 - 4 * phase;
+    case Wave::Noise:
+      return 0;
   }
   return 0;
 }
@@ -159,10 +164,10 @@ std::vector<int16_t> synthesise(const InstrumentSpec& spec) {
   for (const Oscillator& osc : spec.oscillators) {
     double phase = 0;
     for (int i = 0; i < spec.length; ++i) {
-      double drop = spec.dropFrames > 0
-                        ? 1.0 + (spec.dropFactor - 1.0) * std::exp(-static_cast<double>(i) /
-                                                                    spec.dropFrames)
-                        : 1.0;
+      double drop =
+          spec.dropFrames > 0
+              ? 1.0 + (spec.dropFactor - 1.0) * std::exp(-static_cast<double>(i) / spec.dropFrames)
+              : 1.0;
       double v = osc.wave == Wave::Noise ? noise.next() : waveValue(osc.wave, phase);
       x[i] += osc.level * v;
       phase += drop * osc.harmonic / spec.period;
@@ -191,7 +196,8 @@ std::vector<int16_t> synthesise(const InstrumentSpec& spec) {
       g = spec.sustain;
     }
     int fromEnd = spec.length - i;
-    if (spec.release > 0 && fromEnd <= spec.release) g *= static_cast<double>(fromEnd - 1) / spec.release;
+    if (spec.release > 0 && fromEnd <= spec.release)
+      g *= static_cast<double>(fromEnd - 1) / spec.release;
     double v = std::clamp(x[i] * g, -1.0, 1.0) * 32767.0;
     out[i] = static_cast<int16_t>(std::lround(v));
     if (spec.bits == 8) out[i] = static_cast<int16_t>(out[i] & ~0xFF);
@@ -219,14 +225,15 @@ class Parser {
     }
     if (instrument_ || pattern_) {
       ++lineNumber_;
-      return fail(1, std::string("missing 'end' of the ") + (instrument_ ? "instrument" : "pattern"));
+      return fail(1,
+                  std::string("missing 'end' of the ") + (instrument_ ? "instrument" : "pattern"));
     }
     if (song_->order.empty()) return fail(1, "no 'order' line");
     for (size_t i = 0; i < song_->order.size(); ++i) {
       int p = song_->order[i];
       if (p >= static_cast<int>(song_->patterns.size()) || !song_->patterns[p].defined) {
-        return failAt(orderLine_, orderColumns_[i], "order names pattern " + std::to_string(p) +
-                                                        ", which is not defined");
+        return failAt(orderLine_, orderColumns_[i],
+                      "order names pattern " + std::to_string(p) + ", which is not defined");
       }
     }
     if (song_->restart >= static_cast<int>(song_->order.size())) {
@@ -264,8 +271,10 @@ class Parser {
     return true;
   }
   bool arity(size_t lo, size_t hi) {
-    if (tokens_.size() < lo) return fail(tokens_.back().column, "'" + tokens_[0].text + "' needs more values");
-    if (tokens_.size() > hi) return fail(tokens_[hi].column, "unexpected '" + tokens_[hi].text + "'");
+    if (tokens_.size() < lo)
+      return fail(tokens_.back().column, "'" + tokens_[0].text + "' needs more values");
+    if (tokens_.size() > hi)
+      return fail(tokens_[hi].column, "unexpected '" + tokens_[hi].text + "'");
     return true;
   }
 
@@ -273,7 +282,8 @@ class Parser {
     const std::string& w = tokens_[0].text;
     if (w == "title") {
       if (!arity(2, 2)) return false;
-      if (tokens_[1].text.size() > 20) return fail(tokens_[1].column, "title longer than 20 characters");
+      if (tokens_[1].text.size() > 20)
+        return fail(tokens_[1].column, "title longer than 20 characters");
       song_->title = tokens_[1].text;
       return true;
     }
@@ -291,9 +301,12 @@ class Parser {
     }
     if (w == "frequencies") {
       if (!arity(2, 2)) return false;
-      if (tokens_[1].text == "linear") song_->linear = true;
-      else if (tokens_[1].text == "amiga") song_->linear = false;
-      else return fail(tokens_[1].column, "expected 'linear' or 'amiga'");
+      if (tokens_[1].text == "linear")
+        song_->linear = true;
+      else if (tokens_[1].text == "amiga")
+        song_->linear = false;
+      else
+        return fail(tokens_[1].column, "expected 'linear' or 'amiga'");
       return true;
     }
     if (w == "order") {
@@ -313,13 +326,15 @@ class Parser {
       int n;
       if (!arity(2, 3) || !integer(tokens_[1], 1, kMaxInstruments, &n)) return false;
       if (static_cast<int>(song_->instruments.size()) < n) song_->instruments.resize(n);
-      if (song_->instruments[n - 1].defined) return fail(tokens_[1].column, "instrument defined twice");
+      if (song_->instruments[n - 1].defined)
+        return fail(tokens_[1].column, "instrument defined twice");
       instrument_ = &song_->instruments[n - 1];
       *instrument_ = InstrumentSpec{};
       instrument_->defined = true;
       instrument_->seed += static_cast<uint32_t>(n) * 7919u;
       if (tokens_.size() == 3) {
-        if (tokens_[2].text.size() > 22) return fail(tokens_[2].column, "name longer than 22 characters");
+        if (tokens_[2].text.size() > 22)
+          return fail(tokens_[2].column, "name longer than 22 characters");
         instrument_->name = tokens_[2].text;
       }
       return true;
@@ -416,9 +431,12 @@ class Parser {
     if (w == "period") return arity(2, 2) && integer(tokens_[1], 2, 4096, &s.period);
     if (w == "pitch") {
       if (!arity(2, 2)) return false;
-      if (tokens_[1].text == "fixed") s.fixedPitch = true;
-      else if (tokens_[1].text == "tuned") s.fixedPitch = false;
-      else return fail(tokens_[1].column, "expected 'fixed' or 'tuned'");
+      if (tokens_[1].text == "fixed")
+        s.fixedPitch = true;
+      else if (tokens_[1].text == "tuned")
+        s.fixedPitch = false;
+      else
+        return fail(tokens_[1].column, "expected 'fixed' or 'tuned'");
       return true;
     }
     if (w == "length") return arity(2, 2) && integer(tokens_[1], 1, kMaxSampleFrames, &s.length);
@@ -496,16 +514,19 @@ class Parser {
     return true;
   }
   bool cell(const std::vector<Token>& c, uint8_t* out) {
-    if (c.size() > 4) return fail(c[4].column, "a cell has at most note, instrument, volume, effect");
+    if (c.size() > 4)
+      return fail(c[4].column, "a cell has at most note, instrument, volume, effect");
     if (c.size() > 0 && !note(c[0], &out[0])) return false;
     if (c.size() > 1 && c[1].text != "..") {
       int v;
-      if (!hex(c[1], 0, 1, 0x80, &v)) return fail(c[1].column, "expected an instrument 01..80 (hex) or '..'");
+      if (!hex(c[1], 0, 1, 0x80, &v))
+        return fail(c[1].column, "expected an instrument 01..80 (hex) or '..'");
       out[1] = static_cast<uint8_t>(v);
     }
     if (c.size() > 2 && c[2].text != "..") {
       int v;
-      if (!hex(c[2], 0, 0, 0x40, &v)) return fail(c[2].column, "expected a volume 00..40 (hex) or '..'");
+      if (!hex(c[2], 0, 0, 0x40, &v))
+        return fail(c[2].column, "expected a volume 00..40 (hex) or '..'");
       out[2] = static_cast<uint8_t>(0x10 + v);
     }
     if (c.size() > 3 && c[3].text != "...") {

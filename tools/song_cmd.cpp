@@ -40,7 +40,8 @@ bool readFile(const std::string& path, std::vector<uint8_t>* bytes) {
 
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
 
@@ -151,8 +152,8 @@ int renderCommand(const Options& o) {
   if (o.seconds > 0) {
     frames = static_cast<int64_t>(o.seconds * music::kMixRate);
   } else {
-    auto timeline = music::songTimeline(song.get(),
-                                        static_cast<int64_t>(o.maxSeconds * music::kMixRate));
+    auto timeline =
+        music::songTimeline(song.get(), static_cast<int64_t>(o.maxSeconds * music::kMixRate));
     frames = timeline.endFrame;
   }
   std::vector<int16_t> pcm(static_cast<size_t>(frames) * 2);
@@ -167,14 +168,39 @@ int renderCommand(const Options& o) {
 }
 
 std::string effectName(int effect) {
-  static const char* kNames[] = {"arpeggio",        "portamento up",  "portamento down",
-                                 "tone portamento", "vibrato",        "tone porta + volume slide",
-                                 "vibrato + volume slide", "tremolo", "set panning",
-                                 "sample offset",   "volume slide",   "position jump",
-                                 "set volume",      "pattern break",  "extended",
-                                 "speed/tempo",     "global volume",  "global volume slide",
-                                 "", "", "key off", "envelope position", "", "", "",
-                                 "panning slide", "", "retrigger", "", "tremor", "", "", "",
+  static const char* kNames[] = {"arpeggio",
+                                 "portamento up",
+                                 "portamento down",
+                                 "tone portamento",
+                                 "vibrato",
+                                 "tone porta + volume slide",
+                                 "vibrato + volume slide",
+                                 "tremolo",
+                                 "set panning",
+                                 "sample offset",
+                                 "volume slide",
+                                 "position jump",
+                                 "set volume",
+                                 "pattern break",
+                                 "extended",
+                                 "speed/tempo",
+                                 "global volume",
+                                 "global volume slide",
+                                 "",
+                                 "",
+                                 "key off",
+                                 "envelope position",
+                                 "",
+                                 "",
+                                 "",
+                                 "panning slide",
+                                 "",
+                                 "retrigger",
+                                 "",
+                                 "tremor",
+                                 "",
+                                 "",
+                                 "",
                                  "extra fine portamento"};
   if (effect < static_cast<int>(std::size(kNames)) && kNames[effect][0]) return kNames[effect];
   return "unknown";
@@ -186,8 +212,17 @@ char effectLetter(int effect) {
 
 bool effectSupported(int effect) {
   switch (effect) {
-    case 0x0: case 0x1: case 0x2: case 0x3: case 0x5: case 0x8: case 0xA: case 0xD: case 0xF:
-    case 0x14: case 0x1B:
+    case 0x0:
+    case 0x1:
+    case 0x2:
+    case 0x3:
+    case 0x5:
+    case 0x8:
+    case 0xA:
+    case 0xD:
+    case 0xF:
+    case 0x14:
+    case 0x1B:
       return true;
     default:
       return false;
@@ -219,8 +254,7 @@ int infoCommand(const Options& o) {
               static_cast<int>(song->patterns.size()), song->patternsUsed, song->patternSlots);
   std::printf("instruments: %d\n", song->instrumentCount);
   std::printf("samples: %d\n", samples);
-  std::printf("song length: %d orders, restart at %d\n", song->songLength,
-              song->restartPosition);
+  std::printf("song length: %d orders, restart at %d\n", song->songLength, song->restartPosition);
   std::printf("frequency table: %s\n", song->linear() ? "linear" : "amiga");
   std::printf("speed: %d, tempo: %d\n", song->defaultSpeed, song->defaultTempo);
   std::printf("length: %.3f s (%lld frames)%s\n",

@@ -51,8 +51,8 @@ end
 TEST(SongBuilder, CompilesIntoAModuleTheLoaderReadsBack) {
   std::vector<uint8_t> xm;
   BuildError error;
-  ASSERT_TRUE(buildSong(kSource, &xm, &error)) << error.line << ":" << error.column << " "
-                                               << error.message;
+  ASSERT_TRUE(buildSong(kSource, &xm, &error))
+      << error.line << ":" << error.column << " " << error.message;
   LoadError loadError;
   SongPtr song(loadSongFromMemory(xm, &loadError));
   ASSERT_TRUE(song) << loadError.describe();

@@ -344,7 +344,9 @@ end
 pattern 1 4
   2 === | G-4 01 20 1B3
 end
-)" + std::string("\n"), &xm, &error)) << error.message;
+)" + std::string("\n"),
+                        &xm, &error))
+      << error.message;
   std::mt19937 rng(1234);
   std::vector<int16_t> pcm(2048);
   int loaded = 0;

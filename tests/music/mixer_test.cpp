@@ -99,8 +99,8 @@ TEST_F(Mixer, PingPongPlaysForwardThenBackwardAndSoOn) {
   MixerVoice& v = startVoice(s, kOne);
   std::vector<float> left = mixLeft(19);
   // Frame 6 is the guard, which repeats the last loop frame.
-  EXPECT_EQ(left, (std::vector<float>{0, 10, 20, 30, 40, 50, 50, 50, 40, 30, 20, 30, 40, 50, 50,
-                                      50, 40, 30, 20}));
+  EXPECT_EQ(left, (std::vector<float>{0, 10, 20, 30, 40, 50, 50, 50, 40, 30, 20, 30, 40, 50, 50, 50,
+                                      40, 30, 20}));
   EXPECT_EQ(v.direction, 1);
 }
 
@@ -137,7 +137,7 @@ TEST_F(Mixer, VolumeAndPanningFormulas) {
   startOffline(song.get());
   tick(*song);
   MixerVoice& v = *musicChannels[0].voice;
-  EXPECT_EQ(v.volume, 63);  // 32 of 64 gives 63.75, truncated
+  EXPECT_EQ(v.volume, 63);      // 32 of 64 gives 63.75, truncated
   EXPECT_EQ(v.leftVolume, 63);  // panning 0 is hard left
   EXPECT_EQ(v.rightVolume, 0);
   musicChannels[0].panning = 255;
@@ -235,7 +235,9 @@ pattern 0 8
   3 === .. .. ... | C-5 01 .. 305 | === .. .. ...
   5 A-3 01 .. A0F
 end
-)", &xm, &error)) << error.message;
+)",
+                        &xm, &error))
+      << error.message;
   SongPtr song(loadSongFromMemory(xm));
   ASSERT_TRUE(song);
   std::vector<int16_t> whole = test::renderFrames(song.get(), 20000);
@@ -271,7 +273,9 @@ end
 pattern 1 16
   0 D-4 01
 end
-)", &xm, &error)) << error.message;
+)",
+                        &xm, &error))
+      << error.message;
   setModuleBytes(xm);
   installResourceCallbacks();
   SongPtr song(loadSong("song.xm"));

@@ -61,8 +61,8 @@ struct ReferenceRow {
 class Reference {
  public:
   explicit Reference(const std::vector<uint8_t>& bytes) {
-    mod_ = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), nullptr, nullptr,
-                                              nullptr, nullptr, nullptr, nullptr, nullptr);
+    mod_ = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), nullptr, nullptr, nullptr,
+                                              nullptr, nullptr, nullptr, nullptr);
     if (mod_) {
       openmpt_module_set_repeat_count(mod_, 0);
       openmpt_module_ctl_set_text(mod_, "play.at_end", "stop");
@@ -79,7 +79,8 @@ class Reference {
     std::vector<ReferenceRow> rows;
     std::vector<int16_t> buffer(size_t(chunk) * 2);
     int64_t frame = 0;
-    rows.push_back({0, openmpt_module_get_current_order(mod_), openmpt_module_get_current_row(mod_)});
+    rows.push_back(
+        {0, openmpt_module_get_current_order(mod_), openmpt_module_get_current_row(mod_)});
     for (;;) {
       size_t n = openmpt_module_read_interleaved_stereo(mod_, kMixRate, chunk, buffer.data());
       if (n == 0) break;
@@ -164,9 +165,9 @@ TEST_F(RealModules, RowTimelineMatchesTheReference) {
     }
     if (comparable == ours.rows.size()) {
       EXPECT_EQ(ours.rows.size(), expected.size());
-      EXPECT_NEAR(static_cast<double>(ours.endFrame), static_cast<double>(ref.endFrame()),
-                  ours.rows.back().samplesPerTick + 0.002 * static_cast<double>(ours.endFrame) +
-                      kChunk);
+      EXPECT_NEAR(
+          static_cast<double>(ours.endFrame), static_cast<double>(ref.endFrame()),
+          ours.rows.back().samplesPerTick + 0.002 * static_cast<double>(ours.endFrame) + kChunk);
     } else {
       EXPECT_EQ(comparable, expected.size());
     }
@@ -239,7 +240,8 @@ end
     const size_t total = 48 * rowFrames;
     std::vector<int16_t> stereo = test::renderFrames(song.get(), total);
     std::vector<int16_t> ours(total);
-    for (size_t i = 0; i < total; ++i) ours[i] = static_cast<int16_t>((stereo[2 * i] + stereo[2 * i + 1]) / 2);
+    for (size_t i = 0; i < total; ++i)
+      ours[i] = static_cast<int16_t>((stereo[2 * i] + stereo[2 * i + 1]) / 2);
     Reference ref(xm);
     ASSERT_TRUE(ref.ok());
     std::vector<int16_t> theirs = ref.renderMono(total);

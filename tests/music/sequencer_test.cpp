@@ -130,8 +130,8 @@ TEST_F(Sequencer, VolumeEnvelopeInterpolatesHoldsSustainAndReleasesOnKeyOff) {
     tick(*song);
     values.push_back(musicChannels[0].volumeEnvelope.value);
   }
-  EXPECT_EQ(values, (std::vector<int>{64, 56, 48, 40, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32,
-                                      32}));
+  EXPECT_EQ(values,
+            (std::vector<int>{64, 56, 48, 40, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32, 32}));
   values.clear();
   for (int i = 0; i < 6; ++i) {
     tick(*song);
@@ -248,8 +248,8 @@ TEST_F(Sequencer, VolumeColumnAndVolumeSlide) {
   TestSong t(1, 4);
   int p = t.addPattern(3);
   t.addInstrument(constantSample(64), LoopMode::Forward, 0, 64, 40);
-  t.set(p, 0, 0, Cell{kC4, 1, 0x30, 0, 0});    // volume 0x20
-  t.set(p, 1, 0, Cell{0, 0, 0x63, 0, 0});      // slide down 3 on every tick
+  t.set(p, 0, 0, Cell{kC4, 1, 0x30, 0, 0});     // volume 0x20
+  t.set(p, 1, 0, Cell{0, 0, 0x63, 0, 0});       // slide down 3 on every tick
   t.set(p, 2, 0, Cell{0, 0, 0x85, 0xA, 0x20});  // fine down 5 once, then A slides up 2 per tick
   SongPtr song = t.finish({p});
   startOffline(song.get());

@@ -120,8 +120,8 @@ class XmBytes {
     u16(static_cast<int>(v >> 16));
   }
   void fill(size_t n, uint8_t v = 0) { b.insert(b.end(), n, v); }
-  void header(int songLength, int channels, int patterns, int instruments,
-              std::vector<int> order, int flags = 1, int restart = 0) {
+  void header(int songLength, int channels, int patterns, int instruments, std::vector<int> order,
+              int flags = 1, int restart = 0) {
     const char* magic = "Extended Module: ";
     b.insert(b.end(), magic, magic + 17);
     fill(20, ' ');
@@ -163,7 +163,8 @@ class XmBytes {
     u32(40);
     fill(96);  // note map: every note plays sample 0
     for (int i = 0; i < 12; ++i) {
-      EnvelopePoint p = i < static_cast<int>(volume.points.size()) ? volume.points[i] : EnvelopePoint{};
+      EnvelopePoint p =
+          i < static_cast<int>(volume.points.size()) ? volume.points[i] : EnvelopePoint{};
       u16(p.tick);
       u16(p.value);
     }
