@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -148,8 +149,10 @@ int runFrame(const Options& options) {
     fail("cannot write " + options.outFile);
     return kExitFailure;
   }
+  std::error_code ec;
+  const std::string where = std::filesystem::absolute(options.outFile, ec).string();
   std::printf("glimmer: frame %lld at demo time %.4f s (%dx%d) written to %s\n", static_cast<long long>(frame),
-              static_cast<double>(shown), screenWidth, screenHeight, options.outFile.c_str());
+              static_cast<double>(shown), screenWidth, screenHeight, ec ? options.outFile.c_str() : where.c_str());
   return kExitOk;
 }
 
@@ -242,6 +245,9 @@ int runCapture(const Options& options) {
         " -vf vflip -c:v libx264 -preset medium -crf 18 -pix_fmt yuv420p" +
         (wavPath.empty() ? std::string() : " -c:a aac -b:a 192k -shortest") + " -movflags +faststart " +
         shellQuote(options.capturePath);
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);  // an ffmpeg that quits shows up as a failed write instead
+#endif
     pipe = popen(command.c_str(), "w");
     if (!pipe) {
       fail("cannot start ffmpeg");
@@ -269,6 +275,9 @@ int runCapture(const Options& options) {
       if (!ok) fail("cannot write " + path);
     }
     ++written;
+    if (written % (10 * options.fps) == 0)
+      std::fprintf(stderr, "glimmer: captured %lld of %lld frames\n", static_cast<long long>(written),
+                   static_cast<long long>(last - first + 1));
     if (frame == last || !glimmer::timeline->running) break;
     stepFrames(1);
     ++frame;
@@ -280,10 +289,12 @@ int runCapture(const Options& options) {
   }
   if (!wavPath.empty()) std::remove(wavPath.c_str());
   if (!ok) return kExitFailure;
-  std::printf("glimmer: %lld frames (%.3f s to %.3f s at %d fps, %dx%d) written to %s\n",
+  std::error_code ec;
+  const std::string where = std::filesystem::absolute(options.capturePath, ec).string();
+  std::printf("glimmer: %lld frames (%.3f s to %.3f s at %d fps, %dx%d%s) written to %s\n",
               static_cast<long long>(written), static_cast<double>(first) / options.fps,
               static_cast<double>(first + written - 1) / options.fps, options.fps, screenWidth, screenHeight,
-              options.capturePath.c_str());
+              video && !wavPath.empty() ? ", with music" : "", ec ? options.capturePath.c_str() : where.c_str());
   return kExitOk;
 }
 

@@ -155,6 +155,56 @@ TEST_F(FrameGlTest, LightPassNumbersByPositionAndLeavesLightSevenAlone) {
   EXPECT_FLOAT_EQ(diffuse[0], 0.7f);
 }
 
+// Pixels brighter than the black clear in a rectangle of the frame.
+size_t litPixels(const std::vector<uint8_t>& f, int x0, int y0, int x1, int y1) {
+  size_t n = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) {
+      const size_t i = (static_cast<size_t>(y) * kWidth + static_cast<size_t>(x)) * 4;
+      if (f[i] + f[i + 1] + f[i + 2] > 60) ++n;
+    }
+  return n;
+}
+
+TEST_F(FrameGlTest, SharedGeometryIsDrawnWithTheSharingMeshPlacement) {
+  SceneObject* s = addScene();
+  addTrack(s->tracksA, kSetCamera, {0, 0, 96, 0, 0, 0});
+  addTrack(s->tracksA, kSetClear, {1});
+  s->precalc();
+  addLight(0, 0, 4);
+  MeshObject* source = sphere(0.5f, 255);
+  source->startTime = source->endTime = 500.0f;  // never active itself
+  addMeshFor([](MeshObject& m) {
+    addTrack(m.tracksA, op(MeshOp::SetTransform), {-1.2f * 32, 0, 0});
+    addTrack(m.tracksA, op(MeshOp::ShareGeometry), {0});
+  });
+  const auto frame = renderAt(1.0f);
+  EXPECT_GT(litPixels(frame, 0, 0, kWidth / 2, kHeight), 200u) << "the shared sphere shows on the left";
+  EXPECT_EQ(litPixels(frame, kWidth / 2 + 20, 0, kWidth, kHeight), 0u) << "nothing at the source's own place";
+}
+
+TEST_F(FrameGlTest, OutlineTextDrawsItsWholeString) {
+  // A fresh registry per string: a scene looking at the text from z = 3 and one light.
+  auto textMesh = [&](const char* text) {
+    glimmer::destroyRegistry();
+    glimmer::createRegistry();
+    addScene()->eye = {0, 0, 3};
+    addLight(0, 0, 4);
+    return addMeshFor([text](MeshObject& m) {
+      addTrack(m.tracksA, op(MeshOp::SetTransform), {-2.5f * 32, -0.3f * 32, 0});
+      addTrack(m.tracksA, op(MeshOp::SetColours), {80, 80, 80, 255, 255, 255, 0, 0, 0, 10});
+      addTrack(m.tracksB, op(MeshOp::Text), {0.2f * 32}, text);
+    });
+  };
+  MeshObject* one = textMesh("I");
+  if (!one->text.listsCreated) GTEST_SKIP() << "no outline font on this machine";
+  const size_t single = litPixels(renderAt(1.0f), 0, 0, kWidth, kHeight);
+  textMesh("II");
+  const size_t twice = litPixels(renderAt(1.0f), 0, 0, kWidth, kHeight);
+  EXPECT_GT(single, 50u);
+  EXPECT_GT(twice, single + single / 2) << "the last character is drawn too";
+}
+
 class ShaderGlTest : public FrameGlTest {
  protected:
   void SetUp() override {
