@@ -19,6 +19,8 @@ void removeGpuHooks();
 // screenWidth x screenHeight) and resets the carried projection state. Needs a current context.
 // Without an installed font the show still runs and its screen text stays empty.
 bool createRenderResources(int screenWidth, int screenHeight);
+// Deletes the overlay font and removes the GPU hooks, so that entities destroyed after the
+// context never call OpenGL.
 void destroyRenderResources();
 
 // Enables or disables 2D texturing on texture units 0 and 1.

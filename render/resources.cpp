@@ -140,6 +140,8 @@ void destroyRenderResources() {
   delete overlayFont;
   overlayFont = nullptr;
   gUniform1f = nullptr;
+  // The context goes right after: entities destroyed later must not reach OpenGL any more.
+  removeGpuHooks();
 }
 
 void setUniformFloat(int location, float value) {
