@@ -158,49 +158,49 @@ double waveValue(Wave wave, double phase) {  // phase in cycles, 0..1
   return 0;
 }
 
-std::vector<int16_t> synthesise(const InstrumentSpec& spec) {
-  std::vector<double> x(spec.length, 0.0);
-  Noise noise(spec.seed);
-  for (const Oscillator& osc : spec.oscillators) {
+std::vector<int16_t> synthesise(const InstrumentSpec& inst) {
+  std::vector<double> x(inst.length, 0.0);
+  Noise noise(inst.seed);
+  for (const Oscillator& osc : inst.oscillators) {
     double phase = 0;
-    for (int i = 0; i < spec.length; ++i) {
+    for (int i = 0; i < inst.length; ++i) {
       double drop =
-          spec.dropFrames > 0
-              ? 1.0 + (spec.dropFactor - 1.0) * std::exp(-static_cast<double>(i) / spec.dropFrames)
+          inst.dropFrames > 0
+              ? 1.0 + (inst.dropFactor - 1.0) * std::exp(-static_cast<double>(i) / inst.dropFrames)
               : 1.0;
       double v = osc.wave == Wave::Noise ? noise.next() : waveValue(osc.wave, phase);
       x[i] += osc.level * v;
-      phase += drop * osc.harmonic / spec.period;
+      phase += drop * osc.harmonic / inst.period;
       phase -= std::floor(phase);
     }
   }
-  if (spec.lowpass > 0) {
-    double a = 1 - std::exp(-2 * kPi * spec.lowpass), y = 0;
+  if (inst.lowpass > 0) {
+    double a = 1 - std::exp(-2 * kPi * inst.lowpass), y = 0;
     for (double& v : x) v = y += a * (v - y);
   }
-  if (spec.highpass > 0) {
-    double a = 1 - std::exp(-2 * kPi * spec.highpass), low = 0;
+  if (inst.highpass > 0) {
+    double a = 1 - std::exp(-2 * kPi * inst.highpass), low = 0;
     for (double& v : x) {
       low += a * (v - low);
       v -= low;
     }
   }
-  std::vector<int16_t> out(spec.length);
-  for (int i = 0; i < spec.length; ++i) {
+  std::vector<int16_t> out(inst.length);
+  for (int i = 0; i < inst.length; ++i) {
     double g = 1.0;
-    if (i < spec.attack) {
-      g = static_cast<double>(i) / spec.attack;
-    } else if (i < spec.attack + spec.decay) {
-      g = 1.0 - (1.0 - spec.sustain) * (i - spec.attack) / spec.decay;
+    if (i < inst.attack) {
+      g = static_cast<double>(i) / inst.attack;
+    } else if (i < inst.attack + inst.decay) {
+      g = 1.0 - (1.0 - inst.sustain) * (i - inst.attack) / inst.decay;
     } else {
-      g = spec.sustain;
+      g = inst.sustain;
     }
-    int fromEnd = spec.length - i;
-    if (spec.release > 0 && fromEnd <= spec.release)
-      g *= static_cast<double>(fromEnd - 1) / spec.release;
+    int fromEnd = inst.length - i;
+    if (inst.release > 0 && fromEnd <= inst.release)
+      g *= static_cast<double>(fromEnd - 1) / inst.release;
     double v = std::clamp(x[i] * g, -1.0, 1.0) * 32767.0;
     out[i] = static_cast<int16_t>(std::lround(v));
-    if (spec.bits == 8) out[i] = static_cast<int16_t>(out[i] & ~0xFF);
+    if (inst.bits == 8) out[i] = static_cast<int16_t>(out[i] & ~0xFF);
   }
   return out;
 }
