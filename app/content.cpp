@@ -11,6 +11,7 @@
 #include "mesh/mesh.h"
 #include "music/music.h"
 #include "platform/platform.h"
+#include "platform/sound.h"
 #include "render/render.h"
 #include "resources/resources.h"
 #include "texgen/texgen.h"
@@ -132,10 +133,9 @@ void startMusic(const Options& options) {
     std::fprintf(stderr, "glimmer: %s: %s\n", name.c_str(), error.describe().c_str());
   }
   platform::sleepMilliseconds(20);
-  // TODO(sound): play on the SDL sound device of platform/sound.h once it lands, with SDL's
-  // dummy driver as the fallback. Until then the null device keeps the music running in
-  // silence, its position moving with the clock.
-  static glimmer::music::NullSoundDevice device;
+  // The device falls back to SDL's dummy driver by itself when no sound card opens; it lives
+  // as long as the process, like the output thread that feeds it.
+  static platform::SdlSoundDevice device;
   musicStarted = glimmer::music::play(song, device);
 }
 
