@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,7 +95,8 @@ bool startOffline(const Options& options) {
 
 // Frame k of the run lies at demo time k / fps.
 int64_t firstFrameAtOrAfter(float seconds, int fps) {
-  return std::max<int64_t>(0, static_cast<int64_t>(std::ceil(static_cast<double>(seconds) * fps - 1e-6)));
+  return std::max<int64_t>(
+      0, static_cast<int64_t>(std::ceil(static_cast<double>(seconds) * fps - 1e-6)));
 }
 int64_t lastFrameAtOrBefore(float seconds, int fps) {
   return static_cast<int64_t>(std::floor(static_cast<double>(seconds) * fps + 1e-6));
@@ -124,7 +125,8 @@ bool writePng(const std::string& path, std::vector<uint8_t>& rgba) {
   const size_t row = static_cast<size_t>(screenWidth) * 4;
   std::vector<uint8_t> flipped(rgba.size());
   for (int y = 0; y < screenHeight; ++y)
-    std::memcpy(flipped.data() + row * static_cast<size_t>(y), rgba.data() + row * static_cast<size_t>(screenHeight - 1 - y), row);
+    std::memcpy(flipped.data() + row * static_cast<size_t>(y),
+                rgba.data() + row * static_cast<size_t>(screenHeight - 1 - y), row);
   for (size_t i = 3; i < flipped.size(); i += 4) flipped[i] = 255;
   return glimmer::writePngRgba(path.c_str(), screenWidth, screenHeight, flipped.data());
 }
@@ -135,8 +137,9 @@ bool writePng(const std::string& path, std::vector<uint8_t>& rgba) {
 int runFrame(const Options& options) {
   if (!startOffline(options)) return kExitFailure;
   // The frame nearest to T; past the end of the show the last frame before it stops.
-  const int64_t target = std::clamp<int64_t>(std::llround(static_cast<double>(options.frameTime) * options.fps), 0,
-                                             lastFrameAtOrBefore(glimmer::kShowLength, options.fps));
+  const int64_t target =
+      std::clamp<int64_t>(std::llround(static_cast<double>(options.frameTime) * options.fps), 0,
+                          lastFrameAtOrBefore(glimmer::kShowLength, options.fps));
   int64_t frame = 0;
   advanceTo(frame, target);
   render::renderFrame();
@@ -151,8 +154,9 @@ int runFrame(const Options& options) {
   }
   std::error_code ec;
   const std::string where = std::filesystem::absolute(options.outFile, ec).string();
-  std::printf("glimmer: frame %lld at demo time %.4f s (%dx%d) written to %s\n", static_cast<long long>(frame),
-              static_cast<double>(shown), screenWidth, screenHeight, ec ? options.outFile.c_str() : where.c_str());
+  std::printf("glimmer: frame %lld at demo time %.4f s (%dx%d) written to %s\n",
+              static_cast<long long>(frame), static_cast<double>(shown), screenWidth, screenHeight,
+              ec ? options.outFile.c_str() : where.c_str());
   return kExitOk;
 }
 
@@ -162,7 +166,8 @@ int runFrame(const Options& options) {
 bool endsWithMp4(const std::string& path) {
   if (path.size() < 4) return false;
   std::string ext = path.substr(path.size() - 4);
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return ext == ".mp4";
 }
 
@@ -170,11 +175,14 @@ bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0
 
 // The music of frames first .. last (inclusive) rendered offline, as a WAV file next to the
 // video; empty path when there is no music to add.
-std::string renderMusicWav(const Options& options, int64_t first, int64_t last, const std::string& videoPath) {
+std::string renderMusicWav(const Options& options, int64_t first, int64_t last,
+                           const std::string& videoPath) {
   std::span<const uint8_t> module;
   std::string failure;
-  if (!resourceBytes(resources::kMusicModule, options.musicFile, module, failure) || module.empty()) {
-    fail("no music for the video: " + (failure.empty() ? std::string("the module is empty") : failure));
+  if (!resourceBytes(resources::kMusicModule, options.musicFile, module, failure) ||
+      module.empty()) {
+    fail("no music for the video: " +
+         (failure.empty() ? std::string("the module is empty") : failure));
     return {};
   }
   glimmer::music::LoadError error;
@@ -184,14 +192,17 @@ std::string renderMusicWav(const Options& options, int64_t first, int64_t last, 
     return {};
   }
   const auto frameAt = [&](int64_t videoFrame) {
-    return static_cast<int64_t>(std::llround(static_cast<double>(videoFrame) * glimmer::music::kMixRate / options.fps));
+    return static_cast<int64_t>(
+        std::llround(static_cast<double>(videoFrame) * glimmer::music::kMixRate / options.fps));
   };
   const int64_t begin = frameAt(first), end = frameAt(last + 1);
   std::vector<int16_t> samples(static_cast<size_t>(end) * 2);
   constexpr size_t kBlock = 4096;  // stereo frames per call, as a device would ask for them
   for (size_t at = 0; at < samples.size(); at += kBlock * 2)
-    glimmer::music::renderOffline(std::span<int16_t>(samples).subspan(at, std::min(kBlock * 2, samples.size() - at)));
-  const auto wav = glimmer::music::encodeWav(std::span<const int16_t>(samples).subspan(static_cast<size_t>(begin) * 2));
+    glimmer::music::renderOffline(
+        std::span<int16_t>(samples).subspan(at, std::min(kBlock * 2, samples.size() - at)));
+  const auto wav = glimmer::music::encodeWav(
+      std::span<const int16_t>(samples).subspan(static_cast<size_t>(begin) * 2));
   const std::string path = videoPath + ".music.wav";
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f || std::fwrite(wav.data(), 1, wav.size(), f) != wav.size()) {
@@ -213,7 +224,8 @@ int runCapture(const Options& options) {
   const bool video = endsWithMp4(options.capturePath);
   if (video && !haveFfmpeg()) {
     fail("--capture " + options.capturePath +
-         " needs ffmpeg, which is not installed (apt-get install ffmpeg); --capture DIR writes PNG frames instead");
+         " needs ffmpeg, which is not installed (apt-get install ffmpeg); --capture DIR writes PNG "
+         "frames instead");
     return kExitFailure;
   }
   if (!video) {
@@ -239,12 +251,12 @@ int runCapture(const Options& options) {
   if (video) {
     wavPath = renderMusicWav(options, first, last, options.capturePath);
     const std::string command =
-        "ffmpeg -y -loglevel error -f rawvideo -pix_fmt rgba -s " + std::to_string(screenWidth) + "x" +
-        std::to_string(screenHeight) + " -r " + std::to_string(options.fps) + " -i -" +
+        "ffmpeg -y -loglevel error -f rawvideo -pix_fmt rgba -s " + std::to_string(screenWidth) +
+        "x" + std::to_string(screenHeight) + " -r " + std::to_string(options.fps) + " -i -" +
         (wavPath.empty() ? std::string() : " -i " + shellQuote(wavPath)) +
         " -vf vflip -c:v libx264 -preset medium -crf 18 -pix_fmt yuv420p" +
-        (wavPath.empty() ? std::string() : " -c:a aac -b:a 192k -shortest") + " -movflags +faststart " +
-        shellQuote(options.capturePath);
+        (wavPath.empty() ? std::string() : " -c:a aac -b:a 192k -shortest") +
+        " -movflags +faststart " + shellQuote(options.capturePath);
 #ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);  // an ffmpeg that quits shows up as a failed write instead
 #endif
@@ -261,7 +273,7 @@ int runCapture(const Options& options) {
   std::vector<uint8_t> rgba;
   bool ok = true;
   int64_t written = 0;
-  for (; frame <= last && ok; ) {
+  for (; frame <= last && ok;) {
     render::renderFrame();
     readFrame(rgba);
     if (video) {
@@ -276,8 +288,8 @@ int runCapture(const Options& options) {
     }
     ++written;
     if (written % (10 * options.fps) == 0)
-      std::fprintf(stderr, "glimmer: captured %lld of %lld frames\n", static_cast<long long>(written),
-                   static_cast<long long>(last - first + 1));
+      std::fprintf(stderr, "glimmer: captured %lld of %lld frames\n",
+                   static_cast<long long>(written), static_cast<long long>(last - first + 1));
     if (frame == last || !glimmer::timeline->running) break;
     stepFrames(1);
     ++frame;
@@ -293,8 +305,9 @@ int runCapture(const Options& options) {
   const std::string where = std::filesystem::absolute(options.capturePath, ec).string();
   std::printf("glimmer: %lld frames (%.3f s to %.3f s at %d fps, %dx%d%s) written to %s\n",
               static_cast<long long>(written), static_cast<double>(first) / options.fps,
-              static_cast<double>(first + written - 1) / options.fps, options.fps, screenWidth, screenHeight,
-              video && !wavPath.empty() ? ", with music" : "", ec ? options.capturePath.c_str() : where.c_str());
+              static_cast<double>(first + written - 1) / options.fps, options.fps, screenWidth,
+              screenHeight, video && !wavPath.empty() ? ", with music" : "",
+              ec ? options.capturePath.c_str() : where.c_str());
   return kExitOk;
 }
 
@@ -310,7 +323,8 @@ struct SceneTimes {
 double percentile(std::vector<double> v, double p) {
   if (v.empty()) return 0.0;
   std::sort(v.begin(), v.end());
-  const size_t i = std::min(v.size() - 1, static_cast<size_t>(std::ceil(p * static_cast<double>(v.size())) - 1));
+  const size_t i =
+      std::min(v.size() - 1, static_cast<size_t>(std::ceil(p * static_cast<double>(v.size())) - 1));
   return v[i];
 }
 
@@ -366,16 +380,18 @@ int runBench(const Options& options) {
   }
   std::printf("renderer      %s\n", renderer.c_str());
   std::printf("resolution    %dx%d\n", screenWidth, screenHeight);
-  std::printf("range         %.3f s to %.3f s, fixed step 1/%d s\n", static_cast<double>(first) / options.fps,
-              static_cast<double>(first + static_cast<int64_t>(all.size()) - 1) / options.fps, options.fps);
+  std::printf("range         %.3f s to %.3f s, fixed step 1/%d s\n",
+              static_cast<double>(first) / options.fps,
+              static_cast<double>(first + static_cast<int64_t>(all.size()) - 1) / options.fps,
+              options.fps);
   std::printf("frames        %zu\n", all.size());
   std::printf("mean          %.3f ms (%.1f fps)\n", mean, mean > 0.0 ? 1000.0 / mean : 0.0);
   std::printf("median        %.3f ms\n", percentile(all, 0.5));
   std::printf("95th pct      %.3f ms\n", percentile(all, 0.95));
   if (!scenes.empty()) {
     const SceneTimes& s = scenes[slowest];
-    std::printf("slowest scene %d: mean %.3f ms over %zu frames, worst %.3f ms at %.3f s\n", slowest, slowestMean,
-                s.ms.size(), s.worst, static_cast<double>(s.worstAt));
+    std::printf("slowest scene %d: mean %.3f ms over %zu frames, worst %.3f ms at %.3f s\n",
+                slowest, slowestMean, s.ms.size(), s.worst, static_cast<double>(s.worstAt));
   }
   return kExitOk;
 }
@@ -389,10 +405,14 @@ int runOffline(const Options& options) {
     return kExitUsage;
   }
   switch (options.mode) {
-    case RunMode::Frame: return runFrame(options);
-    case RunMode::Capture: return runCapture(options);
-    case RunMode::Bench: return runBench(options);
-    default: break;
+    case RunMode::Frame:
+      return runFrame(options);
+    case RunMode::Capture:
+      return runCapture(options);
+    case RunMode::Bench:
+      return runBench(options);
+    default:
+      break;
   }
   fail("not an offline mode");
   return kExitUsage;

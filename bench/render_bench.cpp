@@ -31,7 +31,8 @@ void BM_MeshSort(benchmark::State& state) {
   for (int i = 0; i < n; ++i) {
     auto* m = new glimmer::MeshObject();
     m->endTime = 10.0f;
-    m->translation = {static_cast<float>((i * 7) % 13), static_cast<float>((i * 5) % 11), -static_cast<float>(i % 17)};
+    m->translation = {static_cast<float>((i * 7) % 13), static_cast<float>((i * 5) % 11),
+                      -static_cast<float>(i % 17)};
     m->material.blendMode = i % 4 == 0 ? 2 : 0;
     (*glimmer::entityRegistry)[glimmer::Category::Mesh].append(m);
   }

@@ -27,14 +27,15 @@ bool BitmapFont::create(int width) {
     platform::GlyphBitmap bitmap;
     GlyphBits bits;
     if (font->glyph(static_cast<char32_t>(kFontFirstChar + i), bitmap))
-      bits = glyphToBits(bitmap.width, bitmap.rows, bitmap.left, bitmap.top, bitmap.advance, bitmap.coverage);
+      bits = glyphToBits(bitmap.width, bitmap.rows, bitmap.left, bitmap.top, bitmap.advance,
+                         bitmap.coverage);
     // A glyph without pixels (the space) still needs a bitmap call that moves the raster
     // position; some drivers drop a call with no data, so it gets one blank pixel.
     static const GLubyte kBlank[1] = {0};
     const bool blank = bits.bits.empty();
     glNewList(listBase + static_cast<GLuint>(i), GL_COMPILE);
-    glBitmap(blank ? 1 : bits.width, blank ? 1 : bits.rows, bits.xorig, bits.yorig, bits.advance, 0.0f,
-             blank ? kBlank : bits.bits.data());
+    glBitmap(blank ? 1 : bits.width, blank ? 1 : bits.rows, bits.xorig, bits.yorig, bits.advance,
+             0.0f, blank ? kBlank : bits.bits.data());
     glEndList();
   }
   glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);

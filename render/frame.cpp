@@ -38,7 +38,8 @@ void drawGlow(const SceneObject& scene) {
   bindTexture(frameCopy());
   const float w = static_cast<float>(screenWidth), h = static_cast<float>(screenHeight);
   glBegin(GL_QUADS);
-  for (const GlowCopy& c : glowCopies(scene.glowPasses, scene.glowAmount, scene.glowColour, screenWidth)) {
+  for (const GlowCopy& c :
+       glowCopies(scene.glowPasses, scene.glowAmount, scene.glowColour, screenWidth)) {
     glColor3f(c.colour[0], c.colour[1], c.colour[2]);
     quadVertices(-c.offset, -c.offset, w + c.offset, h + c.offset);
   }
@@ -110,14 +111,14 @@ void applyCamera(const SceneObject& scene) {
     appliedFov = scene.fov;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(static_cast<double>(appliedFov * scene.aspect), static_cast<double>(scene.aspect), 0.01,
-                   100.0);
+    gluPerspective(static_cast<double>(appliedFov * scene.aspect),
+                   static_cast<double>(scene.aspect), 0.01, 100.0);
     glMatrixMode(GL_MODELVIEW);
   }
   glLoadIdentity();
   const Vec3f up = cameraUpVector(scene.roll);
-  gluLookAt(scene.eye[0], scene.eye[1], scene.eye[2], scene.target[0], scene.target[1], scene.target[2], up[0],
-            up[1], up[2]);
+  gluLookAt(scene.eye[0], scene.eye[1], scene.eye[2], scene.target[0], scene.target[1],
+            scene.target[2], up[0], up[1], up[2]);
 }
 
 void drawScene(SceneObject& scene) {
@@ -169,7 +170,8 @@ void drawScene(SceneObject& scene) {
   glViewport(0, 0, screenWidth, screenHeight);
   begin2D();
   for (auto* n = scene.tracksA.first(); n; n = n->next)
-    if (n->value->isEnabled() && n->value->opcode() == kSetLayer) drawLayer(layerFromTrack(*n->value));
+    if (n->value->isEnabled() && n->value->opcode() == kSetLayer)
+      drawLayer(layerFromTrack(*n->value));
   for (auto* n = scene.tracksA.first(); n; n = n->next) {
     const Track& t = *n->value;
     if (!t.isEnabled() || t.opcode() != kDrawText) continue;
@@ -233,10 +235,16 @@ void drawFullScreenQuad() {
 void selectTextureUnits(bool unit0, bool unit1) {
   glext::glActiveTextureARB(GL_TEXTURE1_ARB);
   glext::glClientActiveTextureARB(GL_TEXTURE1_ARB);
-  if (unit1) glEnable(GL_TEXTURE_2D); else glDisable(GL_TEXTURE_2D);
+  if (unit1)
+    glEnable(GL_TEXTURE_2D);
+  else
+    glDisable(GL_TEXTURE_2D);
   glext::glActiveTextureARB(GL_TEXTURE0_ARB);
   glext::glClientActiveTextureARB(GL_TEXTURE0_ARB);
-  if (unit0) glEnable(GL_TEXTURE_2D); else glDisable(GL_TEXTURE_2D);
+  if (unit0)
+    glEnable(GL_TEXTURE_2D);
+  else
+    glDisable(GL_TEXTURE_2D);
 }
 
 void copyFrameToTexture() {
@@ -252,8 +260,10 @@ void drawLayer(const ScreenLayer& layer) {
   glEnable(GL_BLEND);
   glColor4fv(layer.colour.data());
   bindTexture(texture);
-  const float x0 = static_cast<float>(screenWidth) * layer.x, y0 = static_cast<float>(screenHeight) * layer.y;
-  const float w = static_cast<float>(screenWidth) * layer.width, h = static_cast<float>(screenHeight) * layer.height;
+  const float x0 = static_cast<float>(screenWidth) * layer.x,
+              y0 = static_cast<float>(screenHeight) * layer.y;
+  const float w = static_cast<float>(screenWidth) * layer.width,
+              h = static_cast<float>(screenHeight) * layer.height;
   glBegin(GL_QUADS);
   quadVertices(x0, y0, x0 + w, y0 + h);
   glEnd();

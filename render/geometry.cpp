@@ -16,13 +16,15 @@ Vec3f cameraUpVector(float roll) {
   return {std::sin(r), std::cos(r), 0.0f};
 }
 
-std::vector<GlowCopy> glowCopies(int32_t passes, float amount, const Colour& glowColour, int width) {
+std::vector<GlowCopy> glowCopies(int32_t passes, float amount, const Colour& glowColour,
+                                 int width) {
   std::vector<GlowCopy> out;
   for (int32_t i = 0; i < passes; ++i) {
     const float t = static_cast<float>(i) / static_cast<float>(passes);
     GlowCopy c;
     c.offset = t * amount * static_cast<float>(width) * 0.02f;
-    for (int k = 0; k < 3; ++k) c.colour[static_cast<size_t>(k)] = glowColour[static_cast<size_t>(k)] * (1.0f - t);
+    for (int k = 0; k < 3; ++k)
+      c.colour[static_cast<size_t>(k)] = glowColour[static_cast<size_t>(k)] * (1.0f - t);
     out.push_back(c);
   }
   return out;
@@ -72,7 +74,8 @@ GlyphBits glyphToBits(int width, int rows, int left, int top, int advance,
                       const std::vector<uint8_t>& coverage) {
   GlyphBits g;
   g.advance = static_cast<float>(advance);
-  if (width <= 0 || rows <= 0 || coverage.size() < static_cast<size_t>(width) * static_cast<size_t>(rows))
+  if (width <= 0 || rows <= 0 ||
+      coverage.size() < static_cast<size_t>(width) * static_cast<size_t>(rows))
     return g;
   g.width = width;
   g.rows = rows;

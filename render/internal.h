@@ -208,7 +208,7 @@ class ParticleObject : public SceneEntity {
   float spreadX = 0.0f;
   float spreadZ = 0.0f;
   glimmer::TextureObject* texture = nullptr;  // not owned
-  std::vector<Particle> particles;  // empty when the pool has no array
+  std::vector<Particle> particles;            // empty when the pool has no array
 };
 
 // The particle pass of the main view: each active system with its texture, in list order.
@@ -344,7 +344,8 @@ void endMaterial(const glimmer::Material& material);
 std::vector<const glimmer::MeshObject*> placementChain(const glimmer::MeshObject& mesh);
 // Splits the active meshes by material (opaque / transparent) and sorts each: opaque nearest
 // first, transparent farthest first, by the distance from eye to each mesh's own translation.
-void collectMeshes(const Vec3f& eye, std::vector<SortEntry>& opaque, std::vector<SortEntry>& transparent);
+void collectMeshes(const Vec3f& eye, std::vector<SortEntry>& opaque,
+                   std::vector<SortEntry>& transparent);
 void drawRenderData(const glimmer::MeshRenderData& data);
 void applyPlacement(const glimmer::MeshObject& mesh);
 void drawMesh(glimmer::MeshObject& mesh);

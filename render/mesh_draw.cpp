@@ -28,16 +28,25 @@ void applyDrawingTracks(const glimmer::MeshObject& mesh) {
       if (mode == 0) {
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
       } else if (mode == 1) {
-        if (smooth) glEnable(GL_LINE_SMOOTH); else glDisable(GL_LINE_SMOOTH);
+        if (smooth)
+          glEnable(GL_LINE_SMOOTH);
+        else
+          glDisable(GL_LINE_SMOOTH);
         glLineWidth(t.params[3]);
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
       } else if (mode == 2) {
-        if (smooth) glEnable(GL_POINT_SMOOTH); else glDisable(GL_POINT_SMOOTH);
+        if (smooth)
+          glEnable(GL_POINT_SMOOTH);
+        else
+          glDisable(GL_POINT_SMOOTH);
         glPointSize(t.params[3]);
         glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
       }
     } else if (t.opcode() == static_cast<uint8_t>(glimmer::MeshOp::Lighting)) {
-      if (t.params[0] == 0.0f) glDisable(GL_LIGHTING); else glEnable(GL_LIGHTING);
+      if (t.params[0] == 0.0f)
+        glDisable(GL_LIGHTING);
+      else
+        glEnable(GL_LIGHTING);
     }
   }
 }
@@ -121,8 +130,10 @@ void drawRenderData(const glimmer::MeshRenderData& data) {
   glTexCoordPointer(2, GL_FLOAT, stride, bufferOffset(glimmer::kOffsetTexCoord));
   // The generic attributes exist only with shader support; fixed-function drawing needs none.
   if (glext::shadersAvailable) {
-    glext::glVertexAttribPointerARB(10, 3, GL_FLOAT, GL_TRUE, stride, bufferOffset(glimmer::kOffsetTangent));
-    glext::glVertexAttribPointerARB(11, 3, GL_FLOAT, GL_TRUE, stride, bufferOffset(glimmer::kOffsetBinormal));
+    glext::glVertexAttribPointerARB(10, 3, GL_FLOAT, GL_TRUE, stride,
+                                    bufferOffset(glimmer::kOffsetTangent));
+    glext::glVertexAttribPointerARB(11, 3, GL_FLOAT, GL_TRUE, stride,
+                                    bufferOffset(glimmer::kOffsetBinormal));
     glext::glEnableVertexAttribArrayARB(10);
     glext::glEnableVertexAttribArrayARB(11);
   }
@@ -188,11 +199,13 @@ void drawMesh(glimmer::MeshObject& mesh) {
     if (mesh.text.listBase != 0 && !mesh.text.string->empty()) {
       glPushAttrib(GL_CURRENT_BIT | GL_POLYGON_BIT | GL_LIST_BIT);
       glListBase(mesh.text.listBase);
-      glCallLists(static_cast<GLsizei>(mesh.text.string->size()), GL_UNSIGNED_BYTE, mesh.text.string->data());
+      glCallLists(static_cast<GLsizei>(mesh.text.string->size()), GL_UNSIGNED_BYTE,
+                  mesh.text.string->data());
       glPopAttrib();
     }
   } else {
-    const glimmer::MeshRenderData& data = mesh.sharedRenderData ? *mesh.sharedRenderData : mesh.renderData;
+    const glimmer::MeshRenderData& data =
+        mesh.sharedRenderData ? *mesh.sharedRenderData : mesh.renderData;
     drawRenderData(data);
     for (auto* n = mesh.tracksA.first(); n; n = n->next) {
       const Track& t = *n->value;
@@ -214,14 +227,16 @@ void drawMesh(glimmer::MeshObject& mesh) {
   glLineWidth(1.0f);
 }
 
-void collectMeshes(const Vec3f& eye, std::vector<SortEntry>& opaque, std::vector<SortEntry>& transparent) {
+void collectMeshes(const Vec3f& eye, std::vector<SortEntry>& opaque,
+                   std::vector<SortEntry>& transparent) {
   opaque.clear();
   transparent.clear();
   if (!glimmer::entityRegistry || !glimmer::timeline) return;
   for (auto* n = (*glimmer::entityRegistry)[glimmer::Category::Mesh].first(); n; n = n->next) {
     auto* mesh = dynamic_cast<glimmer::MeshObject*>(n->value);
     if (!mesh || !glimmer::timeline->isActive(*mesh)) continue;
-    const SortEntry e{mesh, distance3(eye, {mesh->translation.x, mesh->translation.y, mesh->translation.z})};
+    const SortEntry e{
+        mesh, distance3(eye, {mesh->translation.x, mesh->translation.y, mesh->translation.z})};
     (mesh->material.blendMode != 0 ? transparent : opaque).push_back(e);
   }
   sortByDistance(opaque, false);

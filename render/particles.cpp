@@ -63,7 +63,8 @@ void ParticleObject::spawn(int32_t i) {
   const float dz = (0.5f - particleRandom()) * spreadZ;
   const float dx = (0.5f - particleRandom()) * spreadX;
   p.position = {emitterPosition[0] + dx, emitterPosition[1], emitterPosition[2] + dz};
-  p.acceleration = {gravity[0] * gravityScale, gravity[1] * gravityScale, gravity[2] * gravityScale};
+  p.acceleration = {gravity[0] * gravityScale, gravity[1] * gravityScale,
+                    gravity[2] * gravityScale};
   p.fade = fadeRate + particleRandom() * (fadeRate * 0.5f);
   p.colour = colour;
   p.spinRate = spin - particleRandom() * (2.0f * spin);

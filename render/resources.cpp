@@ -45,11 +45,13 @@ void createBuffers(glimmer::MeshRenderData& data) {
   data.vertexBuffer = names[0];
   data.indexBuffer = names[1];
   glext::glBindBufferARB(GL_ARRAY_BUFFER_ARB, data.vertexBuffer);
-  glext::glBufferDataARB(GL_ARRAY_BUFFER_ARB,
-                         static_cast<GLsizeiptrARB>(data.vertices.size() * sizeof(glimmer::RenderVertex)),
-                         data.vertices.empty() ? nullptr : data.vertices.data(), GL_STATIC_DRAW_ARB);
+  glext::glBufferDataARB(
+      GL_ARRAY_BUFFER_ARB,
+      static_cast<GLsizeiptrARB>(data.vertices.size() * sizeof(glimmer::RenderVertex)),
+      data.vertices.empty() ? nullptr : data.vertices.data(), GL_STATIC_DRAW_ARB);
   glext::glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, data.indexBuffer);
-  glext::glBufferDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(data.indices.size() * 4),
+  glext::glBufferDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB,
+                         static_cast<GLsizeiptrARB>(data.indices.size() * 4),
                          data.indices.empty() ? nullptr : data.indices.data(), GL_STATIC_DRAW_ARB);
   // These client arrays stay enabled for the rest of the run.
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -90,10 +92,14 @@ void deleteGlyphLists(uint32_t listBase, int32_t count) {
 
 glimmer::SceneEntity* createEntity(glimmer::Category category) {
   switch (category) {
-    case glimmer::Category::Light: return new LightObject();
-    case glimmer::Category::Scene: return new SceneObject();
-    case glimmer::Category::Particle: return new ParticleObject();
-    default: return nullptr;
+    case glimmer::Category::Light:
+      return new LightObject();
+    case glimmer::Category::Scene:
+      return new SceneObject();
+    case glimmer::Category::Particle:
+      return new ParticleObject();
+    default:
+      return nullptr;
   }
 }
 
@@ -151,12 +157,14 @@ void setUniformFloat(int location, float value) {
 void showMessage(const char* caption, const char* text) {
   // The log also goes to stderr when a box is shown, so it is kept after the box is closed;
   // without a box the platform writes it there itself.
-  if (!platform::unattended() && platform::hasVisibleDisplay()) std::fprintf(stderr, "%s: %s\n", caption, text);
+  if (!platform::unattended() && platform::hasVisibleDisplay())
+    std::fprintf(stderr, "%s: %s\n", caption, text);
   platform::messageBox(caption, text);
 }
 
 glimmer::TextureObject* textureAt(int32_t index) {
-  return dynamic_cast<glimmer::TextureObject*>(glimmer::registryEntity(glimmer::Category::Texture, index));
+  return dynamic_cast<glimmer::TextureObject*>(
+      glimmer::registryEntity(glimmer::Category::Texture, index));
 }
 
 glimmer::TextureObject* frameCopy() { return glimmer::frameCopyTexture; }

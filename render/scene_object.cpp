@@ -33,10 +33,18 @@ int SceneObject::applyCommand(const Track& track) {
       break;
     case kSetFog:
       switch (toInt(p[0])) {
-        case 0: fogMode = GL_LINEAR; break;
-        case 1: fogMode = GL_EXP; break;
-        case 2: fogMode = GL_EXP2; break;
-        default: fogMode = -1; break;
+        case 0:
+          fogMode = GL_LINEAR;
+          break;
+        case 1:
+          fogMode = GL_EXP;
+          break;
+        case 2:
+          fogMode = GL_EXP2;
+          break;
+        default:
+          fogMode = -1;
+          break;
       }
       fogColour = {p[3] / 256.0f, p[4] / 256.0f, p[5] / 256.0f, 1.0f};
       fogStart = p[6] / 32.0f;

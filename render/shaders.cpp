@@ -21,37 +21,47 @@ const char kLightingVertex[] =
     "varying vec3 viewVec;\tvarying vec3 normalVec;\tvarying vec3 lightVec;\t"
     "void main() {\tvec4 m = gl_ModelViewMatrix * gl_Vertex;\tviewVec = -m.xyz;\t"
     "normalVec = gl_NormalMatrix * gl_Normal;\tlightVec = gl_LightSource[0].position.xyz - m.xyz;\t"
-    "gl_TexCoord[0] = gl_MultiTexCoord0;\tgl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;\t}";
+    "gl_TexCoord[0] = gl_MultiTexCoord0;\tgl_Position = gl_ModelViewProjectionMatrix * "
+    "gl_Vertex;\t}";
 const char kLightingFragment[] =
-    "uniform sampler2D tex0;\tvarying vec3 viewVec;\tvarying vec3 normalVec;\tvarying vec3 lightVec;\t"
-    "void main() {\tvec3 N = normalize(normalVec);\tvec3 L = normalize(lightVec);\tvec3 V = normalize(viewVec);\t"
+    "uniform sampler2D tex0;\tvarying vec3 viewVec;\tvarying vec3 normalVec;\tvarying vec3 "
+    "lightVec;\t"
+    "void main() {\tvec3 N = normalize(normalVec);\tvec3 L = normalize(lightVec);\tvec3 V = "
+    "normalize(viewVec);\t"
     "vec3 R = normalize(reflect(-L, N));\tvec4 diffuse = dot(N, L) * gl_FrontMaterial.diffuse;\t"
-    "vec4 specular = pow(max(dot(R, V), 0.0), gl_FrontMaterial.shininess) * gl_FrontMaterial.specular;\t"
+    "vec4 specular = pow(max(dot(R, V), 0.0), gl_FrontMaterial.shininess) * "
+    "gl_FrontMaterial.specular;\t"
     "vec4 base = texture2D(tex0, gl_TexCoord[0].st);\t"
     "gl_FragColor = vec4((gl_FrontMaterial.ambient + base * diffuse + specular).rgb, base.a);\t}";
 
 // Pairs 2 and 3 share the vertex stage: view and light vectors in the tangent frame.
 const char kBumpVertex[] =
-    "attribute vec3 mTangent;\tattribute vec3 mBinormal;\tvarying vec3 viewVec;\tvarying vec3 lightVec;\t"
+    "attribute vec3 mTangent;\tattribute vec3 mBinormal;\tvarying vec3 viewVec;\tvarying vec3 "
+    "lightVec;\t"
     "void main() {\tvec4 m = gl_ModelViewMatrix * gl_Vertex;\t"
     "mat3 tbn = gl_NormalMatrix * mat3(mTangent, mBinormal, gl_Normal);\t"
     "viewVec = m.xyz * tbn;\tlightVec = (gl_LightSource[0].position.xyz - m.xyz) * tbn;\t"
-    "gl_TexCoord[0] = gl_MultiTexCoord0;\tgl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;\t}";
+    "gl_TexCoord[0] = gl_MultiTexCoord0;\tgl_Position = gl_ModelViewProjectionMatrix * "
+    "gl_Vertex;\t}";
 // Pair 2: bump mapping; tex1 holds the normal map with a gloss factor in alpha.
 const char kBumpFragment[] =
-    "uniform sampler2D tex0;\tuniform sampler2D tex1;\tvarying vec3 viewVec;\tvarying vec3 lightVec;\t"
+    "uniform sampler2D tex0;\tuniform sampler2D tex1;\tvarying vec3 viewVec;\tvarying vec3 "
+    "lightVec;\t"
     "void main() {\tvec3 L = normalize(lightVec);\tvec3 V = normalize(viewVec);\t"
     "vec4 t2 = texture2D(tex1, gl_TexCoord[0].st);\tvec3 bump = normalize(t2.rgb * 2.0 - 1.0);\t"
     "vec4 base = texture2D(tex0, gl_TexCoord[0].st);\tfloat diffuse = dot(L, bump);\t"
-    "float specular = pow(clamp(dot(reflect(V, bump), L), 0.0, 1.0), gl_FrontMaterial.shininess) * t2.a;\t"
+    "float specular = pow(clamp(dot(reflect(V, bump), L), 0.0, 1.0), gl_FrontMaterial.shininess) * "
+    "t2.a;\t"
     "vec4 colour = gl_FrontMaterial.ambient + base * gl_FrontMaterial.diffuse * diffuse + "
     "gl_FrontMaterial.specular * specular;\tgl_FragColor = vec4(colour.rgb, base.a);\t}";
 // Pair 3: as pair 2, the base colour looked up along the reflected view vector.
 const char kReflectFragment[] =
-    "uniform sampler2D tex0;\tuniform sampler2D tex1;\tvarying vec3 viewVec;\tvarying vec3 lightVec;\t"
+    "uniform sampler2D tex0;\tuniform sampler2D tex1;\tvarying vec3 viewVec;\tvarying vec3 "
+    "lightVec;\t"
     "void main() {\tvec3 L = normalize(lightVec);\tvec3 V = normalize(viewVec);\t"
     "vec4 t2 = texture2D(tex1, gl_TexCoord[0].st);\tvec3 bump = normalize(t2.rgb * 2.0 - 1.0);\t"
-    "vec3 r = reflect(V, bump);\tvec4 base = texture2D(tex0, r.xy);\tfloat diffuse = dot(L, bump);\t"
+    "vec3 r = reflect(V, bump);\tvec4 base = texture2D(tex0, r.xy);\tfloat diffuse = dot(L, "
+    "bump);\t"
     "float specular = pow(clamp(dot(r, L), 0.0, 1.0), gl_FrontMaterial.shininess) * t2.a;\t"
     "vec4 colour = gl_FrontMaterial.ambient + base * gl_FrontMaterial.diffuse * diffuse + "
     "gl_FrontMaterial.specular * specular;\tgl_FragColor = vec4(colour.rgb, base.a);\t}";
@@ -61,14 +71,18 @@ const char kReflectFragment[] =
 const char kWaterVertex[] =
     "attribute vec3 mTangent;\tattribute vec3 mBinormal;\tvarying vec3 viewVec;\t"
     "void main() {\tvec4 m = gl_ModelViewMatrix * gl_Vertex;\t"
-    "mat3 tbn = gl_NormalMatrix * mat3(mTangent, mBinormal, gl_Normal);\tviewVec = (-m.xyz) * tbn;\t"
-    "gl_TexCoord[0] = gl_MultiTexCoord0;\tgl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;\t}";
+    "mat3 tbn = gl_NormalMatrix * mat3(mTangent, mBinormal, gl_Normal);\tviewVec = (-m.xyz) * "
+    "tbn;\t"
+    "gl_TexCoord[0] = gl_MultiTexCoord0;\tgl_Position = gl_ModelViewProjectionMatrix * "
+    "gl_Vertex;\t}";
 const char kWaterFragment[] =
     "uniform sampler2D tex0;\tuniform sampler2D tex1;\tuniform float time;\tvarying vec3 viewVec;\t"
-    "void main() {\tfloat t = time * 0.04;\tvec3 V = normalize(viewVec);\tvec2 tc = gl_TexCoord[0].st;\t"
+    "void main() {\tfloat t = time * 0.04;\tvec3 V = normalize(viewVec);\tvec2 tc = "
+    "gl_TexCoord[0].st;\t"
     "vec4 t2 = texture2D(tex1, tc + t);\tvec4 t3 = texture2D(tex1, tc * 3.3 - t);\t"
     "vec4 t4 = texture2D(tex1, tc * 8.8 + t);\t"
-    "vec3 bump = 0.5 * (t2.rgb * 2.0 - 1.0) + 0.3 * (t3.rgb * 2.0 - 1.0) + 0.3 * (t4.rgb * 2.0 - 1.0);\t"
+    "vec3 bump = 0.5 * (t2.rgb * 2.0 - 1.0) + 0.3 * (t3.rgb * 2.0 - 1.0) + 0.3 * (t4.rgb * 2.0 - "
+    "1.0);\t"
     "vec4 colour = texture2D(tex0, reflect(-V, bump).xy);\t"
     "colour.a = (1.25 - abs(dot(bump, V))) * t2.a;\tgl_FragColor = colour;\t}";
 
@@ -80,11 +94,16 @@ constexpr int kLogSize = 1024;
 
 ShaderSources builtInSources(int32_t pair) {
   switch (pair) {
-    case 1: return {kLightingVertex, kLightingFragment};
-    case 2: return {kBumpVertex, kBumpFragment};
-    case 3: return {kBumpVertex, kReflectFragment};
-    case 4: return {kWaterVertex, kWaterFragment};
-    default: return {};
+    case 1:
+      return {kLightingVertex, kLightingFragment};
+    case 2:
+      return {kBumpVertex, kBumpFragment};
+    case 3:
+      return {kBumpVertex, kReflectFragment};
+    case 4:
+      return {kWaterVertex, kWaterFragment};
+    default:
+      return {};
   }
 }
 

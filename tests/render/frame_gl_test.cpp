@@ -60,7 +60,8 @@ TEST_F(FrameGlTest, WithoutASceneNothingIsClearedOrDrawn) {
     glimmer::timeline->currentScene = index;
     const auto frame = renderAt(0.0f);
     EXPECT_EQ(activeScene, nullptr);
-    EXPECT_EQ(pixel(frame, 10, 10), (std::array<uint8_t, 4>{255, 0, 0, 255})) << "scene index " << index;
+    EXPECT_EQ(pixel(frame, 10, 10), (std::array<uint8_t, 4>{255, 0, 0, 255}))
+        << "scene index " << index;
   }
 }
 
@@ -119,7 +120,8 @@ TEST_F(FrameGlTest, FadeOfFullAlphaCoversTheFrameAndZeroDrawsNothing) {
   s->precalc();
   const auto covered = renderAt(0.0f);
   for (int y = 0; y < kHeight; y += 17)
-    for (int x = 0; x < kWidth; x += 13) ASSERT_EQ(pixel(covered, x, y), (std::array<uint8_t, 4>{0, 255, 0, 255}));
+    for (int x = 0; x < kWidth; x += 13)
+      ASSERT_EQ(pixel(covered, x, y), (std::array<uint8_t, 4>{0, 255, 0, 255}));
 }
 
 TEST_F(FrameGlTest, TheSameFrameRendersTheSamePixels) {
@@ -147,7 +149,8 @@ TEST_F(FrameGlTest, LightPassNumbersByPositionAndLeavesLightSevenAlone) {
   glEnable(GL_LIGHT2);
   glimmer::timeline->time = 1.0f;
   applyLights();
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(glIsEnabled(GL_LIGHT0 + i) == GL_TRUE, i != 2) << "light " << i;
+  for (int i = 0; i < 7; ++i)
+    EXPECT_EQ(glIsEnabled(GL_LIGHT0 + i) == GL_TRUE, i != 2) << "light " << i;
   EXPECT_TRUE(glIsEnabled(GL_LIGHT7));
   glDisable(GL_LIGHT7);
   float diffuse[4] = {};
@@ -179,8 +182,10 @@ TEST_F(FrameGlTest, SharedGeometryIsDrawnWithTheSharingMeshPlacement) {
     addTrack(m.tracksA, op(MeshOp::ShareGeometry), {0});
   });
   const auto frame = renderAt(1.0f);
-  EXPECT_GT(litPixels(frame, 0, 0, kWidth / 2, kHeight), 200u) << "the shared sphere shows on the left";
-  EXPECT_EQ(litPixels(frame, kWidth / 2 + 20, 0, kWidth, kHeight), 0u) << "nothing at the source's own place";
+  EXPECT_GT(litPixels(frame, 0, 0, kWidth / 2, kHeight), 200u)
+      << "the shared sphere shows on the left";
+  EXPECT_EQ(litPixels(frame, kWidth / 2 + 20, 0, kWidth, kHeight), 0u)
+      << "nothing at the source's own place";
 }
 
 TEST_F(FrameGlTest, OutlineTextDrawsItsWholeString) {
@@ -231,7 +236,8 @@ TEST_F(ShaderGlTest, TheFourProgramsCompileAndLinkWithoutALog) {
     glext::glGetObjectParameterivARB(program.programObject, GL_OBJECT_LINK_STATUS_ARB, &ok);
     EXPECT_EQ(ok, 1);
     if (pair >= 2) {
-      auto getAttrib = reinterpret_cast<PFNGLGETATTRIBLOCATIONARBPROC>(platform::glProcAddress("glGetAttribLocationARB"));
+      auto getAttrib = reinterpret_cast<PFNGLGETATTRIBLOCATIONARBPROC>(
+          platform::glProcAddress("glGetAttribLocationARB"));
       ASSERT_NE(getAttrib, nullptr);
       EXPECT_EQ(getAttrib(program.programObject, "mTangent"), 10);
       EXPECT_EQ(getAttrib(program.programObject, "mBinormal"), 11);
@@ -282,7 +288,8 @@ TEST_F(ShaderGlTest, TheWaterProgramGetsTheMeshUpdateTime) {
   renderAt(7.25f);
   EXPECT_EQ(m->material.program.time, 7.25f);
   glext::glUseProgramObjectARB(m->material.program.programObject);
-  auto getUniform = reinterpret_cast<PFNGLGETUNIFORMFVARBPROC>(platform::glProcAddress("glGetUniformfvARB"));
+  auto getUniform =
+      reinterpret_cast<PFNGLGETUNIFORMFVARBPROC>(platform::glProcAddress("glGetUniformfvARB"));
   ASSERT_NE(getUniform, nullptr);
   float value = 0.0f;
   getUniform(m->material.program.programObject,

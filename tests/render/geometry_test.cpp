@@ -100,7 +100,8 @@ TEST(MeshSort, OpaqueNearestFirstTransparentFarthestFirstTiesKeepOrder) {
   EXPECT_EQ(transparent[3].mesh, t0[2].mesh);
 }
 
-glimmer::MeshObject* addMesh(float x, float y, float z, int blendMode, float start = 0.0f, float end = 100.0f) {
+glimmer::MeshObject* addMesh(float x, float y, float z, int blendMode, float start = 0.0f,
+                             float end = 100.0f) {
   auto* m = new glimmer::MeshObject();
   m->translation = {x, y, z};
   m->material.blendMode = blendMode;
@@ -115,7 +116,7 @@ TEST_F(RegistryTest, ActiveMeshesSplitByBlendModeAndSortFromTheEye) {
   auto* nearMesh = addMesh(0, 0, -2, 0);
   auto* glassFar = addMesh(0, 0, -8, 2);
   auto* glassNear = addMesh(0, 3, 0, 1);
-  auto* odd = addMesh(0, 0, -5, 3);  // any non-zero mode is transparent
+  auto* odd = addMesh(0, 0, -5, 3);    // any non-zero mode is transparent
   addMesh(0, 0, -1, 0, 50.0f, 60.0f);  // inactive now
   glimmer::timeline->time = 1.0f;
   std::vector<SortEntry> opaque, transparent;
@@ -197,8 +198,10 @@ TEST(ShaderSources, FourSingleLinePairs) {
     EXPECT_NE(std::string(s.fragment).find("tex0"), std::string::npos);
   }
   for (int pair = 2; pair <= 4; ++pair) {
-    EXPECT_NE(std::string(builtInSources(pair).vertex).find("attribute vec3 mTangent"), std::string::npos);
-    EXPECT_NE(std::string(builtInSources(pair).vertex).find("attribute vec3 mBinormal"), std::string::npos);
+    EXPECT_NE(std::string(builtInSources(pair).vertex).find("attribute vec3 mTangent"),
+              std::string::npos);
+    EXPECT_NE(std::string(builtInSources(pair).vertex).find("attribute vec3 mBinormal"),
+              std::string::npos);
   }
   EXPECT_STREQ(builtInSources(2).vertex, builtInSources(3).vertex);
   EXPECT_NE(std::string(builtInSources(4).fragment).find("uniform float time"), std::string::npos);

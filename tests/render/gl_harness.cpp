@@ -54,7 +54,8 @@ bool openContext(std::string& error) {
   }
   platform::setUnattended(true);
   std::string e;
-  if (!platform::startVideo(e) || !platform::createWindow(kWidth, kHeight, e) || !platform::createGlContext(e)) {
+  if (!platform::startVideo(e) || !platform::createWindow(kWidth, kHeight, e) ||
+      !platform::createGlContext(e)) {
     gOpenError = e.empty() ? "no GL context" : e;
     error = gOpenError;
     return false;
@@ -83,15 +84,17 @@ std::vector<uint8_t> readFrame() {
   std::vector<uint8_t> out(bottomUp.size());
   const size_t row = static_cast<size_t>(kWidth) * 4;
   for (int y = 0; y < kHeight; ++y)
-    std::copy_n(bottomUp.data() + row * static_cast<size_t>(kHeight - 1 - y), row, out.data() + row * static_cast<size_t>(y));
+    std::copy_n(bottomUp.data() + row * static_cast<size_t>(kHeight - 1 - y), row,
+                out.data() + row * static_cast<size_t>(y));
   for (size_t i = 3; i < out.size(); i += 4) out[i] = 255;  // the surface has no alpha channel
   return out;
 }
 
-::testing::AssertionResult matchesGolden(const std::string& name, const std::vector<uint8_t>& rgba, int tolerance,
-                                         double outlierFraction) {
+::testing::AssertionResult matchesGolden(const std::string& name, const std::vector<uint8_t>& rgba,
+                                         int tolerance, double outlierFraction) {
   const char* dir = std::getenv("GLIMMER_GOLDEN_DIR");
-  const std::string path = std::string(dir && *dir ? dir : GLIMMER_GOLDEN_DIR) + "/" + name + ".png";
+  const std::string path =
+      std::string(dir && *dir ? dir : GLIMMER_GOLDEN_DIR) + "/" + name + ".png";
   if (regenerating()) {
     if (!glimmer::writePngRgba(path.c_str(), kWidth, kHeight, rgba.data()))
       return ::testing::AssertionFailure() << "cannot write " << path;
@@ -108,7 +111,8 @@ std::vector<uint8_t> readFrame() {
   int worst = 0;
   for (size_t p = 0; p < static_cast<size_t>(w) * h; ++p) {
     int diff = 0;
-    for (int c = 0; c < 3; ++c) diff = std::max(diff, std::abs(int(golden[p * 4 + c]) - int(rgba[p * 4 + c])));
+    for (int c = 0; c < 3; ++c)
+      diff = std::max(diff, std::abs(int(golden[p * 4 + c]) - int(rgba[p * 4 + c])));
     worst = std::max(worst, diff);
     if (diff > tolerance) ++outliers;
   }
@@ -117,8 +121,9 @@ std::vector<uint8_t> readFrame() {
   if (fraction <= outlierFraction) return ::testing::AssertionSuccess();
   const std::string actual = std::filesystem::current_path().string() + "/" + name + ".actual.png";
   glimmer::writePngRgba(actual.c_str(), kWidth, kHeight, rgba.data());
-  return ::testing::AssertionFailure() << name << ": " << outliers << " pixels differ by more than " << tolerance
-                                       << " (largest difference " << worst << "); frame written to " << actual;
+  return ::testing::AssertionFailure()
+         << name << ": " << outliers << " pixels differ by more than " << tolerance
+         << " (largest difference " << worst << "); frame written to " << actual;
 }
 
 void GlSceneTest::SetUp() {
@@ -135,7 +140,8 @@ void GlSceneTest::TearDown() {
   RegistryTest::TearDown();
 }
 
-glimmer::TextureObject* GlSceneTest::addTexture(int size, const std::function<uint32_t(int, int)>& pixel) {
+glimmer::TextureObject* GlSceneTest::addTexture(int size,
+                                                const std::function<uint32_t(int, int)>& pixel) {
   auto* t = new glimmer::TextureObject();
   t->resize(size);
   for (int y = 0; y < size; ++y)
@@ -145,7 +151,8 @@ glimmer::TextureObject* GlSceneTest::addTexture(int size, const std::function<ui
   return t;
 }
 
-glimmer::MeshObject* GlSceneTest::addMeshFor(const std::function<void(glimmer::MeshObject&)>& build) {
+glimmer::MeshObject* GlSceneTest::addMeshFor(
+    const std::function<void(glimmer::MeshObject&)>& build) {
   auto* m = new glimmer::MeshObject();
   m->endTime = 1000.0f;
   (*glimmer::entityRegistry)[glimmer::Category::Mesh].append(m);
@@ -178,7 +185,9 @@ std::vector<uint8_t> GlSceneTest::renderAt(float t) {
   return readFrame();
 }
 
-uint32_t checkerPixel(int x, int y, int cells, uint32_t a, uint32_t b) { return (((x / cells) + (y / cells)) & 1) ? a : b; }
+uint32_t checkerPixel(int x, int y, int cells, uint32_t a, uint32_t b) {
+  return (((x / cells) + (y / cells)) & 1) ? a : b;
+}
 
 uint32_t bumpPixel(int x, int y, int size) {
   const float cell = static_cast<float>(size) / 4.0f;
@@ -197,7 +206,8 @@ uint32_t bumpPixel(int x, int y, int size) {
 
 uint32_t blobPixel(int x, int y, int size) {
   const float h = static_cast<float>(size) / 2.0f;
-  const float dx = (static_cast<float>(x) + 0.5f - h) / h, dy = (static_cast<float>(y) + 0.5f - h) / h;
+  const float dx = (static_cast<float>(x) + 0.5f - h) / h,
+              dy = (static_cast<float>(y) + 0.5f - h) / h;
   const float a = std::max(0.0f, 1.0f - std::sqrt(dx * dx + dy * dy));
   const uint32_t alpha = static_cast<uint32_t>(std::lround(a * 255.0f));
   return (alpha << 24) | 0x00FFFFFFu;

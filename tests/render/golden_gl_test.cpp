@@ -2,7 +2,6 @@
 // layers, text and fade, a custom viewport, the four GLSL programs, cull modes, polygon modes,
 // repeats, parents and particles.
 #include "gl_harness.h"
-
 #include "platform/gl.h"
 
 namespace render::test {
@@ -14,7 +13,8 @@ using glimmer::MeshOp;
 uint8_t op(MeshOp o) { return static_cast<uint8_t>(o); }
 
 // A smooth-shaded sphere of radius r (units) at (x, y, z) with a diffuse colour.
-void sphere(MeshObject& m, float r, float x, float y, float z, float red, float green, float blue, int segments = 16) {
+void sphere(MeshObject& m, float r, float x, float y, float z, float red, float green, float blue,
+            int segments = 16) {
   addTrack(m.tracksA, op(MeshOp::SetTransform), {x * 32, y * 32, z * 32});
   addTrack(m.tracksA, op(MeshOp::SetColours), {40, 40, 40, red, green, blue, 200, 200, 200, 30});
   addTrack(m.tracksB, op(MeshOp::Sphere), {float(segments), float(segments) / 2, 0, r * 32});
@@ -36,10 +36,11 @@ class GoldenTest : public GlSceneTest {
   void fogScene(SceneObject& s) {
     addTrack(s.tracksA, kSetCamera, {0, 32, 128, 0, 0, -128, 0});
     for (int i = 0; i < 5; ++i)
-      addMeshFor([i](MeshObject& m) { sphere(m, 0.6f, -2.0f + float(i), 0.0f, -2.0f * float(i), 230, 200, 120); });
+      addMeshFor([i](MeshObject& m) {
+        sphere(m, 0.6f, -2.0f + float(i), 0.0f, -2.0f * float(i), 230, 200, 120);
+      });
   }
 };
-
 
 TEST_F(GoldenTest, FogModes) {
   struct Case {
@@ -84,7 +85,7 @@ TEST_F(GoldenTest, LayersAndFade) {
   addTrack(s->tracksA, kSetLayer, {1, 255, 0, 20, 45, 0, 30, 40, 0, 255, 60, 60});  // later: on top
   addTrack(s->tracksA, kSetLayer, {7, 255, 0, 0, 0, 0, 100, 100, 0, 0, 0, 0});      // no texture 7
   auto* off = addTrack(s->tracksA, kSetLayer, {0, 255, 0, 50, 5, 0, 40, 40, 0, 255, 255, 255});
-  off->word &= ~glimmer::kEnabledBit;  // a disabled layer is not drawn
+  off->word &= ~glimmer::kEnabledBit;                           // a disabled layer is not drawn
   addTrack(s->tracksA, kDrawText, {60, 80, 0, 128, 256, 256});  // no name: prints nothing
   addTrack(s->tracksA, kSetFade, {25, 0, 0, 0, 0, 200});
   s->precalc();
@@ -100,7 +101,10 @@ TEST_F(GoldenTest, ScreenText) {
   SceneObject* s = standardScene();
   addMeshFor([](MeshObject& m) { sphere(m, 0.8f, 0, 0, 0, 200, 200, 200); });
   addTrack(s->tracksA, kDrawText, {5, 70, 0, 256, 230, 60}, "Glimmer 42");
-  addTrack(s->tracksA, kDrawText, {10, 10, 0, 80, 200, 256}, "a\x01" "b\x80" "c~");  // codes outside 32..127 skipped
+  addTrack(s->tracksA, kDrawText, {10, 10, 0, 80, 200, 256},
+           "a\x01"
+           "b\x80"
+           "c~");  // codes outside 32..127 skipped
   s->precalc();
   const std::vector<uint8_t> frame = renderAt(1.0f);
   size_t yellow = 0;
@@ -108,8 +112,10 @@ TEST_F(GoldenTest, ScreenText) {
     if (frame[p] > 200 && frame[p + 1] > 180 && frame[p + 2] < 100) ++yellow;
   EXPECT_GT(yellow, 300u) << "the first text line was not drawn";
   ASSERT_NE(overlayFont, nullptr);
-  const std::string file = overlayFont->faceFile.substr(overlayFont->faceFile.find_last_of('/') + 1);
-  if (file != kGoldenFontFile) GTEST_SKIP() << "golden text made with " << kGoldenFontFile << ", this machine uses " << file;
+  const std::string file =
+      overlayFont->faceFile.substr(overlayFont->faceFile.find_last_of('/') + 1);
+  if (file != kGoldenFontFile)
+    GTEST_SKIP() << "golden text made with " << kGoldenFontFile << ", this machine uses " << file;
   EXPECT_TRUE(matchesGolden("text", frame));
 }
 
@@ -146,8 +152,10 @@ TEST_F(GoldenTest, CullModes) {
   const float colours[4][3] = {{255, 80, 80}, {80, 255, 80}, {80, 80, 255}, {255, 255, 80}};
   for (int c = 0; c < 4; ++c)
     addMeshFor([c, &colours](MeshObject& m) {
-      addTrack(m.tracksA, op(MeshOp::SetTransform), {(-2.4f + 1.6f * float(c)) * 32, 0, 0, 40, 0, 0});
-      addTrack(m.tracksA, op(MeshOp::SetColours), {90, 90, 90, colours[c][0], colours[c][1], colours[c][2], 0, 0, 0, 10});
+      addTrack(m.tracksA, op(MeshOp::SetTransform),
+               {(-2.4f + 1.6f * float(c)) * 32, 0, 0, 40, 0, 0});
+      addTrack(m.tracksA, op(MeshOp::SetColours),
+               {90, 90, 90, colours[c][0], colours[c][1], colours[c][2], 0, 0, 0, 10});
       addTrack(m.tracksA, op(MeshOp::SetRenderState), {0, 0, 0, 1, 0, 0, float(c)});
       addTrack(m.tracksB, op(MeshOp::Tube), {16, 1, 0, 0.6f * 32, 0, 0, 1.2f * 32});
       addTrack(m.tracksB, op(MeshOp::Normals), {0});
@@ -197,7 +205,8 @@ TEST_F(GoldenTest, PolygonModesRepeatsAndParents) {
     sphere(m, 0.15f, 0.5f, 0, 0, 0, 255, 255, 8);
     addTrack(m.tracksA, op(MeshOp::SetParent), {5});
   });
-  for (auto* n = (*glimmer::entityRegistry)[glimmer::Category::Mesh].first(); n; n = n->next) n->value->applyTracksA();
+  for (auto* n = (*glimmer::entityRegistry)[glimmer::Category::Mesh].first(); n; n = n->next)
+    n->value->applyTracksA();
   s->precalc();
   EXPECT_TRUE(matchesGolden("drawing_tracks", renderAt(1.0f)));
 }

@@ -11,7 +11,9 @@ namespace render {
 namespace {
 
 // Runs the 15-bit generator on a local state, as the emission does.
-int32_t nextState(int32_t s) { return static_cast<int32_t>((static_cast<uint32_t>(s) * 15625u + 1u) & 0x7FFFu); }
+int32_t nextState(int32_t s) {
+  return static_cast<int32_t>((static_cast<uint32_t>(s) * 15625u + 1u) & 0x7FFFu);
+}
 
 class ParticleTest : public RegistryTest {
  protected:
@@ -106,7 +108,9 @@ TEST_F(ParticleTest, EmitterDirectionIsTheSecondRotationRow) {
   p.emitterAngles = {0.3f, 0.7f, -1.1f};
   const Vec3f e = p.emitterDirection();
   EXPECT_NEAR(e[0] * e[0] + e[1] * e[1] + e[2] * e[2], 1.0f, 1e-5f);
-  EXPECT_NEAR(e[0], std::sin(0.3f) * std::sin(0.7f) * std::cos(-1.1f) - std::cos(0.3f) * std::sin(-1.1f), 1e-6f);
+  EXPECT_NEAR(e[0],
+              std::sin(0.3f) * std::sin(0.7f) * std::cos(-1.1f) - std::cos(0.3f) * std::sin(-1.1f),
+              1e-6f);
 }
 
 TEST_F(ParticleTest, NegativeSpeedEmitsBackwardsWithHalfJitter) {
@@ -176,7 +180,7 @@ TEST_F(ParticleTest, SetParticlesResizesWithThePreviousSettings) {
   EXPECT_EQ(p.count, 5);
   ASSERT_EQ(p.particles.size(), 5u);
   EXPECT_EQ(p.particles[0].colour, (Colour{1, 1, 1, 1}));  // emitted before the colour changed
-  EXPECT_GE(p.particles[0].velocity[1], 10.0f);           // and with the old speed
+  EXPECT_GE(p.particles[0].velocity[1], 10.0f);            // and with the old speed
   EXPECT_EQ(p.speed, 4.0f);
   EXPECT_EQ(p.fadeRate, 0.8f);
   EXPECT_EQ(p.size, 0.5f);

@@ -13,7 +13,8 @@
 namespace render {
 
 // A track of an opcode with p0, p1, ... from the list (the rest 0), enabled.
-inline std::unique_ptr<glimmer::Track> makeTrack(uint8_t opcode, std::initializer_list<float> params,
+inline std::unique_ptr<glimmer::Track> makeTrack(uint8_t opcode,
+                                                 std::initializer_list<float> params,
                                                  const char* name = nullptr) {
   auto t = std::make_unique<glimmer::Track>();
   t->word = glimmer::kEnabledBit | opcode;

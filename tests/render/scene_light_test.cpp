@@ -185,7 +185,10 @@ TEST(SceneFactory, CreatesOnlyRenderingCategories) {
     ASSERT_NE(e, nullptr);
     delete e;
   }
-  EXPECT_NE(dynamic_cast<LightObject*>(std::unique_ptr<glimmer::SceneEntity>(createEntity(glimmer::Category::Light)).get()), nullptr);
+  EXPECT_NE(
+      dynamic_cast<LightObject*>(
+          std::unique_ptr<glimmer::SceneEntity>(createEntity(glimmer::Category::Light)).get()),
+      nullptr);
   EXPECT_EQ(createEntity(glimmer::Category::Texture), nullptr);
   EXPECT_EQ(createEntity(glimmer::Category::Mesh), nullptr);
   EXPECT_EQ(createEntity(glimmer::Category::Timeline), nullptr);
