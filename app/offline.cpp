@@ -65,7 +65,11 @@ void fail(const std::string& line) { std::fprintf(stderr, "glimmer: %s\n", line.
 // --bench shows its window where there is a display.
 void chooseVideoDriver(const Options& options) {
   if (std::getenv("SDL_VIDEODRIVER")) return;
-  const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+  auto set = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+  };
+  const bool display = set("DISPLAY") || set("WAYLAND_DISPLAY");
   if (options.mode != RunMode::Bench || !display) setenv("SDL_VIDEODRIVER", "offscreen", 0);
 }
 
