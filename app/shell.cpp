@@ -91,9 +91,9 @@ int runShow(const Options& options) {
   std::string failure;
   if (!openShowWindow(failure)) {
     printFailure(failure);
-    // Give a changed display mode back; the process ends right after.
+    // Nothing is torn down (the process ends right after), but a changed display mode is
+    // given back.
     platform::restoreDisplay();
-    platform::stopVideo();
     return kExitFailure;
   }
   if (!loadContent(options, true, failure)) {

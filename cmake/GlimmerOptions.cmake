@@ -42,5 +42,14 @@ function(glimmer_test name)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 120
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS ${ARG_LABEL} ENVIRONMENT "${ARG_ENV}")
+    PROPERTIES LABELS ${ARG_LABEL})
+  # The environment is set on the discovered tests from a file CTest includes after discovery:
+  # handed to gtest_discover_tests as a property, a list of variables arrives split, only the
+  # first one taking effect.
+  if(ARG_ENV)
+    set(env_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_env.cmake)
+    file(WRITE ${env_file}
+      "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT \"${ARG_ENV}\")\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${env_file})
+  endif()
 endfunction()
