@@ -100,6 +100,8 @@ void* glProcAddress(const char* name);
 // once. Reads the system's pending input itself, so a press made while nobody pumped messages
 // (loading) is still seen.
 bool escapePressed();
+// Queues an Escape key press as the keyboard would; lets tests press Escape at a chosen moment.
+void injectEscapePress();
 
 enum class Message { None, Dispatched, Quit };
 // Takes at most one message from the queue and dispatches it. Quit: the system asked the

@@ -49,6 +49,7 @@ bool SdlSoundDevice::open(int mixRate) {
       return false;
     }
   }
+  rate_ = mixRate;
   const char* name = SDL_GetCurrentAudioDriver();
   driver_ = name ? name : "";
   silent_ = driver_ == "dummy" || driver_ == "disk";
@@ -61,13 +62,41 @@ void SdlSoundDevice::start(const int16_t* ring, uint32_t ringBytes) {
   ring_ = reinterpret_cast<const uint8_t*>(ring);
   ringBytes_ = ringBytes & ~3u;
   played_.store(0);
+  lastPlayed_ = 0;
+  lastAdvanceMs_ = SDL_GetTicks64();
+  lost_.store(false);
+  forceLoss_.store(false);
   SDL_UnlockAudioDevice(device_);
   SDL_PauseAudioDevice(device_, 0);
 }
 
+uint64_t SdlSoundDevice::clockBytes(uint64_t nowMs) const {
+  return lostAtBytes_ + (nowMs - lostAtMs_) * static_cast<uint64_t>(rate_) / 1000 * 4;
+}
+
 uint32_t SdlSoundDevice::playPosition() {
   if (ringBytes_ == 0) return 0;
-  return static_cast<uint32_t>(played_.load(std::memory_order_acquire) % ringBytes_);
+  const uint64_t played = played_.load(std::memory_order_acquire);
+  const uint64_t now = SDL_GetTicks64();
+  if (!lost_.load()) {
+    if (played != lastPlayed_) {
+      lastPlayed_ = played;
+      lastAdvanceMs_ = now;
+    }
+    const bool stopped = device_ == 0 || SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
+    if (forceLoss_.load() || stopped || now - lastAdvanceMs_ > kStallMs) {
+      lostAtBytes_ = played;
+      lostAtMs_ = now;
+      lost_.store(true);
+    }
+  }
+  const uint64_t position = lost_.load() ? clockBytes(now) : played;
+  return static_cast<uint32_t>(position % ringBytes_);
+}
+
+void SdlSoundDevice::simulateLoss() {
+  if (device_ != 0) SDL_PauseAudioDevice(device_, 1);
+  forceLoss_.store(true);
 }
 
 void SdlSoundDevice::close() {

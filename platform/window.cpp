@@ -291,6 +291,16 @@ bool escapePressed() {
   return down || latched;
 }
 
+void injectEscapePress() {
+  if (!gVideo.started) return;
+  SDL_Event event{};
+  event.type = SDL_KEYDOWN;
+  event.key.state = SDL_PRESSED;
+  event.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+  event.key.keysym.sym = SDLK_ESCAPE;
+  SDL_PushEvent(&event);
+}
+
 Message takeMessage() {
   if (!gVideo.started) return Message::None;
   // Pump and peek rather than SDL_PollEvent, which ends each poll cycle with a "nothing" even

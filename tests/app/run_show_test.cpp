@@ -169,3 +169,37 @@ TEST(RunShow, HelpAndVersionGoToStdout) {
 }
 
 }  // namespace
+
+namespace {
+
+// Show frames from the GLIMMER_REPORT_FRAMES line, or -1.
+long long reportedShowFrames(const std::string& err) {
+  long long bar = -1, frames = -1;
+  const size_t at = err.rfind("glimmer: ");
+  if (at == std::string::npos ||
+      std::sscanf(err.c_str() + at, "glimmer: %lld loading-bar frames, %lld show frames", &bar,
+                  &frames) != 2)
+    return -1;
+  return frames;
+}
+
+TEST(MachineFaults, WithoutASoundCardTheShowRunsSilentlyToItsEnd) {
+  const RunResult r = runGlimmer({"--no-dialog", "--until", "2"},
+                                 {{"SDL_AUDIODRIVER", "no-such-sound-card"}, {"GLIMMER_REPORT_FRAMES", "1"}});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_GT(reportedShowFrames(r.err), 0) << r.err;
+}
+
+TEST(MachineFaults, EscapeDuringLoadingEndsTheShowInTheFirstPass) {
+  // The press is latched while the content builds and the first pass sees it. That pass then
+  // takes the key's own message (so it draws no frame), or, with no message pending, steps and
+  // draws one; either way the loop ends there.
+  const RunResult r = runGlimmer({"--no-dialog", "--until", "30"},
+                                 {{"GLIMMER_TEST_ESCAPE_WHILE_LOADING", "1"}, {"GLIMMER_REPORT_FRAMES", "1"}});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const long long frames = reportedShowFrames(r.err);
+  EXPECT_GE(frames, 0) << r.err;
+  EXPECT_LE(frames, 1) << r.err;
+}
+
+}  // namespace

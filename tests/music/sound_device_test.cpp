@@ -33,5 +33,28 @@ TEST(SdlSoundDevice, DummyDriverPlaysTheRingAndTheOutputThreadFollows) {
   resetPlayer();
 }
 
+TEST(SdlSoundDevice, ALostDeviceKeepsThePositionMovingWithTheClock) {
+  platform::SdlSoundDevice device;
+  ASSERT_TRUE(device.open(kMixRate));
+  test::TestSong t(1, 1);
+  t.addPattern(64);
+  SongPtr song = t.finish({0});
+  installResourceCallbacks();
+  ASSERT_TRUE(play(song.get(), device));
+  for (int i = 0; i < 5000 && output.audibleBlock.load() < 1; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  device.simulateLoss();
+  const auto lostAt = std::chrono::steady_clock::now();
+  // The output thread keeps sequencing: the song time goes on advancing after the loss.
+  const uint32_t before = positionTimeMs(song.get());
+  for (int i = 0; i < 5000 && positionTimeMs(song.get()) < before + 200; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(device.lost());
+  EXPECT_GE(positionTimeMs(song.get()), before + 200);
+  EXPECT_LT(std::chrono::steady_clock::now() - lostAt, std::chrono::seconds(4));
+  EXPECT_TRUE(stop(song.get()));
+  resetPlayer();
+}
+
 }  // namespace
 }  // namespace glimmer::music
