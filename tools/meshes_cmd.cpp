@@ -13,6 +13,7 @@
 #include "scene/scene.h"
 #include "texgen/texgen.h"
 #include "tools/commands.h"
+#include "tools/preview_input.h"
 #include "tools/scene_source.h"
 
 namespace glimmerc {
@@ -31,26 +32,7 @@ const char* kMeshesUsage =
     "  -o DIR        output folder (created when missing)\n"
     "Exit codes: 0 written, 1 content error, 2 usage error.\n";
 
-std::string fileSafe(const std::string& name) {
-  std::string out;
-  for (char c : name) {
-    const auto u = static_cast<unsigned char>(c);
-    if (std::isalnum(u) || c == '-' || c == '_' || c == '.')
-      out += c;
-    else if (!out.empty() && out.back() != '-')
-      out += '-';
-  }
-  while (!out.empty() && (out.back() == '-' || out.back() == '.')) out.pop_back();
-  while (!out.empty() && (out.front() == '-' || out.front() == '.')) out.erase(out.begin());
-  return out.empty() ? std::string("mesh") : out;
-}
 
-bool readFile(const std::string& path, std::vector<uint8_t>& out) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  out.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-  return true;
-}
 
 // Where a mesh is named in messages: its source line when known, else its index.
 std::string where(const std::string& file, const SourceInfo& info, size_t index) {
@@ -95,50 +77,14 @@ bool checkLoadMesh(const std::string& file, const glimmer::SceneStream& stream, 
 }  // namespace
 
 int meshesCommand(const Args& args) {
-  std::string in, out, packFile;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kMeshesUsage, stdout);
-      return 0;
-    }
-    if ((a == "-o" || a == "--pack") && i + 1 < args.size()) {
-      (a == "-o" ? out : packFile) = args[++i];
-    } else if (!a.empty() && a[0] == '-') {
-      std::fprintf(stderr, "glimmerc meshes: unknown or incomplete option '%s'\n%s", a.c_str(), kMeshesUsage);
-      return 2;
-    } else if (in.empty()) {
-      in = a;
-    } else {
-      std::fprintf(stderr, "glimmerc meshes: more than one input ('%s')\n%s", a.c_str(), kMeshesUsage);
-      return 2;
-    }
-  }
-  if (in.empty() || out.empty()) {
-    std::fputs(kMeshesUsage, stderr);
-    return 2;
-  }
-
-  glimmer::SceneStream stream;
-  SourceInfo info;
-  std::string error;
-  if (!loadSceneInput(in, stream, error, &info)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
-  }
-  std::vector<uint8_t> pack;
-  if (!packFile.empty()) {
-    if (!readFile(packFile, pack)) {
-      std::fprintf(stderr, "%s: error: cannot open file\n", packFile.c_str());
-      return 1;
-    }
-    std::string stop;
-    glimmer::listPackEntries(pack, &stop);
-    if (!stop.empty()) {
-      std::fprintf(stderr, "%s: error: %s\n", packFile.c_str(), stop.c_str());
-      return 1;
-    }
-  }
+  PreviewInput input;
+  if (const int code = preparePreview("meshes", kMeshesUsage, args, input); code >= 0) return code;
+  const std::string& in = input.in;
+  const std::string& out = input.out;
+  const std::string& packFile = input.packFile;
+  const glimmer::SceneStream& stream = input.stream;
+  const SourceInfo& info = input.info;
+  const std::vector<uint8_t>& pack = input.pack;
   if (!checkLoadMesh(in, stream, info, packFile, pack)) return 1;
 
   std::error_code ec;
@@ -180,7 +126,7 @@ int meshesCommand(const Args& args) {
     const std::string display = i < list.size() ? list[i].displayName : std::string();
     char prefix[32];
     std::snprintf(prefix, sizeof prefix, "%0*zu-", digits, i);
-    const std::filesystem::path path = std::filesystem::path(out) / (prefix + fileSafe(display) + ".obj");
+    const std::filesystem::path path = std::filesystem::path(out) / (prefix + fileSafe(display, "mesh") + ".obj");
     std::string comment = "mesh " + std::to_string(i);
     if (!display.empty()) comment += " " + display;
     comment += ": " + std::to_string(m.positionCount()) + " positions, " + std::to_string(m.texCoordCount()) +

@@ -13,5 +13,5 @@ if [ $headless -eq 0 ]; then
 fi
 echo "No display: rendering the show to show.mp4 (this takes a while on a software renderer)."
 SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LIBGL_ALWAYS_SOFTWARE=1 \
-  ./build/release/app/glimmer --capture show.mp4 --fps 30 --resolution 640x480 "$@"
+  ./build/release/app/glimmer --capture show.mp4 --resolution 640x480 "$@"
 echo "Done: $(pwd)/show.mp4"

@@ -11,6 +11,7 @@
 #include "scene/scene.h"
 #include "texgen/texgen.h"
 #include "tools/commands.h"
+#include "tools/preview_input.h"
 #include "tools/scene_source.h"
 
 namespace glimmerc {
@@ -27,27 +28,7 @@ const char* kTexturesUsage =
     "  -o DIR        output folder (created when missing)\n"
     "Exit codes: 0 written, 1 content error, 2 usage error.\n";
 
-// A file-name-safe form of a display name: letters, digits, '-', '_' and '.'; others become '-'.
-std::string fileSafe(const std::string& name) {
-  std::string out;
-  for (char c : name) {
-    const auto u = static_cast<unsigned char>(c);
-    if (std::isalnum(u) || c == '-' || c == '_' || c == '.')
-      out += c;
-    else if (!out.empty() && out.back() != '-')
-      out += '-';
-  }
-  while (!out.empty() && (out.back() == '-' || out.back() == '.')) out.pop_back();
-  while (!out.empty() && (out.front() == '-' || out.front() == '.')) out.erase(out.begin());
-  return out.empty() ? std::string("texture") : out;
-}
 
-bool readFile(const std::string& path, std::vector<uint8_t>& out) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  out.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-  return true;
-}
 
 // "FILE:LINE:1" when the source gave the entity's line, else "FILE: texture N".
 std::string where(const std::string& file, const SourceInfo& info, size_t index) {
@@ -104,52 +85,14 @@ bool checkTextures(const std::string& file, const glimmer::SceneStream& stream,
 }  // namespace
 
 int texturesCommand(const Args& args) {
-  std::string in, out, packFile;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kTexturesUsage, stdout);
-      return 0;
-    }
-    if ((a == "-o" || a == "--pack") && i + 1 < args.size()) {
-      (a == "-o" ? out : packFile) = args[++i];
-    } else if (!a.empty() && a[0] == '-') {
-      std::fprintf(stderr, "glimmerc textures: unknown or incomplete option '%s'\n%s", a.c_str(),
-                   kTexturesUsage);
-      return 2;
-    } else if (in.empty()) {
-      in = a;
-    } else {
-      std::fprintf(stderr, "glimmerc textures: more than one input ('%s')\n%s", a.c_str(),
-                   kTexturesUsage);
-      return 2;
-    }
-  }
-  if (in.empty() || out.empty()) {
-    std::fputs(kTexturesUsage, stderr);
-    return 2;
-  }
-
-  glimmer::SceneStream stream;
-  SourceInfo info;
-  std::string error;
-  if (!loadSceneInput(in, stream, error, &info)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
-  }
-  std::vector<uint8_t> pack;
-  if (!packFile.empty()) {
-    if (!readFile(packFile, pack)) {
-      std::fprintf(stderr, "%s: error: cannot open file\n", packFile.c_str());
-      return 1;
-    }
-    std::string stop;
-    glimmer::listPackEntries(pack, &stop);
-    if (!stop.empty()) {
-      std::fprintf(stderr, "%s: error: %s\n", packFile.c_str(), stop.c_str());
-      return 1;
-    }
-  }
+  PreviewInput input;
+  if (const int code = preparePreview("textures", kTexturesUsage, args, input); code >= 0) return code;
+  const std::string& in = input.in;
+  const std::string& out = input.out;
+  const std::string& packFile = input.packFile;
+  const glimmer::SceneStream& stream = input.stream;
+  const SourceInfo& info = input.info;
+  const std::vector<uint8_t>& pack = input.pack;
   if (!checkTextures(in, stream, info, packFile, pack)) return 1;
 
   std::error_code ec;
@@ -186,7 +129,7 @@ int texturesCommand(const Args& args) {
     char prefix[32];
     std::snprintf(prefix, sizeof prefix, "%0*zu-", digits, i);
     const std::filesystem::path path =
-        std::filesystem::path(out) / (prefix + fileSafe(display) + ".png");
+        std::filesystem::path(out) / (prefix + fileSafe(display, "texture") + ".png");
     if (!glimmer::writePngRgba(path.c_str(), n, n, rgba.data())) {
       std::fprintf(stderr, "%s: error: cannot write file\n", path.c_str());
       status = 1;
