@@ -13,8 +13,10 @@ using Params = std::array<float, kParamCount>;
 
 constexpr float kPi = 3.14159f;
 constexpr float kTubeTurn = 6.28f;
-// Largest corner or pool count a generator may create; larger requests are refused.
-constexpr int64_t kMaxPoolEntries = int64_t{1} << 26;
+// Largest corner or pool count a generator may create; larger requests are refused. A million
+// corners already mean 64 MB of render vertices and a slow frame, while the show's meshes have a
+// few thousand; the limit keeps a hostile stream from asking for gigabytes.
+constexpr int64_t kMaxPoolEntries = int64_t{1} << 20;
 
 // Degrees to radians as the builder computes them: (2 * (a * 3.14159)) / 360.
 inline float radians(float degrees) { return (2.0f * (degrees * kPi)) / 360.0f; }

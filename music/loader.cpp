@@ -252,6 +252,11 @@ bool loadInstrument(Cursor& in, Song& song, int index) {
       loopStart /= 2;
       loopLength /= 2;
     }
+    if (length > kMaxSampleLength) {
+      return in.fail(sname, in.tell() - 40,
+                     "sample length " + std::to_string(length) + " frames above " +
+                         std::to_string(kMaxSampleLength));
+    }
     // Loop points beyond the sample are pulled back inside it.
     if (mode != LoopMode::None) {
       if (loopStart >= length) {

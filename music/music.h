@@ -36,6 +36,8 @@ constexpr int kMaxSamplesPerInstrument = 16;
 constexpr int kMaxInstruments = 128;
 constexpr int kMaxPatterns = 256;
 constexpr int kMaxRows = 256;
+// Longest sample the loader accepts, in frames (16 M frames: 6 minutes at 44100 Hz, 32 MB).
+constexpr uint32_t kMaxSampleLength = 1u << 24;
 constexpr int kEnvelopePoints = 12;
 constexpr int kNoteKeyOff = 255;
 

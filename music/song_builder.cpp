@@ -25,6 +25,10 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kMiddleC = 261.6255653005986;
 constexpr int kBuilderMaxChannels = 32;
 constexpr int kMaxSampleFrames = 1 << 20;
+// Synthesis cost of a whole song: the sum over instruments of sample frames times oscillators.
+// 2^24 is about six minutes of one-oscillator sound, far beyond any song, and keeps hostile text
+// from asking for hours of synthesis or gigabytes of samples.
+constexpr int64_t kMaxSynthesisFrames = int64_t{1} << 24;
 
 // ---------------------------------------------------------------------------------------------
 // Tokenizer
@@ -123,6 +127,7 @@ struct SongSpec {
   std::vector<int> order;
   std::vector<InstrumentSpec> instruments;  // index 0 = instrument 1
   std::vector<PatternSpec> patterns;
+  int64_t synthesisFrames = 0;  // of the instruments ended so far
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -401,6 +406,13 @@ class Parser {
       if (s.oscillators.empty()) return fail(tokens_[0].column, "instrument has no 'wave'");
       if (s.loop != LoopMode::None && (s.loopEnd > s.length || s.loopStart >= s.loopEnd)) {
         return fail(tokens_[0].column, "loop outside the sample");
+      }
+      song_->synthesisFrames += int64_t{s.length} * static_cast<int64_t>(s.oscillators.size());
+      if (song_->synthesisFrames > kMaxSynthesisFrames) {
+        return fail(tokens_[0].column, "the instruments so far need " +
+                                           std::to_string(song_->synthesisFrames) +
+                                           " frames of oscillators; a song may use at most " +
+                                           std::to_string(kMaxSynthesisFrames));
       }
       instrument_ = nullptr;
       return true;

@@ -167,5 +167,25 @@ TEST(Generators, OversizedRequestIsRefusedAndMeshKept) {
   setMeshDiagnosticHook(nullptr);
 }
 
+// The largest grid under the pool limit of 2^20 corners is built; one more cell per side is
+// refused with a diagnostic and the mesh keeps its geometry. The same holds for spheres.
+TEST(Generators, SegmentCountsStopAtTheCornerLimit) {
+  static std::string last;
+  setMeshDiagnosticHook([](const std::string& msg) { last = msg; });
+  MeshObject m;
+  apply(m, MeshOp::Grid, {{0, 418}, {1, 418}});
+  EXPECT_EQ(m.cornerCount(), 6 * 418 * 418);
+  EXPECT_LE(m.cornerCount(), 1 << 20);
+  last.clear();
+  apply(m, MeshOp::Grid, {{0, 419}, {1, 419}});
+  EXPECT_EQ(m.cornerCount(), 6 * 418 * 418);
+  EXPECT_NE(last.find("1053366 entries exceed the limit of 1048576"), std::string::npos) << last;
+  last.clear();
+  apply(m, MeshOp::Sphere, {{0, 512}, {1, 342}});
+  EXPECT_EQ(m.cornerCount(), 6 * 418 * 418);
+  EXPECT_NE(last.find("exceed the limit of 1048576"), std::string::npos) << last;
+  setMeshDiagnosticHook(nullptr);
+}
+
 }  // namespace
 }  // namespace glimmer::test

@@ -142,5 +142,23 @@ TEST(SongBuilder, ReportsMistakesWithLineAndColumn) {
   }
 }
 
+// Sample length times oscillators, summed over the song, is capped at 2^24 frames: sixteen
+// oscillators of a million frames fit, a seventeenth is refused at the 'end' of its instrument
+// before anything is synthesised.
+TEST(SongBuilder, RefusesSongsThatNeedTooMuchSynthesis) {
+  std::string text = "order 0\npattern 0 1\nend\ninstrument 1\n  length 1048576\n";
+  for (int i = 0; i < 17; ++i) text += "  wave sine 0.01\n";
+  text += "end\n";
+  std::vector<uint8_t> xm;
+  BuildError error;
+  EXPECT_FALSE(buildSong(text, &xm, &error));
+  EXPECT_EQ(error.line, 23);
+  EXPECT_EQ(error.column, 1);
+  EXPECT_NE(
+      error.message.find("need 17825792 frames of oscillators; a song may use at most 16777216"),
+      std::string::npos)
+      << error.message;
+}
+
 }  // namespace
 }  // namespace glimmer::music

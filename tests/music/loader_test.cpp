@@ -267,7 +267,7 @@ TEST(Loader, LyingSizesFailWithTheStructureAndOffset) {
     x.header(1, 1, 1, 1, {0});
     x.pattern(1, {0x80});
     XmBytes::SampleHeader s;
-    s.length = 0x7FFFFFF0;
+    s.length = 0x00FFFFF0;
     x.instrument({s});
     size_t at = x.b.size();
     x.data({1, 2, 3});
@@ -287,6 +287,58 @@ TEST(Loader, LyingSizesFailWithTheStructureAndOffset) {
     x.header(1, 0, 1, 0, {0});
     EXPECT_EQ(loadSongFromMemory(x.b, &error), nullptr);
     EXPECT_NE(error.message.find("channel count"), std::string::npos);
+  }
+}
+
+// Every count and length a module states is capped before anything is allocated for it: rows per
+// pattern, patterns, instruments and sample frames. The cap on sample frames comes from the
+// header alone, before the data is looked at; a 16-bit sample of exactly the cap passes it.
+TEST(Loader, ResourceLimitsRefuseOversizedModules) {
+  LoadError error;
+  {
+    XmBytes x;
+    x.header(1, 1, 1, 0, {0});
+    size_t at = x.b.size();
+    x.pattern(kMaxRows + 1, {});
+    EXPECT_EQ(loadSongFromMemory(x.b, &error), nullptr);
+    EXPECT_EQ(error.structure, "pattern 0 header");
+    EXPECT_EQ(error.offset, at);
+    EXPECT_NE(error.message.find("row count 257 above 256"), std::string::npos) << error.message;
+  }
+  {
+    XmBytes x;
+    x.header(1, 1, kMaxPatterns + 1, 0, {0});
+    EXPECT_EQ(loadSongFromMemory(x.b, &error), nullptr);
+    EXPECT_EQ(error.offset, 70u);
+    EXPECT_NE(error.message.find("pattern count 257"), std::string::npos) << error.message;
+  }
+  {
+    XmBytes x;
+    x.header(1, 1, 1, kMaxInstruments + 1, {0});
+    EXPECT_EQ(loadSongFromMemory(x.b, &error), nullptr);
+    EXPECT_EQ(error.offset, 72u);
+    EXPECT_NE(error.message.find("instrument count 129"), std::string::npos) << error.message;
+  }
+  for (bool sixteen : {false, true}) {
+    XmBytes x;
+    x.header(1, 1, 1, 1, {0});
+    x.pattern(1, {0x80});
+    XmBytes::SampleHeader s;
+    s.length = sixteen ? 2 * kMaxSampleLength : kMaxSampleLength + 1;
+    s.type = sixteen ? 0x10 : 0;
+    x.instrument({s});
+    const size_t headerAt = x.b.size() - 40;
+    x.data({1, 2, 3});
+    EXPECT_EQ(loadSongFromMemory(x.b, &error), nullptr);
+    if (sixteen) {  // within the cap: refused only because the data is missing
+      EXPECT_EQ(error.structure, "instrument 1 sample 1 data");
+    } else {
+      EXPECT_EQ(error.structure, "instrument 1 sample 1 header");
+      EXPECT_EQ(error.offset, headerAt);
+      EXPECT_NE(error.message.find("sample length 16777217 frames above 16777216"),
+                std::string::npos)
+          << error.message;
+    }
   }
 }
 
