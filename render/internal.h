@@ -168,6 +168,9 @@ enum ParticleOpcode : uint8_t {
 };
 
 constexpr int32_t kParticleSeedStart = 0x01DE2B57;
+// Largest pool a particle system may have (4 MB of particles, far more than any scene draws);
+// a larger request gets this many, so a hostile stream cannot ask for gigabytes.
+constexpr int32_t kMaxParticles = 65536;
 // The emission random state shared by every particle system; reset only by resetParticleSeed().
 extern int32_t particleSeed;
 void resetParticleSeed();

@@ -1,5 +1,6 @@
 // Particle systems: fixed pools of camera-facing quads emitted from a point, stepped while the
 // system is active and drawn additively after the meshes of the main view.
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -28,6 +29,7 @@ ParticleObject::ParticleObject() {
 }
 
 void ParticleObject::resize(int32_t n) {
+  n = std::min(n, kMaxParticles);
   if (n == count) return;
   particles.clear();
   particles.shrink_to_fit();

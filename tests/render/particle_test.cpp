@@ -154,6 +154,19 @@ TEST_F(ParticleTest, FadeRateBoundsTheLifetime) {
   }
 }
 
+// A pool larger than kMaxParticles is cut to it: the particles are there and every one emitted.
+TEST_F(ParticleTest, PoolSizeIsCappedAtTheParticleLimit) {
+  ParticleObject p;
+  p.resize(kMaxParticles + 1);
+  EXPECT_EQ(p.count, kMaxParticles);
+  EXPECT_EQ(p.particles.size(), static_cast<size_t>(kMaxParticles));
+  p.resize(INT32_MAX);
+  EXPECT_EQ(p.count, kMaxParticles);
+  EXPECT_EQ(p.particles.size(), static_cast<size_t>(kMaxParticles));
+  p.resize(kMaxParticles - 1);
+  EXPECT_EQ(p.particles.size(), static_cast<size_t>(kMaxParticles - 1));
+}
+
 TEST_F(ParticleTest, UpdateReemitsFadedParticlesInTheSameUpdate) {
   ParticleObject p;
   p.resize(3);
