@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Release and the ASan+UBSan configurations and runs every
-# test of both with CTest. GL tests run headless through SDL's offscreen driver; the few tests
-# of the real window start their own Xvfb through xvfb-run.
+# test of both with CTest (the ASan one includes the whole show captured under the sanitizers,
+# label sanitize). GL tests run headless through SDL's offscreen driver; the few tests of the
+# real window start their own Xvfb through xvfb-run. A third, clang configuration builds only the
+# fuzz targets and runs each for GLIMMER_FUZZ_SECONDS (60 unless set); any finding fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
@@ -25,4 +27,12 @@ for config in release asan; do
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build/$config --output-on-failure -j "$jobs" --timeout 900 || status=1
 done
+# Fuzz targets: libFuzzer with ASan + UBSan, seeded from the content the build compiles.
+fuzz_seconds=${GLIMMER_FUZZ_SECONDS:-60}
+echo "== fuzz: ${fuzz_seconds} s per target"
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DGLIMMER_FUZZ=ON -DGLIMMER_BENCH=OFF -DGLIMMER_WERROR=ON -DGLIMMER_FUZZ_SECONDS="$fuzz_seconds" \
+  -DGLIMMER_FUZZ_RUNS= >/dev/null
+cmake --build build/fuzz -j "$jobs" --target fuzz_all glimmer_content
+ctest --test-dir build/fuzz -L fuzz --output-on-failure -j "$jobs" || status=1
 exit $status
