@@ -16,6 +16,10 @@ constexpr size_t kTgaHeaderBytes = 18;
 // Cell heights beyond this are limited to it: glyphs far larger than any texture would only
 // cost memory and time, and are clipped to the image anyway.
 constexpr int32_t kMaxTextCellHeight = 2048;
+// Pen positions are clamped to +-2^24 pixels: 511 glyphs at the largest cell height span far
+// less, so text placed beyond that cannot reach any image and clamping changes no pixel, while
+// the font engine's pen arithmetic stays clear of integer overflow.
+constexpr int32_t kMaxTextOffset = 1 << 24;
 
 uint16_t readU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
@@ -83,8 +87,8 @@ void renderText(TexturePixel* img, const TextureParams& p, const char* name) {
   if (!name) return;
   const int32_t size = textureGeometry.texSize;
   const float k = static_cast<float>(size) / 256.0f;
-  const int32_t x = roundToInt(k * p[0]);
-  const int32_t y = size - roundToInt(k * p[1]);
+  const int32_t x = std::clamp(roundToInt(k * p[0]), -kMaxTextOffset, kMaxTextOffset);
+  const int32_t y = size - std::clamp(roundToInt(k * p[1]), -kMaxTextOffset, kMaxTextOffset);
   const int32_t h = std::clamp(roundToInt(k * p[3]), -kMaxTextCellHeight, kMaxTextCellHeight);
   const platform::Font* font = textFont(h);
   if (!font) return;

@@ -81,6 +81,19 @@ TEST_F(TextImage, OutsideRowsLeaveNothing) {
   EXPECT_GE(b.minRow, 256 - 60);
 }
 
+// Found by fuzzing the scene precalculation: a position of 1e30 rounds to INT32_MAX and the pen
+// then overflowed while advancing. Text far off the image in any direction draws nothing.
+TEST_F(TextImage, PositionsFarOffTheImageDrawNothing) {
+  for (float x : {1e30f, -1e30f, 3e9f, 10.0f}) {
+    for (float y : {1e30f, -1e30f, -3e9f, 100.0f}) {
+      if (x == 10.0f && y == 100.0f) continue;
+      std::vector<TexturePixel> img;
+      run(img, 256, textWord(), {x, y, 0, 40}, "Wide text far away");
+      EXPECT_EQ(ink(img, 256).pixels, 0) << x << ", " << y;
+    }
+  }
+}
+
 TEST_F(TextImage, CyrillicBytesAreWindows1251) {
   // 0xC0 is CYRILLIC CAPITAL A, drawn like the Latin A in the same face.
   std::vector<TexturePixel> cyr, lat;
