@@ -17,17 +17,6 @@ namespace glimmer::texgen {
 
 namespace {
 
-constexpr float kPiSingle = 3.14159f;
-
-uint32_t u32(int32_t v) { return static_cast<uint32_t>(v); }
-
-int32_t truncD(double x) {
-  if (std::isnan(x)) return 0;
-  if (x >= 2147483648.0) return std::numeric_limits<int32_t>::max();
-  if (x <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(x);
-}
-
 void copyToWork(const TexturePixel* img) {
   std::memcpy(workImage, img, static_cast<size_t>(textureGeometry.texBytes));
 }

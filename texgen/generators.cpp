@@ -14,18 +14,6 @@ namespace glimmer::texgen {
 
 namespace {
 
-constexpr float kPiSingle = 3.14159f;
-
-uint32_t u32(int32_t v) { return static_cast<uint32_t>(v); }
-
-// Truncation toward zero of a double, saturating like toInt.
-int32_t truncD(double x) {
-  if (std::isnan(x)) return 0;
-  if (x >= 2147483648.0) return std::numeric_limits<int32_t>::max();
-  if (x <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(x);
-}
-
 // Nearest int32 of a double, ties to even, saturating.
 int32_t roundD(double x) {
   if (std::isnan(x)) return 0;

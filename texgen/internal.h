@@ -9,6 +9,19 @@
 
 namespace glimmer::texgen {
 
+// The single-precision pi the operators use.
+constexpr float kPiSingle = 3.14159f;
+
+inline uint32_t u32(int32_t v) { return static_cast<uint32_t>(v); }
+
+// Truncation toward zero of a double, saturating like toInt.
+inline int32_t truncD(double x) {
+  if (std::isnan(x)) return 0;
+  if (x >= 2147483648.0) return std::numeric_limits<int32_t>::max();
+  if (x <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(x);
+}
+
 // toInt for hot loops: the same truncation toward zero (NaN gives 0, out-of-range values
 // saturate), inline.
 inline int32_t truncF(float x) {
