@@ -224,6 +224,20 @@ std::string shellQuote(const std::string& s) {
   return out + "'";
 }
 
+// The frames of --from/--to at the options' frame rate; false (with the message printed) when
+// the range holds none.
+bool frameRange(const Options& options, const char* what, int64_t& first, int64_t& last) {
+  const float from = options.from.value_or(0.0f);
+  const float to = std::min(options.to.value_or(glimmer::kShowLength), glimmer::kShowLength);
+  first = firstFrameAtOrAfter(from, options.fps);
+  last = lastFrameAtOrBefore(to, options.fps);
+  if (last < first) {
+    fail(std::string("nothing to ") + what + " between --from and --to");
+    return false;
+  }
+  return true;
+}
+
 int runCapture(const Options& options) {
   const bool video = endsWithMp4(options.capturePath);
   if (video && !haveFfmpeg()) {
@@ -240,14 +254,8 @@ int runCapture(const Options& options) {
       return kExitFailure;
     }
   }
-  const float from = options.from.value_or(0.0f);
-  const float to = std::min(options.to.value_or(glimmer::kShowLength), glimmer::kShowLength);
-  const int64_t first = firstFrameAtOrAfter(from, options.fps);
-  const int64_t last = lastFrameAtOrBefore(to, options.fps);
-  if (last < first) {
-    fail("nothing to capture between --from and --to");
-    return kExitUsage;
-  }
+  int64_t first = 0, last = 0;
+  if (!frameRange(options, "capture", first, last)) return kExitUsage;
   if (!startOffline(options)) return kExitFailure;
 
   FILE* pipe = nullptr;
@@ -333,14 +341,8 @@ double percentile(std::vector<double> v, double p) {
 }
 
 int runBench(const Options& options) {
-  const float from = options.from.value_or(0.0f);
-  const float to = std::min(options.to.value_or(glimmer::kShowLength), glimmer::kShowLength);
-  const int64_t first = firstFrameAtOrAfter(from, options.fps);
-  const int64_t last = lastFrameAtOrBefore(to, options.fps);
-  if (last < first) {
-    fail("nothing to measure between --from and --to");
-    return kExitUsage;
-  }
+  int64_t first = 0, last = 0;
+  if (!frameRange(options, "measure", first, last)) return kExitUsage;
   if (!startOffline(options)) return kExitFailure;
   const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
   int64_t frame = 0;

@@ -87,12 +87,7 @@ int meshesCommand(const Args& args) {
   const std::vector<uint8_t>& pack = input.pack;
   if (!checkLoadMesh(in, stream, info, packFile, pack)) return 1;
 
-  std::error_code ec;
-  std::filesystem::create_directories(out, ec);
-  if (ec) {
-    std::fprintf(stderr, "%s: error: cannot create folder: %s\n", out.c_str(), ec.message().c_str());
-    return 1;
-  }
+  if (!createOutputFolder(out)) return 1;
 
   // Textures and meshes live in a registry so that SetTextures, Displace, ShareGeometry and
   // SetParent resolve their indices as in the show; the other categories are not needed.

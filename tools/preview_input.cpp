@@ -73,4 +73,14 @@ int preparePreview(const char* command, const char* usage, const Args& args, Pre
   return -1;
 }
 
+bool createOutputFolder(const std::string& dir) {
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (ec) {
+    std::fprintf(stderr, "%s: error: cannot create folder: %s\n", dir.c_str(), ec.message().c_str());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace glimmerc

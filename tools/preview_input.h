@@ -29,4 +29,7 @@ struct PreviewInput {
 // error, with its message printed).
 int preparePreview(const char* command, const char* usage, const Args& args, PreviewInput& p);
 
+// Creates the output folder when missing; false with the message printed.
+bool createOutputFolder(const std::string& dir);
+
 }  // namespace glimmerc

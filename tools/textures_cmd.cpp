@@ -95,13 +95,7 @@ int texturesCommand(const Args& args) {
   const std::vector<uint8_t>& pack = input.pack;
   if (!checkTextures(in, stream, info, packFile, pack)) return 1;
 
-  std::error_code ec;
-  std::filesystem::create_directories(out, ec);
-  if (ec) {
-    std::fprintf(stderr, "%s: error: cannot create folder: %s\n", out.c_str(),
-                 ec.message().c_str());
-    return 1;
-  }
+  if (!createOutputFolder(out)) return 1;
 
   glimmer::meshPackData = pack;
   glimmer::resetTextureState();
