@@ -5,7 +5,7 @@ The song is written here as music (chords, melodies, drum grooves per section) a
 glimmerc's song notation; song.txt stays the source the build compiles. Run it from anywhere:
 
     python3 content/songgen.py            # rewrites content/song.txt
-    python3 content/songgen.py --gain 0.9 # the same with every cell volume scaled (mastering)
+    python3 content/songgen.py --gain 1.1 # the same with another master gain on every volume
 
 Grid: speed 6, tempo 125, so one row is 0.12 s, a bar of 16 rows 1.92 s. Sections (bars):
 opening 0-8, build-up 8-20, world 1 20-36, world 2 36-52, world 3 52-68, climax 68-82,
@@ -500,13 +500,14 @@ def bass_long(first, last, vol=50):
         prev = root
 
 
-def arp(first, last, vol=30, octave=12, pattern=(0, 1, 2, 3, 2, 1, 0, 1), step=1, fade_in=False):
+def arp(first, last, vol=30, octave=12, pattern=(0, 1, 2, 3, 2, 1, 0, 1), step=1, fade_in=False,
+        ins=I_ARP):
     """Chord tones of the pad voicing an octave up, one every `step` rows."""
     for b in range(first, last):
         _, notes = chord_at(b)
         tones = [n + octave for n in notes] + [notes[0] + octave + 12]
         for k, r in enumerate(range(0, 16, step)):
-            put(bar(b, r), ARP, tones[pattern[k % len(pattern)]], I_ARP, vol * (1.0 if r % 4 == 0 else 0.75))
+            put(bar(b, r), ARP, tones[pattern[k % len(pattern)]], ins, vol * (1.0 if r % 4 == 0 else 0.75))
     if fade_in:
         # start quietly and let slides bring it up over the span
         for b in range(first, last):
@@ -632,6 +633,8 @@ def opening():
              (99, "C5"), (102, "D5"), (104, "G5"), (112, "F5"), (116, "E5"), (120, "D5")]
     bell_line(1, motif, vol=26)
     arp(6, 8, vol=14, step=2, pattern=(0, 1, 2, 3))
+    reverse_cymbal(bar(4), 20)  # the title appears at 7.68 s
+    crash(bar(4), 14)
     riser(bar(6), 32, vol=28, speed="03")
     reverse_cymbal(bar(8), 30)
     put(bar(7, 15), BASS, keyoff=True)
@@ -643,7 +646,7 @@ def buildup():
     put(bar(b0), FX3, keyoff=True)
     pads(b0, 20, 30)
     kick(b0, b0 + 12, vol=54, skip_last_beats=2)
-    bass_offbeat(b0, b0 + 8, vol=40)
+    bass_offbeat(b0 + 4, b0 + 8, vol=40)  # the bass enters at 23.04 s
     bass_rolling(b0 + 8, b0 + 12, vol=40, glide_last=False)
     hats(b0 + 4, b0 + 6, vol=18, sixteenths=False)
     hats(b0 + 6, b0 + 12, vol=22, sixteenths=True)
@@ -680,8 +683,12 @@ def world1():
     arp(b0, b0 + 16, vol=22, step=1, pattern=(0, 1, 2, 3, 1, 2, 3, 2))
     stabs(b0 + 8, b0 + 16, vol=24)
     crash(bar(b0 + 8), 34)
+    snare_fill(b0 + 3, vol=34, start=14)
     snare_fill(b0 + 7, vol=40, start=12)
+    snare_fill(b0 + 11, vol=34, start=14)
     snare_fill(b0 + 15, vol=44, start=8, toms=True)
+    crash(bar(b0 + 4), 24)
+    crash(bar(b0 + 12), 24)
     # counter melody on the bell in the second half
     counter = [(0, "E5"), (6, "D5"), (8, "C5"), (12, "B4"), (16, "A4"), (22, "C5"), (24, "F5"),
                (28, "E5"), (32, "E5"), (38, "D5"), (40, "C5"), (44, "D5"), (48, "B4"), (56, "D5"),
@@ -701,7 +708,11 @@ def world2():
     wind(bar(b0, 12), 22)
     pads(b0, b0 + 16, 32, vibrato=True)
     bass_long(b0, b0 + 16, vol=46)
-    arp(b0, b0 + 16, vol=20, step=2, pattern=(0, 2, 1, 3, 2, 1, 3, 2))
+    # the arpeggio moves to the bell: slow eighths, glassy, panned away from the melody
+    arp(b0, b0 + 16, vol=18, step=2, octave=0, pattern=(0, 2, 1, 3, 2, 1, 3, 2), ins=I_BELL)
+    for b in range(b0, b0 + 16):  # each note placed left or right in turn
+        for r in range(0, 16, 2):
+            GRID[bar(b, r)][ARP][3] = "850" if r % 4 == 0 else "8B0"
     # a floating melody over Fmaj7 Em7 Dm9 G, echoed on the second lead channel
     tune = [(0, "E5", 6), (6, "G5", 2), (8, "A5", 16), (24, "G5", 4), (28, "E5", 4),
             (32, "D5", 6), (38, "E5", 2), (40, "B4", 16), (56, "D5", 8),
@@ -721,9 +732,14 @@ def world2():
     # soft half-time rhythm: a clap on beat 3, sparse hats; the kick returns in the second half
     for b in range(b0, b0 + 16):
         put(bar(b, 8), PERC, N("C5"), I_CLAP, 24 if b < b0 + 8 else 32)
-    hats(b0 + 4, b0 + 8, vol=12, sixteenths=False)
-    kick(b0 + 8, b0 + 14, vol=50, pattern=(0, 10))
-    hats(b0 + 8, b0 + 14, vol=16, sixteenths=True, swing=True)
+    # 84.48 s (bar 44): the picture dips and letterboxes; a soft boom and the lead join.
+    # 92.16 s (bar 48): the letterbox opens on a cymbal swell and a half-time kick.
+    hats(b0 + 4, b0 + 12, vol=12, sixteenths=False)
+    impact(bar(b0 + 8), 34)
+    crash(bar(b0 + 8), 20)
+    reverse_cymbal(bar(b0 + 12), 28)
+    kick(b0 + 12, b0 + 14, vol=50, pattern=(0, 10))
+    hats(b0 + 12, b0 + 14, vol=16, sixteenths=True, swing=True)
     put(bar(b0 + 8), FX3, keyoff=True)
     # build into world 3: snare 8ths then 16ths, retriggered, and a riser
     for r in range(0, 16, 2):
@@ -757,8 +773,12 @@ def world3():
                (112, "C#5"), (120, "E5")]
     bell_line(b0 + 8, counter, vol=22)
     crash(bar(b0 + 8), 32)
+    snare_fill(b0 + 3, vol=32, start=14)
     snare_fill(b0 + 7, vol=38, start=12)
+    snare_fill(b0 + 11, vol=32, start=14)
     snare_fill(b0 + 15, vol=44, start=4, toms=True)
+    crash(bar(b0 + 4), 22)  # camera cuts at 107.52 and 122.88 s
+    crash(bar(b0 + 12), 22)
     riser(bar(b0 + 12), 64, vol=40, speed="03")
     reverse_cymbal(bar(68), 38)
 
@@ -768,18 +788,22 @@ def climax():
     # below, stabs, 16th arp, open hats and crashes every four bars.
     b0 = 68
     impact(bar(b0), 60)
-    pads(b0, b0 + 14, 28, vibrato=True)
+    pads(b0, b0 + 14, 34, vibrato=True)
     kick(b0, b0 + 14, vol=62, skip_last_beats=1)
     snare(b0, b0 + 14, vol=48)
     hats(b0, b0 + 14, vol=24, open_off=True)
     bass_rolling(b0, b0 + 14, vol=50)
-    arp(b0, b0 + 14, vol=22, step=1, octave=12, pattern=(0, 1, 2, 3, 2, 1, 2, 3))
+    arp(b0, b0 + 14, vol=26, step=1, octave=12, pattern=(0, 1, 2, 3, 2, 1, 2, 3))
     stabs(b0, b0 + 14, vol=26)
     scale = [(p + 2) % 12 for p in B_MINOR]
     play_melody(b0, False, LEAD, I_LEAD, 44, transpose=2, glide_into=(72, 96))
     play_melody(b0, False, LEAD2, I_LEAD, 26, transpose=2, harmony_scale=scale)
     play_melody(b0 + 8, True, LEAD, I_LEAD, 46, transpose=2, glide_into=(), bars=4)
     play_melody(b0 + 8, True, LEAD2, I_LEAD, 28, transpose=2, harmony_scale=scale, bars=4)
+    # the melody doubled an octave below for weight
+    play_melody(b0, False, FX3, I_LEAD, 20, transpose=2 - 12)
+    play_melody(b0 + 8, True, FX3, I_LEAD, 20, transpose=2 - 12, bars=4)
+    put(bar(b0 + 12), FX3, keyoff=True)
     # bars 80-81 (A, B): the lead climbs C# E F# and holds D# then F# with vibrato
     for r, n, n2 in ((0, "C#5", "A4"), (4, "E5", "C#5"), (8, "F#5", "D#5")):
         put(bar(b0 + 12, r), LEAD, N(n), I_LEAD, 46, "310" if r == 8 else None)
@@ -795,6 +819,13 @@ def climax():
         crash(bar(b0 + k), 36)
     for k in (3, 7, 11):
         snare_fill(b0 + k, vol=40, start=12)
+    # the cuts double at 142.08 s (bar 74) and again at 153.60 s (bar 80): so does the drumming
+    for b in range(b0 + 6, b0 + 12):
+        for r, n in ((7, "G4"), (8, "C5")):
+            if GRID[bar(b, r)][PERC] is None:
+                put(bar(b, r), PERC, N(n), I_TOM, 30)
+    for r in range(0, 16, 2):
+        put(bar(b0 + 12, r), SNARE, N("C5") + r // 2, I_SNARE, 30 + r)
     snare_fill(b0 + 13, vol=46, start=0, toms=True)
     counter = [(0, "G#5"), (8, "E5"), (16, "E5"), (24, "C#5"), (32, "B4"), (40, "E5"), (48, "D#5"),
                (56, "F#5")]
@@ -933,7 +964,9 @@ def render():
 def main():
     global GAIN
     p = argparse.ArgumentParser()
-    p.add_argument("--gain", type=float, default=1.0)
+    # The master gain: brings the render to about -17 LUFS with peaks near -2 dBFS (loud
+    # cells clamp at 40, so the drums grow less than the rest).
+    p.add_argument("--gain", type=float, default=1.25)
     p.add_argument("--solo", type=int, action="append", help="keep only these channels (mixing)")
     p.add_argument("-o", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "song.txt"))
     a = p.parse_args()
