@@ -845,14 +845,14 @@ def ending():
     # the final chord, held and faded by volume slides, then keyed off
     last = bar(b0 + 8)
     for ch in (PAD1, PAD2, PAD3):
-        for r in range(last + 4, TOTAL_ROWS - 12, 4):
+        for r in range(last + 2, TOTAL_ROWS - 12, 3):
             eff_only(r, ch, "A01")
     pads_off(TOTAL_ROWS - 12)
     # bass: long roots, then the drone under the final chord
     bass_long(b0, b0 + 8, vol=40)
     put(last, BASS, N("C#2"), I_SUB, 40)
     for r in range(last + 2, TOTAL_ROWS - 12, 3):
-        eff_only(r, BASS, "A01")
+        eff_only(r, BASS, "A02")
     put(TOTAL_ROWS - 12, BASS, keyoff=True)
     # kick keeps a soft heartbeat for two bars
     kick(b0, b0 + 2, vol=40, pattern=(0, 8))
@@ -870,7 +870,7 @@ def ending():
         eff_only(bar(b0) + r, LEAD, "400" if r % 4 else "A01")
     put(bar(b0) + 30, LEAD, keyoff=True)
     wind(bar(b0 + 2, 1), 24)
-    for r in range(bar(b0 + 4), TOTAL_ROWS - 12, 6):
+    for r in range(bar(b0 + 4), TOTAL_ROWS - 12, 12):
         eff_only(r, FX3, "A01")
     put(TOTAL_ROWS - 12, FX3, keyoff=True)
 
