@@ -403,7 +403,7 @@ def hats(first, last, vol=26, sixteenths=True, open_off=False, swing=False):
             if open_off and r % 4 == 2:
                 put(bar(b, r), HAT, N("C6"), I_OHAT, vol * 0.8)
                 continue
-            eff = "ED2" if (swing and r % 2 == 1) else None
+            eff = "ED1" if (swing and r % 2 == 1) else None
             put(bar(b, r), HAT, N("C6"), I_CHAT, vol * accent, eff)
 
 
