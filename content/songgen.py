@@ -368,10 +368,13 @@ def pads(first, last, vol, fade_in_rows=0, vibrato=False):
         for ch in (PAD1, PAD2, PAD3):
             eff_only(r, ch, "A10")
     if vibrato:
-        for b in range(first, last):
+        # a slow, shallow vibrato on the outer voices all along; the middle one stays put, so the
+        # chord shimmers rather than wobbles
+        for row in range(bar(first), bar(last)):
             for ch in (PAD1, PAD3):
-                if GRID[bar(b, 8)][ch] is None:
-                    eff_only(bar(b, 8), ch, "422")
+                cell = GRID[row][ch]
+                if cell is None or cell[3] == "...":
+                    eff_only(row, ch, "422" if ch == PAD1 else "432")
 
 
 def pads_off(row):
