@@ -12,6 +12,7 @@ const char* kUsage =
     "  scene compile IN.scene -o OUT.bin   compile a scene source to SceneData\n"
     "  scene decompile IN.bin              print a SceneData stream as scene source\n"
     "  scene stats IN                      record, track and key counts, opcode usage\n"
+    "  scene ops [NAME]                    every opcode with its parameters, units, ranges, list\n"
     "  textures IN [--pack PACK] -o DIR    render every texture to NNN-name.png\n"
     "  meshes IN --pack PACK -o DIR        write every built mesh as NNN-name.obj\n"
     "  pack build MANIFEST -o OUT.bin      pack OBJ meshes and TGA images\n"
