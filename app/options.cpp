@@ -1,6 +1,7 @@
 // Parsing of the show's command line into Options.
 #include "app/options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -174,6 +175,11 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
 
   // Combinations.
   if (o.mode == RunMode::Frame && !outGiven) return fail("--frame needs --out FILE.png");
+  // The frame is always written as PNG; another extension would mislabel the file.
+  std::string extension = o.outFile.size() > 4 ? o.outFile.substr(o.outFile.size() - 4) : "";
+  for (char& ch : extension) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  if (outGiven && extension != ".png")
+    return fail("--out needs a file name ending in .png, not '" + o.outFile + "'");
   if (outGiven && o.mode != RunMode::Frame) return fail("--out is used only with --frame");
   if (o.fpsGiven && o.mode != RunMode::Capture) return fail("--fps is used only with --capture");
   if ((o.from || o.to) && o.mode != RunMode::Capture && o.mode != RunMode::Bench)

@@ -16,7 +16,7 @@ namespace {
 
 const char* kSceneUsage =
     "usage: glimmerc scene compile IN.scene -o OUT.bin\n"
-    "       glimmerc scene decompile IN.bin            (source text to stdout)\n"
+    "       glimmerc scene decompile IN [-o OUT.scene] (source text to stdout or OUT)\n"
     "       glimmerc scene stats IN                    (IN: source or compiled)\n"
     "       glimmerc scene ops [NAME]                  (the command reference: every opcode, or\n"
     "                                                   one opcode or category by NAME)\n"
@@ -194,7 +194,10 @@ int sceneCommand(const Args& args) {
       return 1;
     }
     std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    if (!compileSceneSource(text, in, stream, error)) {
+    std::vector<std::string> warnings;
+    const bool ok = compileSceneSource(text, in, stream, error, nullptr, &warnings);
+    for (const std::string& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
+    if (!ok) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
     }

@@ -97,3 +97,32 @@ TEST(Loaders, ErrorsNameTheFileAndPosition) {
 }
 
 }  // namespace
+
+namespace {
+
+// Song notation accepted with a warning: each source builds and gives exactly one warning.
+TEST(SongWarnings, LikelyMistakesBuildWithOneWarning) {
+  const std::string head = "order 0\ninstrument 1\n  wave sine 1\n  length 64\nend\n";
+  struct Row {
+    std::string source;
+    int line, column;
+    std::string fragment;
+  };
+  const Row rows[] = {
+      {head + "pattern 0 4\n  0 C-4 02 .. ...\nend\n", 7, 9, "instrument 02 is not defined"},
+      {head + "pattern 0 4\n  0 C-4 01 41 ...\nend\n", 7, 12, "above 40"},
+      {head + "pattern 0 4\n  1 C-4 01\n  1 D-4 01\nend\n", 8, 3, "row 1 appears twice"},
+  };
+  for (const Row& r : rows) {
+    std::vector<uint8_t> xm;
+    glimmer::music::BuildError error;
+    std::vector<glimmer::music::BuildError> warnings;
+    ASSERT_TRUE(glimmer::music::buildSong(r.source, &xm, &error, &warnings)) << error.message;
+    ASSERT_EQ(warnings.size(), 1u) << r.source;
+    EXPECT_EQ(warnings[0].line, r.line) << warnings[0].message;
+    EXPECT_EQ(warnings[0].column, r.column) << warnings[0].message;
+    EXPECT_NE(warnings[0].message.find(r.fragment), std::string::npos) << warnings[0].message;
+  }
+}
+
+}  // namespace

@@ -110,7 +110,12 @@ Loaded loadMusic(const std::string& path) {
   const std::string source = asText(out.bytes);
   out.bytes.clear();
   music::BuildError error;
-  if (!music::buildSong(source, &out.bytes, &error)) {
+  std::vector<music::BuildError> warnings;
+  const bool ok = music::buildSong(source, &out.bytes, &error, &warnings);
+  for (const music::BuildError& w : warnings)
+    out.warnings.push_back(path + ":" + std::to_string(w.line) + ":" + std::to_string(w.column) +
+                           ": warning: " + w.message);
+  if (!ok) {
     out.bytes.clear();
     out.error = path + ":" + std::to_string(error.line) + ":" + std::to_string(error.column) +
                 ": error: " + error.message;

@@ -52,8 +52,11 @@ struct BuildError {
   int column = 0;
   std::string message;
 };
-// Compiles the source; returns false and fills *error on the first problem.
-bool buildSong(const std::string& source, std::vector<uint8_t>* xm, BuildError* error);
+// Compiles the source; returns false and fills *error on the first problem. Warnings (an
+// undefined instrument, a volume above 0x40, a row given twice) go to warnings when given; they
+// do not stop the build.
+bool buildSong(const std::string& source, std::vector<uint8_t>* xm, BuildError* error,
+               std::vector<BuildError>* warnings = nullptr);
 
 }  // namespace glimmer::music
 

@@ -216,6 +216,7 @@ class Compiler {
     int category = 0, entity = 0;
     char list = 'A';
     int track = 0, key = -1, index = 0;  // key -1: the track's params
+    int opcode = 0;
     std::string label;
     int line = 0, col = 0;
   };
@@ -248,6 +249,8 @@ class Compiler {
     }
     if (ok) ok = resolveLabels(err);
     if (ok) ok = checkLimits(err);
+    if (ok && out_.categories[static_cast<size_t>(Category::Timeline)].empty())
+      warn(1, 1, "no timeline: nothing is drawn (add 'timeline 0 178' with an animated 'A SetScene scene=@NAME')");
     if (!ok) {
       error = file_ + ":" + std::to_string(err.line) + ":" + std::to_string(err.col) + ": error: " + err.what;
       return false;
@@ -259,6 +262,23 @@ class Compiler {
   bool fail(SourceError& err, int line, int col, std::string what) {
     err = {line, col, std::move(what)};
     return false;
+  }
+
+  // Something the compiler accepts that is almost surely a mistake.
+  void warn(int line, int col, const std::string& what) {
+    if (warnings_)
+      warnings_->push_back(file_ + ":" + std::to_string(line) + ":" + std::to_string(col) + ": warning: " + what);
+  }
+
+  // The category an entity-index parameter names (its unit says texture, mesh or scene), -1 for
+  // other parameters.
+  static int referredCategory(const glimmer::ParamDef* p) {
+    if (!p || !p->unit) return -1;
+    const std::string_view unit = p->unit;
+    if (unit.starts_with("texture")) return static_cast<int>(Category::Texture);
+    if (unit.starts_with("mesh")) return static_cast<int>(Category::Mesh);
+    if (unit.starts_with("scene")) return static_cast<int>(Category::Scene);
+    return -1;
   }
 
   bool statement(const std::vector<Token>& t, int line, const std::string& comment,
@@ -302,6 +322,7 @@ class Compiler {
     if (!ei.label.empty()) {
       labels_[ei.label] = static_cast<int>(list.size());
       labelLines_[ei.label] = line;
+      labelCategories_[ei.label] = static_cast<int>(c);
     }
     ei.displayName = !ei.label.empty() ? ei.label : !comment.empty() ? comment : lastComment;
     list.push_back(std::move(r));
@@ -349,6 +370,14 @@ class Compiler {
     }
     if (!parseFloat(value, values[static_cast<size_t>(index)]))
       return fail(err, line, vcol, "expected a number, an @label or bits:XXXXXXXX for '" + name + "', found '" + value + "'");
+    const OpcodeDef* d = findOpcode(c, opcode);
+    const glimmer::ParamDef* p = d ? d->param(index) : nullptr;
+    const float x = values[static_cast<size_t>(index)];
+    if (p && p->bounded() && !value.starts_with("bits:") && (x < p->min || x > p->max)) {
+      char buf[96];
+      std::snprintf(buf, sizeof buf, " is outside %g to %g", static_cast<double>(p->min), static_cast<double>(p->max));
+      warn(line, vcol, std::string(d->name) + " " + p->name + " " + value + buf + " (" + p->unit + ")");
+    }
     return true;
   }
 
@@ -377,6 +406,7 @@ class Compiler {
     where.entity = static_cast<int>(out_.categories[static_cast<size_t>(cat_)].size()) - 1;
     where.list = t[0].text[0];
     where.track = static_cast<int>(list.size());
+    where.opcode = opcode;
     where.key = -1;
     bool haveName = false;
     for (size_t i = 2; i < t.size(); ++i) {
@@ -441,6 +471,11 @@ class Compiler {
     }
     if (list.size() == glimmer::kMaxTracksPerList)
       return fail(err, line, t[0].col, "an entity's list holds at most 255 tracks");
+    if (const OpcodeDef* d = findOpcode(cat_, opcode); d && d->list != t[0].text[0])
+      warn(line, t[0].col, std::string(d->name) + " belongs in list " + d->list + ", where " +
+                               categoryWordOf(static_cast<int>(cat_)) + " entities apply it");
+    else if (t[0].text[0] == 'B' && (tr.word & glimmer::kAnimatedBit))
+      warn(line, t[1].col, "tracks of list B are applied once at start-up and never animated");
     list.push_back(std::move(tr));
     track_ = &list.back();
     trackWhere_ = where;
@@ -483,6 +518,10 @@ class Compiler {
     const int opcode = track_->word & 0xFF;
     if (track_->keys.size() == glimmer::kMaxKeysPerTrack)
       return fail(err, line, t[0].col, "a track holds at most 255 keys");
+    if (track_->keys.empty() && !(track_->word & glimmer::kAnimatedBit))
+      warn(line, t[0].col, "keys on a track without 'animated' are never evaluated");
+    if (!track_->keys.empty() && k.time < track_->keys.back().time)
+      warn(line, t[1].col, "key at " + t[1].text + " s is earlier than the key before it; keys are used in the order written");
     track_->keys.push_back(k);
     auto& values = track_->keys.back().values;
     LabelUse where = trackWhere_;
@@ -513,6 +552,12 @@ class Compiler {
       auto it = labels_.find(p.label);
       if (it == labels_.end()) return fail(err, p.line, p.col, "unknown label '@" + p.label + "'");
       *slotOf(p) = static_cast<float>(it->second);
+      const OpcodeDef* d = findOpcode(static_cast<Category>(p.category), p.opcode);
+      const int wanted = referredCategory(d ? d->param(p.index) : nullptr);
+      const int found = labelCategories_[p.label];
+      if (wanted >= 0 && wanted != found)
+        warn(p.line, p.col, "'@" + p.label + "' is a " + categoryWordOf(found) + " but " + d->name + " " +
+                                d->param(p.index)->name + " takes a " + categoryWordOf(wanted) + " index");
     }
     return true;
   }
@@ -546,6 +591,7 @@ class Compiler {
   bool sawTrailing_ = false;
   std::map<std::string, int> labels_;
   std::map<std::string, int> labelLines_;
+  std::map<std::string, int> labelCategories_;
   std::array<std::vector<int>, glimmer::kCategoryCount> counts_;
   std::vector<LabelUse> labelUses_;
 };
