@@ -1,6 +1,7 @@
 // Parsing of the show's command line into Options.
 #include "app/options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -174,6 +175,11 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
 
   // Combinations.
   if (o.mode == RunMode::Frame && !outGiven) return fail("--frame needs --out FILE.png");
+  // The frame is always written as PNG; another extension would mislabel the file.
+  std::string extension = o.outFile.size() > 4 ? o.outFile.substr(o.outFile.size() - 4) : "";
+  for (char& ch : extension) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  if (outGiven && extension != ".png")
+    return fail("--out needs a file name ending in .png, not '" + o.outFile + "'");
   if (outGiven && o.mode != RunMode::Frame) return fail("--out is used only with --frame");
   if (o.fpsGiven && o.mode != RunMode::Capture) return fail("--fps is used only with --capture");
   if ((o.from || o.to) && o.mode != RunMode::Capture && o.mode != RunMode::Bench)
@@ -202,9 +208,9 @@ std::string usageText() {
          "  --resolution WxH       window or screen size, e.g. 800x600 (skips the dialog)\n"
          "  --fullscreen           switch the display to that size (skips the dialog)\n"
          "  --until SECONDS        stop once demo time passes SECONDS\n"
-         "  --scene FILE           scene data from FILE instead of the built-in one\n"
-         "  --pack FILE            mesh pack from FILE instead of the built-in one\n"
-         "  --music FILE           XM module from FILE instead of the built-in one\n"
+         "  --scene FILE           scene from FILE (a .scene source or compiled SceneData)\n"
+         "  --pack FILE            mesh pack from FILE (a pack.manifest or a compiled pack)\n"
+         "  --music FILE           music from FILE (song notation or an XM module)\n"
          "  --frame T --out FILE.png\n"
          "                         render the single frame at demo time T into a PNG\n"
          "  --capture DIR|FILE.mp4 [--fps N] [--from A] [--to B]\n"

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "mesh/internal.h"
+#include "scene/opcodes.h"
 #include "texgen/texgen.h"
 
 namespace glimmer {
@@ -48,31 +49,10 @@ void diagnostic(const std::string& message) {
 }
 }  // namespace meshops
 
+// Names come from the shared command tables, the ones the scene source writes.
 const char* meshOpName(uint8_t opcode) {
-  switch (static_cast<MeshOp>(opcode)) {
-    case MeshOp::SetTransform: return "SetTransform";
-    case MeshOp::SetColours: return "SetColours";
-    case MeshOp::SetTextures: return "SetTextures";
-    case MeshOp::SetRenderState: return "SetRenderState";
-    case MeshOp::ShareGeometry: return "ShareGeometry";
-    case MeshOp::Repeat: return "Repeat";
-    case MeshOp::SetShader: return "SetShader";
-    case MeshOp::SetParent: return "SetParent";
-    case MeshOp::PolygonMode: return "PolygonMode";
-    case MeshOp::Lighting: return "Lighting";
-    case MeshOp::Grid: return "Grid";
-    case MeshOp::Sphere: return "Sphere";
-    case MeshOp::Tube: return "Tube";
-    case MeshOp::Text: return "Text";
-    case MeshOp::LoadMesh: return "LoadMesh";
-    case MeshOp::Transform: return "Transform";
-    case MeshOp::Normals: return "Normals";
-    case MeshOp::Twist: return "Twist";
-    case MeshOp::MapTexCoords: return "MapTexCoords";
-    case MeshOp::Displace: return "Displace";
-    case MeshOp::Nop: return "Nop";
-  }
-  return nullptr;
+  const OpcodeDef* d = findOpcode(Category::Mesh, opcode);
+  return d ? d->name : nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------

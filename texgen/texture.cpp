@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "scene/opcodes.h"
 #include "texgen/internal.h"
 
 namespace glimmer {
@@ -21,49 +22,17 @@ namespace {
 
 TextureGpuHooks gpuHooks;
 
-constexpr const char* kOpNames[kTextureOpCount] = {
-    "Fill",
-    "Rectangle",
-    "Circle",
-    "Checker",
-    "Waves",
-    "Noise",
-    "Dots",
-    "FractalNoise",
-    "Blur",
-    "Invert",
-    "RotoZoom",
-    "Twirl",
-    "BrightnessContrast",
-    "Tint",
-    "StoreLayer",
-    "MoveToLayer",
-    "CombineLayer",
-    "ClearImage",
-    "Emboss",
-    "RadialGlow",
-    "NormalMap",
-    "LoadPackImage",
-    "Resize",
-    "RenderText",
-};
-
-constexpr const char* kBlendNames[kBlendModeCount] = {
-    "Or",      "Xor",     "And",     "Add",    "Subtract", "Multiply",
-    "Average", "Minimum", "Maximum", "Screen", "Burn",     "Dodge",
-};
-
 bool isLayerOp(int op) { return op >= 14 && op <= 16; }
 
 }  // namespace
 
+// Names come from the shared command tables, the ones the scene source writes.
 const char* textureOpName(int opcode) {
-  return opcode >= 0 && opcode < kTextureOpCount ? kOpNames[opcode] : nullptr;
+  const OpcodeDef* d = findOpcode(Category::Texture, opcode);
+  return d ? d->name : nullptr;
 }
 
-const char* blendModeLabel(int mode) {
-  return mode >= 0 && mode < kBlendModeCount ? kBlendNames[mode] : nullptr;
-}
+const char* blendModeLabel(int mode) { return valueName(blendModes(), mode); }
 
 void resetTextureState() {
   textureGeometry = TextureGeometry{};

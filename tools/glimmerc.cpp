@@ -6,21 +6,27 @@
 
 namespace {
 
+// Each line's synopsis is the one the command's own --help prints (a test compares them).
 const char* kUsage =
     "usage: glimmerc COMMAND [ARGS]\n"
     "commands:\n"
-    "  scene compile IN.scene -o OUT.bin   compile a scene source to SceneData\n"
-    "  scene decompile IN.bin              print a SceneData stream as scene source\n"
-    "  scene stats IN                      record, track and key counts, opcode usage\n"
-    "  textures IN [--pack PACK] -o DIR    render every texture to NNN-name.png\n"
-    "  meshes IN --pack PACK -o DIR        write every built mesh as NNN-name.obj\n"
-    "  pack build MANIFEST -o OUT.bin      pack OBJ meshes and TGA images\n"
-    "  pack list PACK                      list a pack's entries\n"
-    "  song build SONG.txt -o OUT.xm       compile song notation to an XM module\n"
-    "  song render IN.xm -o OUT.wav        render a module offline\n"
-    "  song info IN.xm                     describe a module\n"
-    "  song timeline IN.xm                 row starts as frame/order/pattern/row\n"
-    "Each command takes --help.\n";
+    "  scene compile IN.scene -o OUT.bin           compile a scene source to SceneData\n"
+    "  scene decompile IN [-o OUT.scene]           print SceneData as scene source\n"
+    "  scene stats IN                              record, track and key counts, opcode usage\n"
+    "  scene ops [NAME]                            the command reference: opcodes, parameters,\n"
+    "                                              units, ranges, lists; blend/edge modes, keys\n"
+    "  textures IN [--pack PACK] -o DIR            render every texture to NNN-name.png\n"
+    "  meshes IN [--pack PACK] -o DIR              write every built mesh as NNN-name.obj\n"
+    "  pack build MANIFEST -o OUT.bin              pack OBJ meshes and TGA images\n"
+    "  pack list PACK                              list a pack's entries\n"
+    "  song build SONG.txt -o OUT.xm               compile song notation to an XM module\n"
+    "  song render IN.xm -o OUT.wav [--seconds N]  render a module offline\n"
+    "  song info IN.xm                             describe a module\n"
+    "  song timeline IN.xm [--max-seconds N]       row starts: frame, order, pattern, row, "
+    "seconds\n"
+    "Each command takes --help. IN is a source or a compiled file; compilers print warnings\n"
+    "(FILE:LINE:COL: warning: ...) on stderr and still succeed.\n"
+    "Exit codes: 0 success, 1 content error, 2 usage error.\n";
 
 }  // namespace
 

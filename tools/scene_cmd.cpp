@@ -1,11 +1,14 @@
-// glimmerc scene compile|decompile|stats
+// glimmerc scene compile|decompile|stats|ops
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <map>
+#include <span>
 
+#include "scene/opcodes.h"
 #include "tools/commands.h"
-#include "tools/scene_source.h"
+#include "tools/compile/compile.h"
 
 namespace glimmerc {
 
@@ -13,8 +16,11 @@ namespace {
 
 const char* kSceneUsage =
     "usage: glimmerc scene compile IN.scene -o OUT.bin\n"
-    "       glimmerc scene decompile IN.bin            (source text to stdout)\n"
-    "       glimmerc scene stats IN                    (IN: source or compiled)\n";
+    "       glimmerc scene decompile IN [-o OUT.scene] (source text to stdout or OUT)\n"
+    "       glimmerc scene stats IN                    (IN: source or compiled)\n"
+    "       glimmerc scene ops [NAME]                  (the command reference: every opcode, or\n"
+    "                                                   one opcode or category by NAME)\n"
+    "compile prints warnings (FILE:LINE:COL: warning: ...) to stderr and still succeeds.\n";
 
 int usage(const char* why) {
   if (why) std::fprintf(stderr, "glimmerc scene: %s\n", why);
@@ -59,10 +65,88 @@ void printStats(const glimmer::SceneStream& s) {
         }
     for (const auto& [op, u] : use) {
       const char* n = opcodeName(static_cast<Category>(c), op);
-      std::printf("  %-10s %-20s %5d tracks %5d animated\n", glimmer::categoryName(static_cast<Category>(c)),
+      std::printf("  %-10s %-20s %5d tracks %5d animated\n",
+                  glimmer::categoryName(static_cast<Category>(c)),
                   n ? n : ("Op" + std::to_string(op)).c_str(), u.first, u.second);
     }
   }
+}
+
+std::string rangeText(const glimmer::ParamDef& p) {
+  if (!p.bounded()) return "";
+  auto num = [](float v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(v));
+    return std::string(buf);
+  };
+  if (p.max == std::numeric_limits<float>::max()) return num(p.min) + " or more";
+  if (p.min == -std::numeric_limits<float>::max()) return "up to " + num(p.max);
+  return num(p.min) + " to " + num(p.max);
+}
+
+void printOpcode(const glimmer::OpcodeDef& d) {
+  std::printf("  %-3d %-20s list %c  %s\n", d.opcode, d.name, d.list, d.effect);
+  if (d.text) std::printf("        \"string\"   %s\n", d.text);
+  for (const glimmer::ParamDef& p : d.params) {
+    if (p.index < 0) continue;
+    const std::string slot = "p" + std::to_string(p.index);
+    const std::string range = rangeText(p);
+    if (range.empty())
+      std::printf("        %-4s %-12s %s\n", slot.c_str(), p.name, p.unit);
+    else
+      std::printf("        %-4s %-12s %-44s %s\n", slot.c_str(), p.name, p.unit, range.c_str());
+  }
+}
+
+void printValues(const char* title, std::span<const glimmer::NamedValue> values) {
+  std::printf("%s\n", title);
+  for (const glimmer::NamedValue& v : values)
+    std::printf("  %-3d %-12s %s\n", v.value, v.name, v.meaning);
+}
+
+// The command reference from the shared tables; NAME picks an opcode, a category word or one of
+// blend, edge and keys. Returns 1 when NAME matches nothing.
+int printOps(const std::string& name) {
+  using glimmer::Category;
+  bool any = false;
+  for (int c = 0; c < glimmer::kCategoryCount; ++c) {
+    const auto cat = static_cast<Category>(c);
+    const bool wholeCategory = name.empty() || name == glimmer::categoryWord(cat);
+    bool header = false;
+    for (const glimmer::OpcodeDef& d : glimmer::opcodeTable(cat)) {
+      if (!wholeCategory && name != d.name) continue;
+      if (!header) {
+        std::printf("%s%s\n", any ? "\n" : "", glimmer::categoryWord(cat));
+        header = true;
+      }
+      printOpcode(d);
+      any = true;
+    }
+  }
+  const bool all = name.empty();
+  if (all || name == "blend") {
+    std::printf(any ? "\n" : "");
+    printValues("blend modes (texture mode=NAME; d the texture, s the drawn picture)",
+                glimmer::blendModes());
+    any = true;
+  }
+  if (all || name == "edge") {
+    std::printf(any ? "\n" : "");
+    printValues("edge modes (texture edge=NAME)", glimmer::edgeModes());
+    any = true;
+  }
+  if (all || name == "keys") {
+    std::printf(any ? "\n" : "");
+    printValues("key types (key TIME TYPE; a track with exactly two keys is always linear)",
+                glimmer::keyTypes());
+    any = true;
+  }
+  if (!any) {
+    std::fprintf(stderr, "glimmerc scene ops: no opcode, category or table named '%s'\n",
+                 name.c_str());
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -73,6 +157,14 @@ int sceneCommand(const Args& args) {
   if (sub == "--help" || sub == "-h") {
     std::fputs(kSceneUsage, stdout);
     return 0;
+  }
+  if (sub == "ops") {
+    if (args.size() > 2) return usage("ops takes at most one NAME");
+    if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h")) {
+      std::fputs(kSceneUsage, stdout);
+      return 0;
+    }
+    return printOps(args.size() == 2 ? args[1] : std::string());
   }
   std::string in, out;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -102,7 +194,10 @@ int sceneCommand(const Args& args) {
       return 1;
     }
     std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    if (!compileSceneSource(text, in, stream, error)) {
+    std::vector<std::string> warnings;
+    const bool ok = compileSceneSource(text, in, stream, error, nullptr, &warnings);
+    for (const std::string& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
+    if (!ok) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 1;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "music/music.h"
+#include "tools/compile/compile.h"
 #include "tools/commands.h"
 
 namespace glimmerc {
@@ -26,8 +27,10 @@ constexpr const char* kUsage =
     "render    renders the module with the player's own mixer (44100 Hz, 16-bit stereo) until\n"
     "          the song ends, or for N seconds\n"
     "info      prints channels, patterns, instruments, samples, length and the effects used\n"
-    "timeline  prints one line per row start: frame<TAB>order<TAB>pattern<TAB>row, where frame\n"
-    "          counts output frames at 44100 Hz\n";
+    "timeline  prints one line per row start: frame<TAB>order<TAB>pattern<TAB>row<TAB>seconds,\n"
+    "          where frame counts output frames at 44100 Hz and seconds is frame / 44100 (the\n"
+    "          demo time at which the row starts, for scene keys on the beat)\n"
+    "build prints warnings (FILE:LINE:COL: warning: ...) to stderr and still succeeds.\n";
 
 constexpr double kDefaultMaxSeconds = 1800.0;
 
@@ -131,7 +134,11 @@ int buildCommand(const Options& o) {
   std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<uint8_t> xm;
   music::BuildError error;
-  if (!music::buildSong(source, &xm, &error)) {
+  std::vector<music::BuildError> warnings;
+  const bool ok = music::buildSong(source, &xm, &error, &warnings);
+  for (const music::BuildError& w : warnings)
+    std::fprintf(stderr, "%s:%d:%d: warning: %s\n", o.input.c_str(), w.line, w.column, w.message.c_str());
+  if (!ok) {
     std::fprintf(stderr, "%s:%d:%d: error: %s\n", o.input.c_str(), error.line, error.column,
                  error.message.c_str());
     return 1;
@@ -284,7 +291,8 @@ int timelineCommand(const Options& o) {
   auto timeline =
       music::songTimeline(song.get(), static_cast<int64_t>(o.maxSeconds * music::kMixRate));
   for (const auto& r : timeline.rows) {
-    std::printf("%lld\t%d\t%d\t%d\n", static_cast<long long>(r.frame), r.order, r.pattern, r.row);
+    std::printf("%lld\t%d\t%d\t%d\t%.3f\n", static_cast<long long>(r.frame), r.order, r.pattern, r.row,
+                static_cast<double>(r.frame) / music::kMixRate);
   }
   music::resetPlayer();
   return 0;

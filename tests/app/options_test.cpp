@@ -84,6 +84,10 @@ TEST(Options, FrameNeedsOut) {
   error({"--frame", "1"});
   error({"--out", "f.png"});
   error({"--frame", "x", "--out", "f.png"});
+  // The frame is written as PNG whatever the name says, so other extensions are refused.
+  error({"--frame", "1", "--out", "f.jpg"});
+  error({"--frame", "1", "--out", ".png"});
+  EXPECT_EQ(ok({"--frame", "1", "--out", "F.PNG"}).outFile, "F.PNG");
 }
 
 TEST(Options, CaptureTakesFpsAndARange) {

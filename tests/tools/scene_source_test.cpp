@@ -5,7 +5,7 @@
 #include <fstream>
 #include <random>
 
-#include "tools/scene_source.h"
+#include "tools/compile/compile.h"
 
 using namespace glimmerc;
 using glimmer::SceneStream;
@@ -134,3 +134,39 @@ TEST(SceneSource, TooManyRecordsForTheCountByte) {
 }
 
 }  // namespace
+
+// Accepted but almost surely a mistake: each source compiles and gives exactly one warning.
+TEST(SceneSource, WarningsForLikelyMistakes) {
+  const std::string timeline = "timeline 0 1\n  A SetScene scene=@s animated\n    key 0 hold scene=@s\nscene @s 0 1\n";
+  struct Row {
+    std::string source;
+    std::string expected;  // the start of the single warning
+  };
+  const Row rows[] = {
+      // SetTextures tex0 names a texture; @s is a scene.
+      {timeline + "mesh 0 1\n  A SetTextures tex0=@s\n", "t.scene:6:22: warning: '@s' is a scene"},
+      {timeline + "scene 0 1\n  A SetFade alpha=1\n    key 0 flat alpha=1\n", "t.scene:7:5: warning: keys on a track"},
+      {timeline + "scene 0 1\n  A SetFade animated\n    key 2 flat\n    key 1 flat\n", "t.scene:8:9: warning: key at 1"},
+      {"texture 0 1\n", "t.scene:1:1: warning: no timeline"},
+      // Colours are channel values 0-255.
+      {timeline + "texture 0 1\n  B Fill red=300\n", "t.scene:6:14: warning: Fill red 300 is outside 0 to 255"},
+      {timeline + "texture 0 1\n  A Fill red=3\n", "t.scene:6:3: warning: Fill belongs in list B"},
+      {timeline + "mesh 0 1\n  B Grid animated\n", "t.scene:6:5: warning: tracks of list B"},
+  };
+  for (const Row& r : rows) {
+    SceneStream s;
+    std::string err;
+    std::vector<std::string> warnings;
+    ASSERT_TRUE(compileSceneSource(r.source, "t.scene", s, err, nullptr, &warnings)) << err;
+    ASSERT_EQ(warnings.size(), 1u) << r.source << (warnings.empty() ? "" : warnings[0]);
+    EXPECT_EQ(warnings[0].rfind(r.expected, 0), 0u) << warnings[0];
+  }
+  // The show's own content compiles without a warning.
+  std::ifstream f(std::string(GLIMMER_CONTENT_DIR) + "/scene.scene");
+  const std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  SceneStream s;
+  std::string err;
+  std::vector<std::string> warnings;
+  ASSERT_TRUE(compileSceneSource(text, "scene.scene", s, err, nullptr, &warnings)) << err;
+  EXPECT_TRUE(warnings.empty()) << warnings[0];
+}

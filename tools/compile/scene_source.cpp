@@ -2,7 +2,9 @@
 //
 // Index: name tables · lexer · compiler (two passes: entities and labels, then values) ·
 // decompiler · input loading.
-#include "tools/scene_source.h"
+#include "tools/compile/compile.h"
+
+#include "scene/opcodes.h"
 
 #include <iconv.h>
 
@@ -21,120 +23,16 @@ using glimmer::kParamCount;
 namespace {
 
 // ---------------------------------------------------------------------------------------------
-// Name tables
+// Name tables: the shared command tables of scene/opcodes.h.
 
-struct OpcodeDef {
-  int opcode;
-  const char* name;
-  std::array<const char*, kParamCount> params;
-};
+using glimmer::OpcodeDef;
+using glimmer::findOpcode;
+using glimmer::opcodeTable;
 
-#define P(...) std::array<const char*, kParamCount>{__VA_ARGS__}
-const OpcodeDef kTextureOps[] = {
-    {0, "Fill", P("red", "green", "blue", "alpha")},
-    {1, "Rectangle", P("x", "y", nullptr, "width", "height", nullptr, "red", "green", "blue")},
-    {2, "Circle", P("x", "y", nullptr, "radius", nullptr, nullptr, "red", "green", "blue")},
-    {3, "Checker", P("width", "height")},
-    {4, "Waves", P("phaseX", "phaseY", nullptr, "freqX", "freqY", nullptr, "red", "green", "blue")},
-    {5, "Noise", P("seed", nullptr, nullptr, "red", "green", "blue")},
-    {6, "Dots", P("count", nullptr, nullptr, "seed", nullptr, nullptr, "red", "green", "blue")},
-    {7, "FractalNoise", P("zoom")},
-    {8, "Blur", P("radius", nullptr, nullptr, "gain")},
-    {9, "Invert", P()},
-    {10, "RotoZoom", P("x", "y", nullptr, "zoom", nullptr, nullptr, "angle")},
-    {11, "Twirl", P("x", "y", nullptr, "strength", nullptr, nullptr, "radius")},
-    {12, "BrightnessContrast", P("brightness", nullptr, nullptr, "contrast")},
-    {13, "Tint", P("red", "green", "blue")},
-    {14, "StoreLayer", P("layer")},
-    {15, "MoveToLayer", P("layer")},
-    {16, "CombineLayer", P("layer")},
-    {17, "ClearImage", P()},
-    {18, "Emboss", P()},
-    {19, "RadialGlow", P("red", "green", "blue", "falloff")},
-    {20, "NormalMap", P("strength")},
-    {21, "LoadPackImage", P()},
-    {22, "Resize", P("size")},
-    {23, "RenderText", P("x", "y", nullptr, "height")},
-};
-const OpcodeDef kMeshOps[] = {
-    {0, "SetTransform", P("x", "y", "z", "rotX", "rotY", "rotZ", "scaleX", "scaleY", "scaleZ")},
-    {1, "SetColours", P("ambientR", "ambientG", "ambientB", "diffuseR", "diffuseG", "diffuseB",
-                        "specularR", "specularG", "specularB", "shininess")},
-    {2, "SetTextures", P("tex0", nullptr, nullptr, "tex1")},
-    {3, "SetRenderState", P("blend", nullptr, nullptr, "depthWrite", nullptr, nullptr, "cull")},
-    {4, "ShareGeometry", P("mesh")},
-    {5, "Repeat", P("count", nullptr, nullptr, "x", "y", "z", "rotX", "rotY", "rotZ", "scale")},
-    {6, "SetShader", P("program")},
-    {7, "SetParent", P("parent")},
-    {8, "PolygonMode", P("mode", nullptr, nullptr, "width", nullptr, nullptr, "smooth")},
-    {9, "Lighting", P("on")},
-    {10, "Grid", P("cellsX", "cellsY", nullptr, "width", "height")},
-    {12, "Sphere", P("segments", "bands", nullptr, "radius")},
-    {13, "Tube", P("segments", "rings", nullptr, "radius", nullptr, nullptr, "length")},
-    {15, "Text", P("depth")},
-    {16, "LoadMesh", P()},
-    {20, "Transform", P("x", "y", "z", "rotX", "rotY", "rotZ", "scaleX", "scaleY", "scaleZ")},
-    {21, "Normals", P("smooth")},
-    {22, "Twist", P("rate", nullptr, nullptr, "x", "y", "z")},
-    {24, "MapTexCoords", P("offsetU", "offsetV", nullptr, "scaleU", "scaleV")},
-    {25, "Displace", P("texture", nullptr, nullptr, "amount")},
-};
-const OpcodeDef kLightOps[] = {
-    {0, "SetLightPosition", P("x", "y", "z")},
-    {1, "SetLightColours", P("ambientR", "ambientG", "ambientB", "diffuseR", "diffuseG", "diffuseB",
-                             "specularR", "specularG", "specularB")},
-};
-const OpcodeDef kSceneOps[] = {
-    {0, "SetCamera", P("eyeX", "eyeY", "eyeZ", "targetX", "targetY", "targetZ", "roll")},
-    {1, "SetFog", P("mode", nullptr, nullptr, "red", "green", "blue", "start", "end", nullptr, "density")},
-    {2, "SetClear", P("enabled", nullptr, nullptr, "red", "green", "blue", "withFog")},
-    {3, "SetFade", P("alpha", nullptr, nullptr, "red", "green", "blue")},
-    {4, "SetGlow", P("amount", "passes", nullptr, "red", "green", "blue")},
-    {5, "SetLayer", P("texture", "alpha", nullptr, "x", "y", nullptr, "width", "height", nullptr,
-                      "red", "green", "blue")},
-    {6, "SetBackgroundLayer", P("texture", "alpha", nullptr, "x", "y", nullptr, "width", "height",
-                                nullptr, "red", "green", "blue")},
-    {7, "SetViewport", P("enabled", nullptr, nullptr, "x", "y", nullptr, "width", "height", nullptr,
-                         "fov", "aspect")},
-    {8, "DrawText", P("x", "y", nullptr, "red", "green", "blue")},
-    {9, "EchoRing", P("radius", "copies", nullptr, "red", "green", "blue")},
-};
-const OpcodeDef kTimelineOps[] = {
-    {0, "SetScene", P("scene")},
-};
-const OpcodeDef kParticleOps[] = {
-    {0, "SetEmitter", P("x", "y", "z", "angleX", "angleY", "angleZ", "spin")},
-    {1, "SetParticles", P("count", nullptr, nullptr, "speed", "fade", nullptr, "size", "spreadX",
-                          "spreadZ", "red", "green", "blue")},
-    {2, "SetParticleTexture", P("texture")},
-    {3, "SetGravity", P("x", "y", "z", "scale")},
-};
-#undef P
-
-std::span<const OpcodeDef> opcodeTable(Category c) {
-  switch (c) {
-    case Category::Texture: return kTextureOps;
-    case Category::Mesh: return kMeshOps;
-    case Category::Light: return kLightOps;
-    case Category::Scene: return kSceneOps;
-    case Category::Timeline: return kTimelineOps;
-    case Category::Particle: return kParticleOps;
-  }
-  return {};
-}
-
-const OpcodeDef* findOpcode(Category c, int opcode) {
-  for (const OpcodeDef& d : opcodeTable(c))
-    if (d.opcode == opcode) return &d;
-  return nullptr;
-}
-
-const char* const kBlendModes[] = {"Or",      "Xor",     "And",     "Add",    "Subtract", "Multiply",
-                                   "Average", "Minimum", "Maximum", "Screen", "Dodge",    "Burn"};
-const char* const kEdgeModes[] = {"wrap", "clamp", "mirror", "transparent"};
-const char* const kKeyTypes[] = {"hold", "flat", "smooth"};
-
-const char* const kCategoryWords[] = {"texture", "mesh", "light", "scene", "timeline", "particles"};
+// The category words, the blend and edge mode names and the key type names, by value.
+const char* categoryWordOf(int c) { return glimmer::categoryWord(static_cast<Category>(c)); }
+const char* edgeModeName(int e) { return glimmer::valueName(glimmer::edgeModes(), e); }
+const char* keyTypeName(int k) { return glimmer::valueName(glimmer::keyTypes(), k); }
 
 // ---------------------------------------------------------------------------------------------
 // Lexer: one line at a time into tokens with their columns.
@@ -318,13 +216,15 @@ class Compiler {
     int category = 0, entity = 0;
     char list = 'A';
     int track = 0, key = -1, index = 0;  // key -1: the track's params
+    int opcode = 0;
     std::string label;
     int line = 0, col = 0;
   };
 
 
-  Compiler(const std::string& file, glimmer::SceneStream& out, SourceInfo* info)
-      : file_(file), out_(out), info_(info) {}
+  Compiler(const std::string& file, glimmer::SceneStream& out, SourceInfo* info,
+           std::vector<std::string>* warnings)
+      : file_(file), out_(out), info_(info), warnings_(warnings) {}
 
   bool run(const std::string& text, std::string& error) {
     std::istringstream in(text);
@@ -349,6 +249,8 @@ class Compiler {
     }
     if (ok) ok = resolveLabels(err);
     if (ok) ok = checkLimits(err);
+    if (ok && out_.categories[static_cast<size_t>(Category::Timeline)].empty())
+      warn(1, 1, "no timeline: nothing is drawn (add 'timeline 0 178' with an animated 'A SetScene scene=@NAME')");
     if (!ok) {
       error = file_ + ":" + std::to_string(err.line) + ":" + std::to_string(err.col) + ": error: " + err.what;
       return false;
@@ -362,12 +264,29 @@ class Compiler {
     return false;
   }
 
+  // Something the compiler accepts that is almost surely a mistake.
+  void warn(int line, int col, const std::string& what) {
+    if (warnings_)
+      warnings_->push_back(file_ + ":" + std::to_string(line) + ":" + std::to_string(col) + ": warning: " + what);
+  }
+
+  // The category an entity-index parameter names (its unit says texture, mesh or scene), -1 for
+  // other parameters.
+  static int referredCategory(const glimmer::ParamDef* p) {
+    if (!p || !p->unit) return -1;
+    const std::string_view unit = p->unit;
+    if (unit.starts_with("texture")) return static_cast<int>(Category::Texture);
+    if (unit.starts_with("mesh")) return static_cast<int>(Category::Mesh);
+    if (unit.starts_with("scene")) return static_cast<int>(Category::Scene);
+    return -1;
+  }
+
   bool statement(const std::vector<Token>& t, int line, const std::string& comment,
                  const std::string& lastComment, SourceError& err) {
     const std::string& w = t[0].text;
     if (t[0].kind != Token::Word) return fail(err, line, t[0].col, "expected a category, a track or a key");
     for (int c = 0; c < glimmer::kCategoryCount; ++c)
-      if (w == kCategoryWords[c]) return entity(static_cast<Category>(c), t, line, comment, lastComment, err);
+      if (w == categoryWordOf(c)) return entity(static_cast<Category>(c), t, line, comment, lastComment, err);
     if (w == "A" || w == "B") return track(t, line, err);
     if (w == "key") return key(t, line, err);
     if (w == "trailing") return trailing(t, line, err);
@@ -403,6 +322,7 @@ class Compiler {
     if (!ei.label.empty()) {
       labels_[ei.label] = static_cast<int>(list.size());
       labelLines_[ei.label] = line;
+      labelCategories_[ei.label] = static_cast<int>(c);
     }
     ei.displayName = !ei.label.empty() ? ei.label : !comment.empty() ? comment : lastComment;
     list.push_back(std::move(r));
@@ -450,6 +370,14 @@ class Compiler {
     }
     if (!parseFloat(value, values[static_cast<size_t>(index)]))
       return fail(err, line, vcol, "expected a number, an @label or bits:XXXXXXXX for '" + name + "', found '" + value + "'");
+    const OpcodeDef* d = findOpcode(c, opcode);
+    const glimmer::ParamDef* p = d ? d->param(index) : nullptr;
+    const float x = values[static_cast<size_t>(index)];
+    if (p && p->bounded() && !value.starts_with("bits:") && (x < p->min || x > p->max)) {
+      char buf[96];
+      std::snprintf(buf, sizeof buf, " is outside %g to %g", static_cast<double>(p->min), static_cast<double>(p->max));
+      warn(line, vcol, std::string(d->name) + " " + p->name + " " + value + buf + " (" + p->unit + ")");
+    }
     return true;
   }
 
@@ -460,8 +388,7 @@ class Compiler {
     tr.word = glimmer::kEnabledBit;
     const std::string& op = t[1].text;
     int opcode = -1;
-    for (const OpcodeDef& d : opcodeTable(cat_))
-      if (op == d.name) opcode = d.opcode;
+    if (const OpcodeDef* d = findOpcode(cat_, op)) opcode = d->opcode;
     if (opcode < 0 && op.starts_with("Op")) {
       uint32_t n;
       if (parseUnsigned(op.substr(2), n) && n < 256) opcode = static_cast<int>(n);
@@ -469,7 +396,7 @@ class Compiler {
     if (opcode < 0) {
       std::string known;
       for (const OpcodeDef& d : opcodeTable(cat_)) known += std::string(known.empty() ? "" : ", ") + d.name;
-      return fail(err, line, t[1].col, "unknown " + std::string(kCategoryWords[static_cast<int>(cat_)]) +
+      return fail(err, line, t[1].col, "unknown " + std::string(categoryWordOf(static_cast<int>(cat_))) +
                                            " opcode '" + op + "' (expected one of " + known + ", or OpN)");
     }
     tr.word |= static_cast<uint32_t>(opcode);
@@ -479,6 +406,7 @@ class Compiler {
     where.entity = static_cast<int>(out_.categories[static_cast<size_t>(cat_)].size()) - 1;
     where.list = t[0].text[0];
     where.track = static_cast<int>(list.size());
+    where.opcode = opcode;
     where.key = -1;
     bool haveName = false;
     for (size_t i = 2; i < t.size(); ++i) {
@@ -518,20 +446,18 @@ class Compiler {
         if (!parseUnsigned(v, n) || n > 0xFF) return fail(err, line, tok.col, "high must be a number from 0 to 0xff");
         tr.word = (tr.word & 0x00FFFFFFu) | (n << 24);
       } else if (cat_ == Category::Texture && k == "mode" && eq != std::string::npos) {
-        int mode = -1;
-        for (int m = 0; m < 12; ++m)
-          if (v == kBlendModes[m]) mode = m;
+        int mode = glimmer::valueOf(glimmer::blendModes(), v);
         if (mode < 0 && parseUnsigned(v, n) && n < 256) mode = static_cast<int>(n);
-        if (mode < 0)
-          return fail(err, line, tok.col + 5, "unknown blend mode '" + v + "' (expected Or, Xor, And, Add, Subtract, "
-                                              "Multiply, Average, Minimum, Maximum, Screen, Dodge, Burn or 0-255)");
+        if (mode < 0) {
+          std::string known;
+          for (const glimmer::NamedValue& m : glimmer::blendModes()) known += std::string(m.name) + ", ";
+          return fail(err, line, tok.col + 5, "unknown blend mode '" + v + "' (expected " + known + "or 0-255)");
+        }
         tr.word = (tr.word & ~0x0000FF00u) | (static_cast<uint32_t>(mode) << 8);
       } else if (cat_ == Category::Texture && w == "smooth") {
         tr.word |= 1u << 16;
       } else if (cat_ == Category::Texture && k == "edge" && eq != std::string::npos) {
-        int e = -1;
-        for (int m = 0; m < 4; ++m)
-          if (v == kEdgeModes[m]) e = m;
+        const int e = glimmer::valueOf(glimmer::edgeModes(), v);
         if (e < 0) return fail(err, line, tok.col + 5, "unknown edge mode '" + v + "' (expected wrap, clamp, mirror or transparent)");
         tr.word = (tr.word & ~(3u << 17)) | (static_cast<uint32_t>(e) << 17);
       } else if (cat_ == Category::Texture && k == "spare" && eq != std::string::npos) {
@@ -545,6 +471,11 @@ class Compiler {
     }
     if (list.size() == glimmer::kMaxTracksPerList)
       return fail(err, line, t[0].col, "an entity's list holds at most 255 tracks");
+    if (const OpcodeDef* d = findOpcode(cat_, opcode); d && d->list != t[0].text[0])
+      warn(line, t[0].col, std::string(d->name) + " belongs in list " + d->list + ", where " +
+                               categoryWordOf(static_cast<int>(cat_)) + " entities apply it");
+    else if (t[0].text[0] == 'B' && (tr.word & glimmer::kAnimatedBit))
+      warn(line, t[1].col, "tracks of list B are applied once at start-up and never animated");
     list.push_back(std::move(tr));
     track_ = &list.back();
     trackWhere_ = where;
@@ -578,9 +509,7 @@ class Compiler {
     glimmer::KeyRecord k;
     if (t[1].kind != Token::Word || !parseFloat(t[1].text, k.time))
       return fail(err, line, t[1].col, "expected the key's time in seconds, found '" + t[1].text + "'");
-    int type = -1;
-    for (int m = 0; m < 3; ++m)
-      if (t[2].text == kKeyTypes[m]) type = m;
+    int type = glimmer::valueOf(glimmer::keyTypes(), t[2].text);
     uint32_t n;
     if (type < 0 && t[2].text.starts_with("type=") && parseUnsigned(t[2].text.substr(5), n) && n < 256)
       type = static_cast<int>(n);
@@ -589,6 +518,10 @@ class Compiler {
     const int opcode = track_->word & 0xFF;
     if (track_->keys.size() == glimmer::kMaxKeysPerTrack)
       return fail(err, line, t[0].col, "a track holds at most 255 keys");
+    if (track_->keys.empty() && !(track_->word & glimmer::kAnimatedBit))
+      warn(line, t[0].col, "keys on a track without 'animated' are never evaluated");
+    if (!track_->keys.empty() && k.time < track_->keys.back().time)
+      warn(line, t[1].col, "key at " + t[1].text + " s is earlier than the key before it; keys are used in the order written");
     track_->keys.push_back(k);
     auto& values = track_->keys.back().values;
     LabelUse where = trackWhere_;
@@ -619,6 +552,12 @@ class Compiler {
       auto it = labels_.find(p.label);
       if (it == labels_.end()) return fail(err, p.line, p.col, "unknown label '@" + p.label + "'");
       *slotOf(p) = static_cast<float>(it->second);
+      const OpcodeDef* d = findOpcode(static_cast<Category>(p.category), p.opcode);
+      const int wanted = referredCategory(d ? d->param(p.index) : nullptr);
+      const int found = labelCategories_[p.label];
+      if (wanted >= 0 && wanted != found)
+        warn(p.line, p.col, "'@" + p.label + "' is a " + categoryWordOf(found) + " but " + d->name + " " +
+                                d->param(p.index)->name + " takes a " + categoryWordOf(wanted) + " index");
     }
     return true;
   }
@@ -628,7 +567,7 @@ class Compiler {
       const auto& lines = counts_[static_cast<size_t>(c)];
       if (lines.size() > glimmer::kMaxRecordsPerCategory)
         return fail(err, lines[glimmer::kMaxRecordsPerCategory], 1,
-                    std::string("at most 255 ") + kCategoryWords[c] + " entities fit in one stream");
+                    std::string("at most 255 ") + categoryWordOf(c) + " entities fit in one stream");
     }
     return true;
   }
@@ -644,6 +583,7 @@ class Compiler {
   std::string file_;
   glimmer::SceneStream& out_;
   SourceInfo* info_;
+  std::vector<std::string>* warnings_;
   Category cat_ = Category::Texture;
   glimmer::EntityRecord* entity_ = nullptr;
   glimmer::TrackRecord* track_ = nullptr;
@@ -651,6 +591,7 @@ class Compiler {
   bool sawTrailing_ = false;
   std::map<std::string, int> labels_;
   std::map<std::string, int> labelLines_;
+  std::map<std::string, int> labelCategories_;
   std::array<std::vector<int>, glimmer::kCategoryCount> counts_;
   std::vector<LabelUse> labelUses_;
 };
@@ -664,17 +605,17 @@ const char* opcodeName(Category c, int opcode) {
 
 const char* paramName(Category c, int opcode, int index) {
   const OpcodeDef* d = findOpcode(c, opcode);
-  if (!d || index < 0 || index >= kParamCount) return nullptr;
-  return d->params[static_cast<size_t>(index)];
+  const glimmer::ParamDef* p = d ? d->param(index) : nullptr;
+  return p ? p->name : nullptr;
 }
 
-const char* blendModeName(int mode) { return mode >= 0 && mode < 12 ? kBlendModes[mode] : nullptr; }
+const char* blendModeName(int mode) { return glimmer::valueName(glimmer::blendModes(), mode); }
 
 bool compileSceneSource(const std::string& text, const std::string& file, glimmer::SceneStream& out,
-                        std::string& error, SourceInfo* info) {
+                        std::string& error, SourceInfo* info, std::vector<std::string>* warnings) {
   out = glimmer::SceneStream{};
   if (info) *info = SourceInfo{};
-  Compiler c(file, out, info);
+  Compiler c(file, out, info, warnings);
   return c.run(text, error);
 }
 
@@ -703,7 +644,7 @@ void writeTrack(std::ostringstream& o, Category c, char list, const glimmer::Tra
     if (mode != 0) o << " mode=" << (blendModeName(mode) ? blendModeName(mode) : std::to_string(mode));
     if (t.word & (1u << 16)) o << " smooth";
     const int edge = static_cast<int>((t.word >> 17) & 3);
-    if (edge != 0) o << " edge=" << kEdgeModes[edge];
+    if (edge != 0) o << " edge=" << edgeModeName(edge);
     const int spare = static_cast<int>((t.word >> 19) & 7);
     if (spare != 0) o << " spare=" << spare;
   } else {
@@ -724,7 +665,7 @@ void writeTrack(std::ostringstream& o, Category c, char list, const glimmer::Tra
   o << '\n';
   for (const glimmer::KeyRecord& k : t.keys) {
     o << "    key " << formatFloat(k.time) << ' '
-      << (k.type < 3 ? std::string(kKeyTypes[k.type]) : "type=" + std::to_string(k.type));
+      << (keyTypeName(k.type) ? std::string(keyTypeName(k.type)) : "type=" + std::to_string(k.type));
     writeValues(o, c, opcode, k.values);
     o << '\n';
   }
@@ -739,8 +680,8 @@ std::string decompileScene(const glimmer::SceneStream& stream) {
     const auto cat = static_cast<Category>(c);
     int index = 0;
     for (const glimmer::EntityRecord& e : stream.categories[static_cast<size_t>(c)]) {
-      o << '\n' << kCategoryWords[c] << ' ' << formatFloat(e.startTime) << ' ' << formatFloat(e.endTime)
-        << "  # " << kCategoryWords[c] << ' ' << index++ << '\n';
+      o << '\n' << categoryWordOf(c) << ' ' << formatFloat(e.startTime) << ' ' << formatFloat(e.endTime)
+        << "  # " << categoryWordOf(c) << ' ' << index++ << '\n';
       for (const auto& t : e.tracksA) writeTrack(o, cat, 'A', t);
       for (const auto& t : e.tracksB) writeTrack(o, cat, 'B', t);
     }

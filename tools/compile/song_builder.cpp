@@ -13,9 +13,11 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 
 #include "music/music.h"
+#include "tools/compile/compile.h"
 
 namespace glimmer::music {
 
@@ -215,7 +217,8 @@ std::vector<int16_t> synthesise(const InstrumentSpec& inst) {
 
 class Parser {
  public:
-  Parser(SongSpec* song, BuildError* error) : song_(song), error_(error) {}
+  Parser(SongSpec* song, BuildError* error, std::vector<BuildError>* warnings)
+      : song_(song), error_(error), warnings_(warnings) {}
 
   bool run(const std::string& source) {
     std::istringstream in(source);
@@ -244,11 +247,23 @@ class Parser {
     if (song_->restart >= static_cast<int>(song_->order.size())) {
       return failAt(restartLine_, 1, "restart position beyond the order list");
     }
+    for (const InstrumentUse& u : instrumentUses_) {
+      const bool defined = u.number <= static_cast<int>(song_->instruments.size()) &&
+                           song_->instruments[static_cast<size_t>(u.number - 1)].defined;
+      if (!defined) {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "instrument %02X is not defined; its notes play silence", u.number);
+        warn(u.line, u.column, buf);
+      }
+    }
     return true;
   }
 
  private:
   bool fail(int column, const std::string& message) { return failAt(lineNumber_, column, message); }
+  void warn(int line, int column, const std::string& message) {
+    if (warnings_) warnings_->push_back(BuildError{line, column, message});
+  }
   bool failAt(int line, int column, const std::string& message) {
     *error_ = BuildError{line, column, message};
     return false;
@@ -352,6 +367,7 @@ class Parser {
       if (static_cast<int>(song_->patterns.size()) <= n) song_->patterns.resize(n + 1);
       if (song_->patterns[n].defined) return fail(tokens_[1].column, "pattern defined twice");
       pattern_ = &song_->patterns[n];
+      rowsSeen_.clear();
       pattern_->defined = true;
       pattern_->rows = rows;
       pattern_->cells.assign(size_t(rows) * song_->channels * 5, 0);
@@ -534,11 +550,17 @@ class Parser {
       if (!hex(c[1], 0, 1, 0x80, &v))
         return fail(c[1].column, "expected an instrument 01..80 (hex) or '..'");
       out[1] = static_cast<uint8_t>(v);
+      instrumentUses_.push_back({v, lineNumber_, c[1].column});
     }
     if (c.size() > 2 && c[2].text != "..") {
       int v;
-      if (!hex(c[2], 0, 0, 0x40, &v))
+      if (!hex(c[2], 0, 0, 0xFF, &v))
         return fail(c[2].column, "expected a volume 00..40 (hex) or '..'");
+      if (v > 0x40) {
+        // The volume column holds 0x10 + volume up to 0x50; louder is not possible.
+        warn(lineNumber_, c[2].column, "volume " + c[2].text + " is above 40 (hex) and plays as 40");
+        v = 0x40;
+      }
       out[2] = static_cast<uint8_t>(0x10 + v);
     }
     if (c.size() > 3 && c[3].text != "...") {
@@ -565,6 +587,9 @@ class Parser {
     }
     int row;
     if (!integer(tokens_[0], 0, pattern_->rows - 1, &row)) return false;
+    if (!rowsSeen_.insert(row).second)
+      warn(lineNumber_, tokens_[0].column,
+           "row " + std::to_string(row) + " appears twice in this pattern; its cells replace the earlier ones");
     std::vector<Token> c;
     int channel = 0;
     auto flush = [&]() {
@@ -586,8 +611,17 @@ class Parser {
     return c.empty() && channel > 0 ? true : flush();
   }
 
+  struct InstrumentUse {
+    int number = 0;
+    int line = 0;
+    int column = 0;
+  };
+
   SongSpec* song_;
   BuildError* error_;
+  std::vector<BuildError>* warnings_;
+  std::vector<InstrumentUse> instrumentUses_;
+  std::set<int> rowsSeen_;  // of the pattern being read
   std::vector<Token> tokens_;
   int lineNumber_ = 0;
   InstrumentSpec* instrument_ = nullptr;
@@ -766,10 +800,11 @@ std::vector<uint8_t> writeSong(const SongSpec& song) {
 
 }  // namespace
 
-bool buildSong(const std::string& source, std::vector<uint8_t>* xm, BuildError* error) {
+bool buildSong(const std::string& source, std::vector<uint8_t>* xm, BuildError* error,
+               std::vector<BuildError>* warnings) {
   SongSpec song;
   BuildError local;
-  Parser parser(&song, error ? error : &local);
+  Parser parser(&song, error ? error : &local, warnings);
   if (!parser.run(source)) return false;
   *xm = writeSong(song);
   return true;
