@@ -219,9 +219,17 @@ void resetSongState(Song& song) {
   song.timeMs = 0;
   song.nextOrderWraps = false;
   song.wrapCount = 0;
+  song.jumpOrder = song.breakRow = song.loopJumpRow = -1;
+  song.patternDelay = 0;
+  song.visited.fill(0);
   setTempo(song, song.defaultTempo);
   for (int c = 0; c < kMaxChannels; ++c) musicChannels[c] = MusicChannel{};
   for (int c = 0; c < song.channelCount; ++c) musicChannels[c].voice = &mixerVoices[c];
+}
+
+// Channel volume with tremolo and tremor applied.
+int32_t effectiveVolume(const MusicChannel& ch) {
+  return ch.muted ? 0 : std::clamp(ch.volume + ch.volumeDelta, 0, 64);
 }
 
 void updateVoice(Song& song, MusicChannel& ch) {
@@ -242,7 +250,9 @@ void updateVoice(Song& song, MusicChannel& ch) {
       v = &twin;
     }
     v->sample = ch.sample && ch.sample->data && ch.sample->length ? ch.sample : nullptr;
-    v->position = 0;
+    v->position = int64_t{ch.startOffset} << 32;
+    // An offset past the end of the sample leaves the voice silent.
+    if (v->sample && ch.startOffset >= v->sample->length) v->sample = nullptr, v->position = 0;
     v->direction = 1;
     v->rampLeft = v->rampRight = 0;
     v->rampFramesLeft = 0;
@@ -251,7 +261,7 @@ void updateVoice(Song& song, MusicChannel& ch) {
   }
   if (ch.dirty & kDirtyVolume) {
     float volume = static_cast<float>(ch.fadeout) *
-                   static_cast<float>(ch.volume * ch.volumeEnvelope.value) *
+                   static_cast<float>(effectiveVolume(ch) * ch.volumeEnvelope.value) *
                    static_cast<float>(song.globalVolume) * kVolumeScale;
     v->volume = std::clamp(static_cast<int32_t>(volume), 0, 127);
     setStereo(*v);
@@ -261,8 +271,9 @@ void updateVoice(Song& song, MusicChannel& ch) {
     v->panning = std::clamp(p, 0, 255);
     setStereo(*v);
   }
-  int32_t period = ch.period + (song.linear() ? -ch.periodShift : ch.periodShift);
-  if (ch.period + ch.periodShift == 0 || (!song.linear() && period <= 0)) {
+  const int32_t base = ch.period + ch.periodDelta;
+  int32_t period = base + (song.linear() ? -ch.periodShift : ch.periodShift);
+  if (base + ch.periodShift == 0 || (!song.linear() && period <= 0)) {
     ch.dirty &= static_cast<uint8_t>(~kDirtyFrequency);
   }
   if (ch.dirty & kDirtyFrequency) {

@@ -188,7 +188,7 @@ std::string effectName(int effect) {
                                  "global volume slide",
                                  "",
                                  "",
-                                 "key off",
+                                 "key off at tick",
                                  "envelope position",
                                  "",
                                  "",
@@ -210,23 +210,32 @@ char effectLetter(int effect) {
   return static_cast<char>(effect < 10 ? '0' + effect : 'A' + effect - 10);
 }
 
+// Every effect of the format is played; letters the format does not define are ignored.
 bool effectSupported(int effect) {
   switch (effect) {
-    case 0x0:
-    case 0x1:
-    case 0x2:
-    case 0x3:
-    case 0x5:
-    case 0x8:
-    case 0xA:
-    case 0xD:
-    case 0xF:
-    case 0x14:
-    case 0x1B:
-      return true;
-    default:
+    case 0x12:
+    case 0x13:
+    case 0x16:
+    case 0x17:
+    case 0x18:
+    case 0x1A:
+    case 0x1C:
+    case 0x1E:
+    case 0x1F:
+    case 0x20:
       return false;
+    default:
+      return effect <= 0x21;
   }
+}
+
+std::string extendedName(int x) {
+  static const char* kNames[16] = {
+      "(no effect in XM)", "fine portamento up", "fine portamento down", "glissando",
+      "vibrato waveform",  "set finetune",       "pattern loop",         "tremolo waveform",
+      "(no effect in XM)", "retrigger",          "fine volume slide up", "fine volume slide down",
+      "note cut",          "note delay",         "pattern delay",        "(no effect in XM)"};
+  return kNames[x & 15];
 }
 
 int infoCommand(const Options& o) {
@@ -267,7 +276,7 @@ int infoCommand(const Options& o) {
     std::printf("  %c %s%s\n", effectLetter(e), effectName(e).c_str(),
                 effectSupported(e) ? "" : " (ignored)");
   }
-  for (int x : extended) std::printf("  E%X (ignored)\n", x);
+  for (int x : extended) std::printf("  E%X %s\n", x, extendedName(x).c_str());
   if (!volumeColumn.empty()) {
     std::printf("volume column:");
     for (int v : volumeColumn) std::printf(" %X", v);
