@@ -328,6 +328,9 @@ bool loadModule(Cursor& in, Song& song) {
   if (!in.read(title, 20, "module header")) return false;
   song.name.assign(title, strnlen(title, 20));
   while (!song.name.empty() && song.name.back() == ' ') song.name.pop_back();
+  char tracker[21];
+  if (!in.read(tracker, 21, "module header")) return false;
+  song.squareRootPanning = std::memcmp(tracker + 1, "FastTracker", 11) == 0;
 
   if (!in.seekTo(60, "module header", 17)) return false;
   uint32_t headerSize = 0;

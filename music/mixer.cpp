@@ -19,8 +19,24 @@ constexpr int64_t kZeroStepSubstitute = 24932236;  // used instead of a zero ste
 constexpr float kFractionScale = 1.0f / 2147483648.0f;
 constexpr float kVolumeScale = 7.4214768e-9f;
 
-void setStereo(MixerVoice& v) {
-  // Panning 0 is the left side and 255 the right, as trackers show it.
+// Square-root pan law in 16.16: sqrt(p / 255) for p = 0..255.
+struct SquareRootPan {
+  int32_t gain[256];
+  SquareRootPan() {
+    for (int p = 0; p < 256; ++p)
+      gain[p] = static_cast<int32_t>(std::lround(std::sqrt(p / 255.0) * 65536));
+  }
+};
+const SquareRootPan kSquareRootPan;
+
+void setStereo(MixerVoice& v, bool squareRoot) {
+  // Panning 0 is the left side and 255 the right, as trackers show it. FastTracker 2 itself
+  // pans with the square root, which keeps a centred voice as loud as one on either side.
+  if (squareRoot) {
+    v.leftVolume = (v.volume * kSquareRootPan.gain[255 - v.panning]) >> 16;
+    v.rightVolume = (v.volume * kSquareRootPan.gain[v.panning]) >> 16;
+    return;
+  }
   v.leftVolume = v.volume * (255 - v.panning) / 255;
   v.rightVolume = v.volume * v.panning / 255;
 }
@@ -264,12 +280,12 @@ void updateVoice(Song& song, MusicChannel& ch) {
                    static_cast<float>(effectiveVolume(ch) * ch.volumeEnvelope.value) *
                    static_cast<float>(song.globalVolume) * kVolumeScale;
     v->volume = std::clamp(static_cast<int32_t>(volume), 0, 127);
-    setStereo(*v);
+    setStereo(*v, song.squareRootPanning);
   }
   if (ch.dirty & kDirtyPanning) {
     int p = ch.panning + (ch.panEnvelope.value - 32) * ((128 - std::abs(ch.panning - 128)) / 32);
     v->panning = std::clamp(p, 0, 255);
-    setStereo(*v);
+    setStereo(*v, song.squareRootPanning);
   }
   const int32_t base = ch.period + ch.periodDelta;
   int32_t period = base + (song.linear() ? -ch.periodShift : ch.periodShift);
@@ -277,14 +293,12 @@ void updateVoice(Song& song, MusicChannel& ch) {
     ch.dirty &= static_cast<uint8_t>(~kDirtyFrequency);
   }
   if (ch.dirty & kDirtyFrequency) {
-    int64_t frequency;
-    if (song.linear()) {
-      frequency = static_cast<int64_t>(8363.0 * std::exp2((4608 - period) / 768.0));
-    } else {
-      frequency = 14317056 / period;
-    }
-    frequency = std::clamp<int64_t>(frequency, 100, int64_t{1} << 30);
-    v->step = (frequency / kMixRate << 32) + ((frequency % kMixRate) << 32) / kMixRate;
+    // The frequency keeps its fraction: a whole-hertz frequency puts low notes out of phase
+    // with the tracker's within seconds. Amiga periods count 8363 Hz at 1712.
+    double frequency =
+        song.linear() ? 8363.0 * std::exp2((4608 - period) / 768.0) : 8363.0 * 1712.0 / period;
+    frequency = std::clamp(frequency, 100.0, 1073741824.0);
+    v->step = std::llround(frequency / kMixRate * 4294967296.0);
   }
 }
 

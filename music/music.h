@@ -178,6 +178,8 @@ struct Song {
   // them means the song has ended and starts over.
   std::array<uint64_t, 256 * 256 / 64> visited{};
   std::string name;  // the module's title, trimmed
+  // Saved by FastTracker 2, whose mixer pans with the square root instead of linearly.
+  bool squareRootPanning = false;
 
   bool linear() const { return (flags & 1) != 0; }
 };

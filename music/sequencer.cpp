@@ -710,13 +710,21 @@ int32_t linearPeriod(int realNote, int finetune) {
 }
 
 int32_t amigaPeriod(int realNote, int finetune) {
-  // Periods in units of a quarter Amiga period: C-4 (note 48) is 1712. As in the tracker's
-  // table, the period is computed for the lowest octave (finetune in sixteenths of a semitone)
-  // and halved once per octave with truncation, which sets the pitch of high notes.
-  int octave = realNote / 12, semitone = realNote % 12;
-  double steps = semitone + std::floor(finetune / 8.0) / 16.0;
-  int32_t base = static_cast<int32_t>(std::lround(1712.0 * 16 * std::exp2(-steps / 12.0)));
-  return base >> octave;
+  // The tracker's Amiga periods in eighths of a semitone, from C with finetune -8/8 (the B below)
+  // to B with finetune +7/8. A finetune between two eighths takes the mean of both; periods here
+  // are 32 times the table at octave 0 and halve, truncated, once per octave: C-4 is 1712.
+  static constexpr int16_t kTable[105] = {
+      907, 900, 894, 887, 881, 875, 868, 862, 856, 850, 844, 838, 832, 826, 820, 814, 808, 802,
+      796, 791, 785, 779, 774, 768, 762, 757, 752, 746, 741, 736, 730, 725, 720, 715, 709, 704,
+      699, 694, 689, 684, 678, 675, 670, 665, 660, 655, 651, 646, 640, 636, 632, 628, 623, 619,
+      614, 610, 604, 601, 597, 592, 588, 584, 580, 575, 570, 567, 563, 559, 555, 551, 547, 543,
+      538, 535, 532, 528, 524, 520, 516, 513, 508, 505, 502, 498, 494, 491, 487, 484, 480, 477,
+      474, 470, 467, 463, 460, 457, 453, 450, 447, 443, 440, 437, 434, 431, 428};
+  const int octave = realNote / 12, semitone = realNote % 12;
+  const int sixteenths = 16 + semitone * 16 + (finetune >> 3);  // 0..207 within the table
+  const int i = sixteenths / 2;
+  const int32_t value = (sixteenths & 1) ? (kTable[i] + kTable[i + 1]) * 16 : kTable[i] * 32;
+  return value >> octave;
 }
 
 void setTempo(Song& song, int bpm) {
