@@ -62,7 +62,6 @@ struct MusicChannel {
   // Per-tick modulation on top of period and volume: vibrato and auto-vibrato move the period,
   // tremolo the volume and tremor silences it; none of them changes the stored values.
   int32_t periodDelta = 0;
-  int32_t vibratoHold = 0;  // the vibrato's last offset, held over the next row's first tick
   int32_t volumeDelta = 0;
   bool muted = false;
   uint8_t vibratoPos = 0, vibratoSpeed = 0, vibratoDepth = 0, vibratoWave = 0;

@@ -101,17 +101,25 @@ int waveform(uint8_t position, uint8_t wave) {
   }
 }
 
-void vibrato(MusicChannel& ch) {
+// Period offset of the vibrato at its current position.
+int32_t vibratoOffset(const MusicChannel& ch) {
   int delta = (waveform(ch.vibratoPos, ch.vibratoWave) * ch.vibratoDepth) >> 5;
-  ch.vibratoHold = static_cast<int8_t>(ch.vibratoPos) < 0 ? -delta : delta;
-  ch.periodDelta += ch.vibratoHold;
+  return static_cast<int8_t>(ch.vibratoPos) < 0 ? -delta : delta;
+}
+
+void vibrato(MusicChannel& ch) {
+  ch.periodDelta += vibratoOffset(ch);
   ch.vibratoPos = static_cast<uint8_t>(ch.vibratoPos + ch.vibratoSpeed);
   ch.dirty |= kDirtyFrequency;
 }
 
-void tremolo(MusicChannel& ch) {
+int32_t tremoloOffset(const MusicChannel& ch) {
   int delta = (waveform(ch.tremoloPos, ch.tremoloWave) * ch.tremoloDepth) >> 6;
-  ch.volumeDelta = static_cast<int8_t>(ch.tremoloPos) < 0 ? -delta : delta;
+  return static_cast<int8_t>(ch.tremoloPos) < 0 ? -delta : delta;
+}
+
+void tremolo(MusicChannel& ch) {
+  ch.volumeDelta = tremoloOffset(ch);
   ch.tremoloPos = static_cast<uint8_t>(ch.tremoloPos + ch.tremoloSpeed);
   ch.dirty |= kDirtyVolume;
 }
@@ -528,7 +536,9 @@ void tickEffect(Song& song, MusicChannel& ch, const uint8_t* n) {
   switch (effect) {
     case 0x0:
       if (param) {
-        int phase = rowTick(song) % 3;
+        // The tracker counts the row's ticks down: with t ticks left, t mod 3 = 1 plays x
+        // semitones up and 2 plays y (speed 6: note, +y, +x, note, +y, +x).
+        int phase = (song.speed - rowTick(song)) % 3;
         if (phase == 1) ch.periodShift = arpeggioShift(song, ch, x);
         if (phase == 2) ch.periodShift = arpeggioShift(song, ch, y);
         ch.dirty |= kDirtyFrequency;
@@ -639,10 +649,8 @@ void rowStart(Song& song) {
     ch.lastEffect = n[3];
     ch.dirty = 0;
     ch.periodShift = 0;
-    // Vibrato holds its pitch over the row's first tick; everything else starts unmodulated.
-    if (!isVibrato(n[3], n[2])) ch.vibratoHold = 0;
-    ch.periodDelta = ch.vibratoHold;
-    if (n[3] != 0x7) ch.volumeDelta = 0;
+    ch.periodDelta = 0;
+    ch.volumeDelta = 0;
     if (n[3] != 0x1D) ch.muted = false;
     if (!isNoteDelay(n)) {
       startCell(song, ch, n);
@@ -650,6 +658,9 @@ void rowStart(Song& song) {
       ch.dirty |= kDirtyFrequency | kDirtyVolume;
     }
     rowStartEffect(song, ch, n);
+    // A vibrato row's first tick sounds the vibrato where it stands, without moving it on.
+    if (isVibrato(n[3], n[2])) ch.periodDelta = vibratoOffset(ch), ch.dirty |= kDirtyFrequency;
+    if (n[3] == 0x7) ch.volumeDelta = tremoloOffset(ch);
     finishTick(song, ch, true);
   }
 }

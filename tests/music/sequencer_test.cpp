@@ -1,5 +1,5 @@
 // The sequencer: tick length, row flow (pattern break, song end, restart, speed 0), envelopes,
-// key off, fadeout, tone portamento, volume column, arpeggio and retrigger.
+// key off, fadeout, tone portamento, volume column and retrigger.
 #include <gtest/gtest.h>
 
 #include "tests/music/test_support.h"
@@ -263,26 +263,6 @@ TEST_F(Sequencer, VolumeColumnAndVolumeSlide) {
   EXPECT_EQ(musicChannels[0].volume, 0x20 - 9 - 5);
   for (int i = 0; i < 3; ++i) tick(*song);
   EXPECT_EQ(musicChannels[0].volume, 0x20 - 14 + 6);
-}
-
-TEST_F(Sequencer, ArpeggioShiftsBySemitonesOnTicksOneAndTwo) {
-  TestSong t(1, 6);
-  int p = t.addPattern(1);
-  t.addInstrument(constantSample(64), LoopMode::Forward, 0, 64);
-  t.set(p, 0, 0, Cell{kC4, 1, 0, 0x0, 0x47});
-  SongPtr song = t.finish({p});
-  startOffline(song.get());
-  std::vector<int> shifts;
-  std::vector<int64_t> steps;
-  for (int i = 0; i < 4; ++i) {
-    tick(*song);
-    shifts.push_back(musicChannels[0].periodShift);
-    steps.push_back(musicChannels[0].voice->step);
-  }
-  EXPECT_EQ(shifts, (std::vector<int>{0, 4 * 64, 7 * 64, 0}));
-  EXPECT_EQ(steps[0], steps[3]);
-  EXPECT_GT(steps[1], steps[0]);
-  EXPECT_GT(steps[2], steps[1]);
 }
 
 TEST_F(Sequencer, RetriggerChangesVolumeAndRestartsTheNote) {
