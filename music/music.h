@@ -178,6 +178,8 @@ struct Song {
   // them means the song has ended and starts over.
   std::array<uint64_t, 256 * 256 / 64> visited{};
   std::string name;  // the module's title, trimmed
+  // "offset N: warning: STRUCTURE: ..." when the module ended early and its rest is silence.
+  std::string warning;
   // Saved by FastTracker 2, whose mixer pans with the square root instead of linearly.
   bool squareRootPanning = false;
 

@@ -117,6 +117,8 @@ music::SongPtr loadModule(const std::string& path, int* exitCode) {
   if (!song) {
     std::fprintf(stderr, "%s: %s\n", path.c_str(), error.describe().c_str());
     *exitCode = 1;
+  } else if (!song->warning.empty()) {
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), song->warning.c_str());
   }
   return song;
 }
