@@ -1,9 +1,11 @@
 // glimmerc song: build (text notation to XM), render (offline to WAV), info and timeline.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -158,11 +160,36 @@ int renderCommand(const Options& o) {
         music::songTimeline(song.get(), static_cast<int64_t>(o.maxSeconds * music::kMixRate));
     frames = timeline.endFrame;
   }
-  std::vector<int16_t> pcm(static_cast<size_t>(frames) * 2);
+  // The WAV is written as it is rendered, one second at a time: memory stays the same whatever
+  // the song's length. The header comes from the encoder with the final data size.
+  std::FILE* out = std::fopen(o.output.c_str(), "wb");
+  if (!out) {
+    std::fprintf(stderr, "%s: error: cannot write file\n", o.output.c_str());
+    return 1;
+  }
+  std::vector<uint8_t> header = music::encodeWav({});
+  const uint32_t dataBytes = static_cast<uint32_t>(std::min<int64_t>(frames * 4, 0xFFFFFFD3));
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) header[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  put32(4, 36 + dataBytes);
+  put32(40, dataBytes);
+  bool ok = std::fwrite(header.data(), 1, header.size(), out) == header.size();
   music::startOffline(song.get());
-  music::renderOffline(pcm);
+  std::vector<int16_t> block(size_t{music::kMixRate} * 2);
+  std::vector<uint8_t> bytes(block.size() * 2);
+  for (int64_t done = 0; ok && done < frames;) {
+    const size_t n = static_cast<size_t>(std::min<int64_t>(frames - done, music::kMixRate));
+    music::renderOffline(std::span<int16_t>(block.data(), n * 2));
+    for (size_t i = 0; i < n * 2; ++i) {
+      bytes[2 * i] = static_cast<uint8_t>(block[i]);
+      bytes[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(block[i]) >> 8);
+    }
+    ok = std::fwrite(bytes.data(), 1, n * 4, out) == n * 4;
+    done += static_cast<int64_t>(n);
+  }
   music::resetPlayer();
-  if (!writeFile(o.output, music::encodeWav(pcm))) {
+  if (std::fclose(out) != 0 || !ok) {
     std::fprintf(stderr, "%s: error: cannot write file\n", o.output.c_str());
     return 1;
   }
