@@ -323,22 +323,35 @@ Step loadInstrument(Cursor& in, Song& song, int index) {
     if (bytes == 0) continue;
     const std::string sname = name + " sample " + std::to_string(s + 1) + " data";
     const uint32_t at = in.tell();
-    // Data the module does not hold is silence: the frames read so far keep their values.
+    // Data the module does not hold is silence: the sample ends where its data ends (a loop that
+    // reached past it is cut back), so nothing is allocated for bytes that are not there.
     const uint32_t available = cut ? 0 : std::min(bytes, in.left());
-    std::vector<uint8_t> raw(bytes, 0);
+    std::vector<uint8_t> raw(available);
     if (available) in.read(raw.data(), available, sname);
-    if (available < bytes && !cut) {
-      noteTruncation(song, sname, at + available,
-                     std::to_string(bytes - available) +
-                         " bytes of this sample, the later samples and instruments");
+    if (available < bytes) {
+      if (!cut) {
+        noteTruncation(song, sname, at + available,
+                       std::to_string(bytes - available) +
+                           " bytes of this sample, the later samples and instruments");
+      }
       cut = true;
+      const uint32_t frames = sample.bits == 16 ? available / 2 : available;
+      sample.length = std::min(sample.length, frames);
+      if (sample.loopMode != LoopMode::None && sample.loopStart < sample.length &&
+          sample.loopStart + sample.loopLength > sample.length) {
+        sample.loopLength = sample.length - sample.loopStart;
+      }
+      if (sample.loopMode == LoopMode::None || sample.loopStart >= sample.length) {
+        sample.loopMode = LoopMode::None;
+        sample.loopStart = 0;
+        sample.loopLength = sample.length;
+      }
     }
-    if (sample.length == 0) continue;  // a 16-bit sample of one byte has no frame
+    if (sample.length == 0) continue;  // no frame to play (or a 16-bit sample of one byte)
     sample.storage.assign(size_t{sample.length} + 8, 0);
     int16_t* d = sample.storage.data();
-    const uint32_t decoded = std::min(sample.length, sample.bits == 16 ? available / 2 : available);
     uint16_t sum = 0;
-    for (uint32_t i = 0; i < decoded; ++i) {
+    for (uint32_t i = 0; i < sample.length; ++i) {
       uint16_t v = sample.bits == 16 ? static_cast<uint16_t>(raw[2 * i] | raw[2 * i + 1] << 8)
                                      : static_cast<uint16_t>(raw[i] << 8);
       sum = static_cast<uint16_t>(sum + v);
