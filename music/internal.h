@@ -59,6 +59,24 @@ struct MusicChannel {
   uint8_t retrigVolume = 0, retrigTicks = 0;
   int32_t portaTarget = 0;
   uint8_t portaSpeed = 0;
+  // Per-tick modulation on top of period and volume: vibrato and auto-vibrato move the period,
+  // tremolo the volume and tremor silences it; none of them changes the stored values.
+  int32_t periodDelta = 0;
+  int32_t volumeDelta = 0;
+  bool muted = false;
+  uint8_t vibratoPos = 0, vibratoSpeed = 0, vibratoDepth = 0, vibratoWave = 0;
+  uint8_t tremoloPos = 0, tremoloSpeed = 0, tremoloDepth = 0, tremoloWave = 0;
+  // Parameter memories of the effects that keep their own.
+  uint8_t finePortaUp = 0, finePortaDown = 0, extraFineUp = 0, extraFineDown = 0;
+  uint8_t fineVolumeUp = 0, fineVolumeDown = 0;
+  uint8_t globalSlide = 0, panSlide = 0, sampleOffset = 0, tremorParam = 0;
+  uint8_t tremorCount = 0, retrigCount = 0;
+  bool glissando = false;
+  int32_t loopRow = 0, loopCount = 0;  // pattern loop start row and repeats left
+  uint32_t startOffset = 0;            // frame the next trigger starts at (sample offset)
+  // Instrument auto-vibrato: position, amplitude (depth x 256) and its per-tick sweep.
+  uint8_t autoVibratoPos = 0;
+  int32_t autoVibratoAmp = 0, autoVibratoSweep = 0;
 };
 
 struct MixerVoice {

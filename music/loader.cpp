@@ -1,6 +1,7 @@
 // The XM loader: module header, packed patterns, instruments with envelopes, samples widened to
-// 16 bits and delta-decoded. Every read is checked: a truncated or inconsistent module fails with
-// the structure being read and the byte offset, and nothing is read outside the module's bytes.
+// 16 bits and delta-decoded. Every read is checked and nothing is read outside the module's
+// bytes. A module cut short loads with what it holds (the rest is silence) and one warning; a file
+// that is not an XM, or states impossible counts, fails with the structure and byte offset.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -82,39 +83,55 @@ class Cursor {
   uint32_t size_ = 0;
 };
 
-// Reads one stored pattern into slot `index`; the packed data is decoded from its own bytes only.
-bool loadPattern(Cursor& in, Song& song, int index) {
-  const std::string name = "pattern " + std::to_string(index);
-  uint32_t start = in.tell();
-  uint32_t headerLength = 0;
-  uint8_t packing = 0;
-  uint16_t rows = 0, packedSize = 0;
-  if (!in.u32(headerLength, name + " header") || !in.u8(packing, name + " header") ||
-      !in.u16(rows, name + " header") || !in.u16(packedSize, name + " header")) {
-    return false;
-  }
-  if (rows > kMaxRows) {
-    return in.fail(name + " header", start, "row count " + std::to_string(rows) + " above 256");
-  }
-  uint32_t dataStart = in.tell();
-  if (packedSize > in.left()) {
-    return in.fail(
-        name + " data", dataStart,
-        "packed size " + std::to_string(packedSize) + " runs past the end of the module");
-  }
-  std::vector<uint8_t> packed(packedSize);
-  if (packedSize && !in.read(packed.data(), packedSize, name + " data")) return false;
+// The module ends inside a structure: what is missing plays as silence. Only the first such
+// point is reported; nothing after it can be read.
+void noteTruncation(Song& song, const std::string& structure, uint32_t offset,
+                    const std::string& missing) {
+  if (!song.warning.empty()) return;
+  song.warning = "offset " + std::to_string(offset) + ": warning: " + structure +
+                 ": the module ends here; " + missing + " play as silence";
+}
 
+void emptyPattern(Song& song, Pattern& pattern, int rows) {
+  pattern.rows = rows;
+  pattern.notes.assign(size_t(rows) * song.channelCount * 5, 0);
+}
+
+enum class Step { Ok, Truncated, Failed };
+
+// Reads one stored pattern into slot `index`. The header says its own length; the packed data
+// is decoded from its own bytes only, and rows it does not reach stay empty.
+Step loadPattern(Cursor& in, Song& song, int index) {
+  const std::string name = "pattern " + std::to_string(index);
+  const uint32_t start = in.tell();
+  uint8_t h[9] = {};
+  if (in.left() < 9) {
+    noteTruncation(song, name + " header", start, "this and the later patterns and all samples");
+    return Step::Truncated;
+  }
+  in.read(h, 9, name + " header");
+  const uint32_t headerLength =
+      static_cast<uint32_t>(h[0] | h[1] << 8 | h[2] << 16) | static_cast<uint32_t>(h[3]) << 24;
+  const uint16_t rows = static_cast<uint16_t>(h[5] | h[6] << 8);
+  const uint16_t packedSize = static_cast<uint16_t>(h[7] | h[8] << 8);
+  if (rows > kMaxRows) {
+    in.fail(name + " header", start, "row count " + std::to_string(rows) + " above 256");
+    return Step::Failed;
+  }
   Pattern& pattern = song.patterns[index];
   // A pattern without rows would leave the sequencer nothing to play; it gets 64 empty rows.
-  if (rows == 0) {
-    pattern.rows = 64;
-    pattern.notes.assign(size_t{64} * song.channelCount * 5, 0);
-    return true;
+  emptyPattern(song, pattern, rows == 0 ? 64 : rows);
+  if (uint64_t{start} + std::max<uint32_t>(headerLength, 9) > in.size()) {
+    noteTruncation(song, name + " header", start, "this and the later patterns and all samples");
+    return Step::Truncated;
   }
-  pattern.rows = rows;
-  pattern.notes.assign(size_t{rows} * song.channelCount * 5, 0);
-  if (packedSize == 0) return true;
+  in.seekTo(uint64_t{start} + std::max<uint32_t>(headerLength, 9), name + " header", start);
+  const uint32_t dataStart = in.tell();
+  const uint32_t available = std::min<uint32_t>(packedSize, in.left());
+  std::vector<uint8_t> packed(available);
+  if (available) in.read(packed.data(), available, name + " data");
+  const bool cut = available < packedSize;
+  if (rows == 0 || packedSize == 0) return Step::Ok;
 
   size_t p = 0;
   auto next = [&](uint8_t& v) {
@@ -135,10 +152,9 @@ bool loadPattern(Cursor& in, Song& song, int index) {
       for (int field = 1; field < 5 && ok; ++field) ok = next(note[field]);
     }
     if (!ok) {
-      size_t row = slot / song.channelCount, channel = slot % song.channelCount;
-      return in.fail(
-          name + " data", dataStart + static_cast<uint32_t>(p),
-          "packed data ends at row " + std::to_string(row) + " channel " + std::to_string(channel));
+      // The rest of the pattern is empty, as in the tracker; a half-read cell is dropped.
+      std::fill(note, note + 5, uint8_t{0});
+      break;
     }
     // Note 97 is key off; notes above it do not exist and are dropped.
     if (note[0] == 97) {
@@ -148,7 +164,12 @@ bool loadPattern(Cursor& in, Song& song, int index) {
     }
     if (note[1] > 128) note[1] = 0;
   }
-  return true;
+  if (cut) {
+    noteTruncation(song, name + " data", dataStart + available,
+                   "the rest of this pattern, the later patterns and all samples");
+    return Step::Truncated;
+  }
+  return Step::Ok;
 }
 
 // Keeps an envelope within its 12 points, values within 0..64, ticks non-decreasing and its
@@ -167,81 +188,95 @@ void sanitizeEnvelope(std::array<EnvelopePoint, kEnvelopePoints>& points, uint8_
   }
 }
 
-bool loadInstrument(Cursor& in, Song& song, int index) {
+// Fields of the instrument header by offset; a header shorter than 263 bytes leaves the fields
+// it does not reach zero, and the header size decides where the sample headers start.
+constexpr uint32_t kInstrumentHeaderBytes = 263;
+constexpr uint32_t kSampleHeaderBytes = 40;
+
+Step loadInstrument(Cursor& in, Song& song, int index) {
   const std::string name = "instrument " + std::to_string(index + 1);
   Instrument& inst = song.instruments[index];
   inst.samples.fill(&kEmptySample);
-  uint32_t p = in.tell();
-  uint32_t headerSize = 0;
-  uint8_t skip[23];
-  uint16_t sampleCount = 0;
-  if (!in.u32(headerSize, name + " header") || !in.read(skip, 23, name + " header") ||
-      !in.u16(sampleCount, name + " header")) {
-    return false;
+  const uint32_t p = in.tell();
+  const std::string missing = "this and the later instruments";
+  if (in.left() < 29) {
+    noteTruncation(song, name + " header", p, missing);
+    return Step::Truncated;
   }
+  uint8_t h[kInstrumentHeaderBytes] = {};
+  in.read(h, 29, name + " header");
+  auto word = [&](int at) { return static_cast<uint16_t>(h[at] | h[at + 1] << 8); };
+  auto dword = [&](const uint8_t* b, int at) {
+    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+           static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+  };
+  const uint32_t headerSize = std::max<uint32_t>(dword(h, 0), 29);
+  const uint16_t sampleCount = word(27);
   if (sampleCount > kMaxSamplesPerInstrument) {
-    return in.fail(name + " header", p,
-                   "sample count " + std::to_string(sampleCount) + " above 16");
+    in.fail(name + " header", p, "sample count " + std::to_string(sampleCount) + " above 16");
+    return Step::Failed;
   }
+  if (uint64_t{p} + headerSize > in.size()) {
+    noteTruncation(song, name + " header", p, missing);
+    return Step::Truncated;
+  }
+  const uint32_t rest = std::min(headerSize, kInstrumentHeaderBytes) - 29;
+  in.read(h + 29, rest, name + " header");
+  in.seekTo(uint64_t{p} + headerSize, name + " header", p);
   inst.sampleCount = sampleCount;
-  if (sampleCount == 0) return in.seekTo(uint64_t{p} + headerSize, name + " header", p);
+  if (sampleCount == 0) return Step::Ok;
 
-  uint32_t sampleHeaderSize = 0;
-  uint8_t envelopes[96];
-  uint8_t tail[16];
-  if (!in.u32(sampleHeaderSize, name + " header") ||
-      !in.read(inst.noteSampleMap.data(), 96, name + " note map") ||
-      !in.read(envelopes, 96, name + " envelopes") || !in.read(tail, 16, name + " envelopes")) {
-    return false;
-  }
+  uint32_t sampleHeaderSize = dword(h, 29);
+  if (sampleHeaderSize == 0) sampleHeaderSize = kSampleHeaderBytes;
+  std::copy(h + 33, h + 129, inst.noteSampleMap.begin());
   for (int i = 0; i < kEnvelopePoints; ++i) {
-    auto word = [&](int at) {
-      return static_cast<uint16_t>(envelopes[at] | envelopes[at + 1] << 8);
-    };
-    inst.volumeEnvelope[i] = {word(i * 4), word(i * 4 + 2)};
-    inst.panEnvelope[i] = {word(48 + i * 4), word(48 + i * 4 + 2)};
+    inst.volumeEnvelope[i] = {word(129 + i * 4), word(129 + i * 4 + 2)};
+    inst.panEnvelope[i] = {word(177 + i * 4), word(177 + i * 4 + 2)};
   }
-  inst.volumePointCount = tail[0];
-  inst.panPointCount = tail[1];
-  inst.volumeSustain = tail[2];
-  inst.volumeLoopStart = tail[3];
-  inst.volumeLoopEnd = tail[4];
-  inst.panSustain = tail[5];
-  inst.panLoopStart = tail[6];
-  inst.panLoopEnd = tail[7];
-  inst.volumeType = tail[8];
-  inst.panType = tail[9];
-  inst.vibratoType = tail[10];
-  inst.vibratoSweep = tail[11];
-  inst.vibratoDepth = tail[12];
-  inst.vibratoRate = tail[13];
-  inst.fadeout = static_cast<uint32_t>(tail[14] | tail[15] << 8) * 2;
+  inst.volumePointCount = h[225];
+  inst.panPointCount = h[226];
+  inst.volumeSustain = h[227];
+  inst.volumeLoopStart = h[228];
+  inst.volumeLoopEnd = h[229];
+  inst.panSustain = h[230];
+  inst.panLoopStart = h[231];
+  inst.panLoopEnd = h[232];
+  inst.volumeType = h[233];
+  inst.panType = h[234];
+  inst.vibratoType = h[235];
+  inst.vibratoSweep = h[236];
+  inst.vibratoDepth = h[237];
+  inst.vibratoRate = h[238];
+  inst.fadeout = static_cast<uint32_t>(word(239)) * 2;
   sanitizeEnvelope(inst.volumeEnvelope, inst.volumePointCount, inst.volumeType, inst.volumeSustain,
                    inst.volumeLoopStart, inst.volumeLoopEnd);
   sanitizeEnvelope(inst.panEnvelope, inst.panPointCount, inst.panType, inst.panSustain,
                    inst.panLoopStart, inst.panLoopEnd);
-  if (!in.seekTo(uint64_t{p} + headerSize, name + " header", p)) return false;
 
   // Sample headers, then the sample data in the same order.
   Sample* samples[kMaxSamplesPerInstrument] = {};
   uint32_t byteLengths[kMaxSamplesPerInstrument] = {};
+  bool cut = false;
   for (int s = 0; s < sampleCount; ++s) {
     const std::string sname = name + " sample " + std::to_string(s + 1) + " header";
-    uint8_t h[40];
-    if (!in.read(h, 40, sname)) return false;
-    auto dword = [&](int at) {
-      return static_cast<uint32_t>(h[at]) | static_cast<uint32_t>(h[at + 1]) << 8 |
-             static_cast<uint32_t>(h[at + 2]) << 16 | static_cast<uint32_t>(h[at + 3]) << 24;
-    };
+    const uint32_t at = in.tell();
+    if (uint64_t{at} + sampleHeaderSize > in.size()) {
+      noteTruncation(song, sname, at, "this instrument's samples and the later instruments");
+      cut = true;
+      break;
+    }
+    uint8_t sh[kSampleHeaderBytes] = {};
+    in.read(sh, std::min(sampleHeaderSize, kSampleHeaderBytes), sname);
+    in.seekTo(uint64_t{at} + sampleHeaderSize, sname, at);
     auto sample = std::make_unique<Sample>();
-    uint32_t length = dword(0), loopStart = dword(4), loopLength = dword(8);
-    sample->volume = std::min<uint8_t>(h[12], 64);
-    sample->finetune = static_cast<int8_t>(h[13]);
-    uint8_t type = h[14];
+    uint32_t length = dword(sh, 0), loopStart = dword(sh, 4), loopLength = dword(sh, 8);
+    sample->volume = std::min<uint8_t>(sh[12], 64);
+    sample->finetune = static_cast<int8_t>(sh[13]);
+    const uint8_t type = sh[14];
     LoopMode mode = LoopMode::None;
     if (type & 1) mode = LoopMode::Forward;
     if (type & 2) mode = LoopMode::PingPong;
-    bool sixteen = (type & 0x10) != 0;
+    const bool sixteen = (type & 0x10) != 0;
     byteLengths[s] = length;
     if (mode == LoopMode::None) {
       loopStart = 0;
@@ -253,9 +288,10 @@ bool loadInstrument(Cursor& in, Song& song, int index) {
       loopLength /= 2;
     }
     if (length > kMaxSampleLength) {
-      return in.fail(sname, in.tell() - 40,
-                     "sample length " + std::to_string(length) + " frames above " +
-                         std::to_string(kMaxSampleLength));
+      in.fail(sname, at,
+              "sample length " + std::to_string(length) + " frames above " +
+                  std::to_string(kMaxSampleLength));
+      return Step::Failed;
     }
     // Loop points beyond the sample are pulled back inside it.
     if (mode != LoopMode::None) {
@@ -275,26 +311,43 @@ bool loadInstrument(Cursor& in, Song& song, int index) {
     sample->loopLength = loopLength;
     sample->loopMode = mode;
     sample->bits = sixteen ? 16 : 8;
-    sample->panning = h[15];
-    sample->relativeNote = static_cast<int8_t>(h[16]);
+    sample->panning = sh[15];
+    sample->relativeNote = static_cast<int8_t>(sh[16]);
     samples[s] = sample.get();
     inst.samples[s] = sample.get();
     song.sampleStore.push_back(std::move(sample));
   }
-  for (int s = 0; s < sampleCount; ++s) {
+  for (int s = 0; s < sampleCount && samples[s]; ++s) {
     Sample& sample = *samples[s];
-    uint32_t bytes = byteLengths[s];
+    const uint32_t bytes = byteLengths[s];
     if (bytes == 0) continue;
     const std::string sname = name + " sample " + std::to_string(s + 1) + " data";
-    uint32_t at = in.tell();
-    if (bytes > in.left()) {
-      return in.fail(
-          sname, at,
-          std::to_string(bytes) + " bytes of sample data run past the end of the module");
+    const uint32_t at = in.tell();
+    // Data the module does not hold is silence: the sample ends where its data ends (a loop that
+    // reached past it is cut back), so nothing is allocated for bytes that are not there.
+    const uint32_t available = cut ? 0 : std::min(bytes, in.left());
+    std::vector<uint8_t> raw(available);
+    if (available) in.read(raw.data(), available, sname);
+    if (available < bytes) {
+      if (!cut) {
+        noteTruncation(song, sname, at + available,
+                       std::to_string(bytes - available) +
+                           " bytes of this sample, the later samples and instruments");
+      }
+      cut = true;
+      const uint32_t frames = sample.bits == 16 ? available / 2 : available;
+      sample.length = std::min(sample.length, frames);
+      if (sample.loopMode != LoopMode::None && sample.loopStart < sample.length &&
+          sample.loopStart + sample.loopLength > sample.length) {
+        sample.loopLength = sample.length - sample.loopStart;
+      }
+      if (sample.loopMode == LoopMode::None || sample.loopStart >= sample.length) {
+        sample.loopMode = LoopMode::None;
+        sample.loopStart = 0;
+        sample.loopLength = sample.length;
+      }
     }
-    std::vector<uint8_t> raw(bytes);
-    if (!in.read(raw.data(), bytes, sname)) return false;
-    if (sample.length == 0) continue;  // a 16-bit sample of one byte has no frame
+    if (sample.length == 0) continue;  // no frame to play (or a 16-bit sample of one byte)
     sample.storage.assign(size_t{sample.length} + 8, 0);
     int16_t* d = sample.storage.data();
     uint16_t sum = 0;
@@ -313,7 +366,7 @@ bool loadInstrument(Cursor& in, Song& song, int index) {
     }
     sample.data = d;
   }
-  return true;
+  return cut ? Step::Truncated : Step::Ok;
 }
 
 bool loadModule(Cursor& in, Song& song) {
@@ -328,6 +381,9 @@ bool loadModule(Cursor& in, Song& song) {
   if (!in.read(title, 20, "module header")) return false;
   song.name.assign(title, strnlen(title, 20));
   while (!song.name.empty() && song.name.back() == ' ') song.name.pop_back();
+  char tracker[21];
+  if (!in.read(tracker, 21, "module header")) return false;
+  song.squareRootPanning = std::memcmp(tracker + 1, "FastTracker", 11) == 0;
 
   if (!in.seekTo(60, "module header", 17)) return false;
   uint32_t headerSize = 0;
@@ -360,32 +416,36 @@ bool loadModule(Cursor& in, Song& song) {
   // order position the sequencer reaches names an allocated pattern.
   if (song.songLength == 0) song.songLength = 1;
   if (song.restartPosition >= song.songLength) song.restartPosition = 0;
-  if (!in.seekTo(uint64_t{60} + headerSize, "module header", 60)) return false;
 
   int largest = 0;
   for (int i = 0; i < song.songLength; ++i) largest = std::max<int>(largest, song.orderTable[i]);
   song.patternsUsed = largest + 1;
   song.patternSlots = std::max<int>(song.patternsUsed, patternCount);
   song.patterns.resize(song.patternSlots);
-  for (int i = 0; i < patternCount; ++i) {
-    if (!loadPattern(in, song, i)) return false;
-  }
-  for (int i = patternCount; i < song.patternsUsed; ++i) {
-    song.patterns[i].rows = 64;
-    song.patterns[i].notes.assign(size_t{64} * song.channelCount * 5, 0);
-  }
-  // Slots that no order names and the file does not store still get one empty row, so that no
-  // pattern the sequencer could name is without rows.
-  for (Pattern& pattern : song.patterns) {
-    if (pattern.rows == 0) {
-      pattern.rows = 64;
-      pattern.notes.assign(size_t{64} * song.channelCount * 5, 0);
-    }
-  }
-
   song.instruments.resize(song.instrumentCount);
-  for (int i = 0; i < song.instrumentCount; ++i) {
-    if (!loadInstrument(in, song, i)) return false;
+  for (Instrument& inst : song.instruments) inst.samples.fill(&kEmptySample);
+
+  bool cut = false;
+  if (uint64_t{60} + headerSize > in.size()) {
+    noteTruncation(song, "module header", 60, "all patterns and samples");
+    cut = true;
+  } else {
+    in.seekTo(uint64_t{60} + headerSize, "module header", 60);
+  }
+  for (int i = 0; i < patternCount && !cut; ++i) {
+    Step step = loadPattern(in, song, i);
+    if (step == Step::Failed) return false;
+    cut = step == Step::Truncated;
+  }
+  // Slots that the file does not store (or that it lost) get 64 empty rows, so that no pattern
+  // the sequencer could name is without rows.
+  for (Pattern& pattern : song.patterns) {
+    if (pattern.rows == 0) emptyPattern(song, pattern, 64);
+  }
+  for (int i = 0; i < song.instrumentCount && !cut; ++i) {
+    Step step = loadInstrument(in, song, i);
+    if (step == Step::Failed) return false;
+    cut = step == Step::Truncated;
   }
   return true;
 }

@@ -168,7 +168,20 @@ struct Song {
   // last order), and how many times such a wrap has been applied since playback started.
   bool nextOrderWraps = false;
   uint32_t wrapCount = 0;
+  // Row flow set by the effects of the row being started: position jump target, break row, the
+  // pattern-loop row to return to, and the pattern delay (extra repeats of the row).
+  int32_t jumpOrder = -1;
+  int32_t breakRow = -1;
+  int32_t loopJumpRow = -1;
+  int32_t patternDelay = 0;  // extra passes of the current row (EEx)
+  // Rows played since the start or the last wrap, one bit per (order, row): a jump onto one of
+  // them means the song has ended and starts over.
+  std::array<uint64_t, 256 * 256 / 64> visited{};
   std::string name;  // the module's title, trimmed
+  // "offset N: warning: STRUCTURE: ..." when the module ended early and its rest is silence.
+  std::string warning;
+  // Saved by FastTracker 2, whose mixer pans with the square root instead of linearly.
+  bool squareRootPanning = false;
 
   bool linear() const { return (flags & 1) != 0; }
 };

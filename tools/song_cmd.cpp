@@ -1,9 +1,11 @@
 // glimmerc song: build (text notation to XM), render (offline to WAV), info and timeline.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -120,6 +122,8 @@ music::SongPtr loadModule(const std::string& path, int* exitCode) {
   if (!song) {
     std::fprintf(stderr, "%s: %s\n", path.c_str(), error.describe().c_str());
     *exitCode = 1;
+  } else if (!song->warning.empty()) {
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), song->warning.c_str());
   }
   return song;
 }
@@ -163,11 +167,36 @@ int renderCommand(const Options& o) {
         music::songTimeline(song.get(), static_cast<int64_t>(o.maxSeconds * music::kMixRate));
     frames = timeline.endFrame;
   }
-  std::vector<int16_t> pcm(static_cast<size_t>(frames) * 2);
+  // The WAV is written as it is rendered, one second at a time: memory stays the same whatever
+  // the song's length. The header comes from the encoder with the final data size.
+  std::FILE* out = std::fopen(o.output.c_str(), "wb");
+  if (!out) {
+    std::fprintf(stderr, "%s: error: cannot write file\n", o.output.c_str());
+    return 1;
+  }
+  std::vector<uint8_t> header = music::encodeWav({});
+  const uint32_t dataBytes = static_cast<uint32_t>(std::min<int64_t>(frames * 4, 0xFFFFFFD3));
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) header[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  put32(4, 36 + dataBytes);
+  put32(40, dataBytes);
+  bool ok = std::fwrite(header.data(), 1, header.size(), out) == header.size();
   music::startOffline(song.get());
-  music::renderOffline(pcm);
+  std::vector<int16_t> block(size_t{music::kMixRate} * 2);
+  std::vector<uint8_t> bytes(block.size() * 2);
+  for (int64_t done = 0; ok && done < frames;) {
+    const size_t n = static_cast<size_t>(std::min<int64_t>(frames - done, music::kMixRate));
+    music::renderOffline(std::span<int16_t>(block.data(), n * 2));
+    for (size_t i = 0; i < n * 2; ++i) {
+      bytes[2 * i] = static_cast<uint8_t>(block[i]);
+      bytes[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(block[i]) >> 8);
+    }
+    ok = std::fwrite(bytes.data(), 1, n * 4, out) == n * 4;
+    done += static_cast<int64_t>(n);
+  }
   music::resetPlayer();
-  if (!writeFile(o.output, music::encodeWav(pcm))) {
+  if (std::fclose(out) != 0 || !ok) {
     std::fprintf(stderr, "%s: error: cannot write file\n", o.output.c_str());
     return 1;
   }
@@ -195,7 +224,7 @@ std::string effectName(int effect) {
                                  "global volume slide",
                                  "",
                                  "",
-                                 "key off",
+                                 "key off at tick",
                                  "envelope position",
                                  "",
                                  "",
@@ -217,23 +246,32 @@ char effectLetter(int effect) {
   return static_cast<char>(effect < 10 ? '0' + effect : 'A' + effect - 10);
 }
 
+// Every effect of the format is played; letters the format does not define are ignored.
 bool effectSupported(int effect) {
   switch (effect) {
-    case 0x0:
-    case 0x1:
-    case 0x2:
-    case 0x3:
-    case 0x5:
-    case 0x8:
-    case 0xA:
-    case 0xD:
-    case 0xF:
-    case 0x14:
-    case 0x1B:
-      return true;
-    default:
+    case 0x12:
+    case 0x13:
+    case 0x16:
+    case 0x17:
+    case 0x18:
+    case 0x1A:
+    case 0x1C:
+    case 0x1E:
+    case 0x1F:
+    case 0x20:
       return false;
+    default:
+      return effect <= 0x21;
   }
+}
+
+std::string extendedName(int x) {
+  static const char* kNames[16] = {
+      "(no effect in XM)", "fine portamento up", "fine portamento down", "glissando",
+      "vibrato waveform",  "set finetune",       "pattern loop",         "tremolo waveform",
+      "(no effect in XM)", "retrigger",          "fine volume slide up", "fine volume slide down",
+      "note cut",          "note delay",         "pattern delay",        "(no effect in XM)"};
+  return kNames[x & 15];
 }
 
 int infoCommand(const Options& o) {
@@ -274,7 +312,7 @@ int infoCommand(const Options& o) {
     std::printf("  %c %s%s\n", effectLetter(e), effectName(e).c_str(),
                 effectSupported(e) ? "" : " (ignored)");
   }
-  for (int x : extended) std::printf("  E%X (ignored)\n", x);
+  for (int x : extended) std::printf("  E%X %s\n", x, extendedName(x).c_str());
   if (!volumeColumn.empty()) {
     std::printf("volume column:");
     for (int v : volumeColumn) std::printf(" %X", v);

@@ -1,8 +1,9 @@
 // File callbacks and the XM loader: resource stream semantics, pattern unpacking, empty pattern
 // slots, envelopes, sample widening and delta decoding, guard values, and bounded failure on
-// truncated, lying or mutated modules.
+// lying or mutated modules; truncated modules load what they hold.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "tests/music/test_support.h"
@@ -243,51 +244,121 @@ TEST(Loader, RejectsWrongMagicAndTooManySamplesWithOffsets) {
   EXPECT_NE(error.describe().find("above 16"), std::string::npos);
 }
 
-TEST(Loader, LyingSizesFailWithTheStructureAndOffset) {
+// Offset named by a warning line "offset N: warning: ...".
+uint32_t warningOffset(const Song& song) {
+  return static_cast<uint32_t>(std::stoul(song.warning.substr(7)));
+}
+
+TEST(Loader, ShortDataPlaysAsSilenceWithOneWarning) {
+  struct Case {
+    const char* name;
+    std::function<void(XmBytes&)> build;
+    const char* structure;  // named by the warning; empty: no warning
+    size_t offsetFromEnd;   // the warning's offset, counted back from the end of the bytes
+  };
+  const Case cases[] = {
+      // Packed data that stops before the last row: the remaining rows are empty.
+      {"rows beyond the packed data",
+       [](XmBytes& x) {
+         x.header(1, 2, 1, 0, {0});
+         x.pattern(4, {0x80, 0x80, 0x80});
+       },
+       "", 0},
+      {"packed size beyond the end",
+       [](XmBytes& x) {
+         x.header(1, 1, 1, 0, {0});
+         x.pattern(1, {0x80});
+         x.b[x.b.size() - 3] = 0xFF;
+         x.b[x.b.size() - 2] = 0x7F;
+       },
+       "pattern 0 data", 0},
+      {"sample data beyond the end",
+       [](XmBytes& x) {
+         x.header(1, 1, 1, 1, {0});
+         x.pattern(1, {0x80});
+         XmBytes::SampleHeader s;
+         s.length = 0x00FFFFF0;
+         x.instrument({s});
+         x.data({1, 2, 3});
+       },
+       "instrument 1 sample 1 data", 0},
+      {"header size beyond the end",
+       [](XmBytes& x) {
+         x = smallModule();
+         x.b[62] = 0x7F;
+       },
+       "module header", size_t(-1)},
+      {"instrument header beyond the end",
+       [](XmBytes& x) {
+         x.header(1, 1, 1, 2, {0});
+         x.pattern(1, {0x80});
+         x.instrument({});
+         x.u32(263);
+         x.fill(20);
+       },
+       "instrument 2 header", 24},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    XmBytes x;
+    c.build(x);
+    LoadError error;
+    SongPtr song(loadSongFromMemory(x.b, &error));
+    ASSERT_TRUE(song) << error.describe();
+    if (c.structure[0] == 0) {
+      EXPECT_EQ(song->warning, "");
+      continue;
+    }
+    EXPECT_NE(song->warning.find(std::string("warning: ") + c.structure + ":"), std::string::npos)
+        << song->warning;
+    const size_t expected = c.offsetFromEnd == size_t(-1) ? 60 : x.b.size() - c.offsetFromEnd;
+    EXPECT_EQ(warningOffset(*song), expected) << song->warning;
+  }
+}
+
+TEST(Loader, HeaderLengthsDecideWhereTheNextStructureStarts) {
+  // A pattern header of 12 bytes, an instrument header of 270 and sample headers of 44: the
+  // loader skips the extra bytes the header sizes announce.
+  XmBytes x;
+  x.header(1, 1, 1, 1, {0});
+  x.u32(12);
+  x.u8(0);
+  x.u16(1);
+  x.u16(5);
+  x.fill(3, 0xEE);
+  x.data({49, 1, 0x40, 0, 0});
+  x.u32(270);
+  x.fill(23);
+  x.u16(1);
+  x.u32(44);
+  x.fill(96);
+  x.fill(96 + 16);
+  x.fill(22 + 7);
+  x.u32(2);
+  x.u32(0);
+  x.u32(0);
+  x.u8(50);
+  x.fill(27);
+  x.fill(4, 0xEE);
+  x.data({10, 5});
+  SongPtr song(loadSongFromMemory(x.b));
+  ASSERT_TRUE(song);
+  EXPECT_EQ(song->warning, "");
+  EXPECT_EQ(song->patterns[0].notes[0], 49);
+  EXPECT_EQ(song->patterns[0].notes[2], 0x40);
+  const Sample& s = *song->instruments[0].samples[0];
+  EXPECT_EQ(s.volume, 50);
+  ASSERT_EQ(s.length, 2u);
+  EXPECT_EQ(s.data[0], 10 * 256);
+  EXPECT_EQ(s.data[1], 15 * 256);
+}
+
+TEST(Loader, ImpossibleCountsFail) {
   LoadError error;
-  {  // pattern data shorter than its rows need
-    XmBytes x;
-    x.header(1, 2, 1, 0, {0});
-    x.pattern(4, {0x80, 0x80, 0x80});
-    EXPECT_EQ(loadSongFromMemory(x.b, &error), nullptr);
-    EXPECT_EQ(error.structure, "pattern 0 data");
-    EXPECT_NE(error.message.find("row 1 channel 1"), std::string::npos) << error.message;
-  }
-  {  // packed size beyond the file
-    XmBytes x;
-    x.header(1, 1, 1, 0, {0});
-    x.pattern(1, {0x80});
-    x.b[x.b.size() - 3] = 0xFF;
-    x.b[x.b.size() - 2] = 0x7F;
-    EXPECT_EQ(loadSongFromMemory(x.b, &error), nullptr);
-    EXPECT_EQ(error.structure, "pattern 0 data");
-  }
-  {  // sample length beyond the file
-    XmBytes x;
-    x.header(1, 1, 1, 1, {0});
-    x.pattern(1, {0x80});
-    XmBytes::SampleHeader s;
-    s.length = 0x00FFFFF0;
-    x.instrument({s});
-    size_t at = x.b.size();
-    x.data({1, 2, 3});
-    EXPECT_EQ(loadSongFromMemory(x.b, &error), nullptr);
-    EXPECT_EQ(error.structure, "instrument 1 sample 1 data");
-    EXPECT_EQ(error.offset, at);
-  }
-  {  // header size pointing past the end
-    XmBytes x = smallModule();
-    x.b[62] = 0x7F;
-    EXPECT_EQ(loadSongFromMemory(x.b, &error), nullptr);
-    EXPECT_EQ(error.structure, "module header");
-    EXPECT_EQ(error.offset, 60u);
-  }
-  {  // impossible counts
-    XmBytes x;
-    x.header(1, 0, 1, 0, {0});
-    EXPECT_EQ(loadSongFromMemory(x.b, &error), nullptr);
-    EXPECT_NE(error.message.find("channel count"), std::string::npos);
-  }
+  XmBytes x;
+  x.header(1, 0, 1, 0, {0});
+  EXPECT_EQ(loadSongFromMemory(x.b, &error), nullptr);
+  EXPECT_NE(error.message.find("channel count"), std::string::npos);
 }
 
 // Every count and length a module states is capped before anything is allocated for it: rows per
@@ -329,10 +400,13 @@ TEST(Loader, ResourceLimitsRefuseOversizedModules) {
     x.instrument({s});
     const size_t headerAt = x.b.size() - 40;
     x.data({1, 2, 3});
-    EXPECT_EQ(loadSongFromMemory(x.b, &error), nullptr);
-    if (sixteen) {  // within the cap: refused only because the data is missing
-      EXPECT_EQ(error.structure, "instrument 1 sample 1 data");
+    SongPtr song(loadSongFromMemory(x.b, &error));
+    if (sixteen) {  // within the cap: loads, and the sample ends with its data (3 bytes: 1 frame)
+      ASSERT_TRUE(song);
+      EXPECT_NE(song->warning.find("instrument 1 sample 1 data"), std::string::npos);
+      EXPECT_EQ(song->instruments[0].samples[0]->length, 1u);
     } else {
+      EXPECT_EQ(song, nullptr);
       EXPECT_EQ(error.structure, "instrument 1 sample 1 header");
       EXPECT_EQ(error.offset, headerAt);
       EXPECT_NE(error.message.find("sample length 16777217 frames above 16777216"),
@@ -365,16 +439,29 @@ TEST(Loader, ThroughInstalledCallbacks) {
   EXPECT_FALSE(freeSong(nullptr));
 }
 
-TEST(Loader, EveryTruncationFailsCleanly) {
+// Cut anywhere: inside the module header the load fails; after it the module loads, names the
+// first missing structure at or before the cut, and plays.
+TEST(Loader, EveryTruncationLoadsWhatItHoldsOrFailsInTheHeader) {
   XmBytes x = smallModule();
+  constexpr size_t kHeaderEnd = 60 + 20 + 256;
+  std::vector<int16_t> pcm(1024);
   for (size_t cut = 0; cut < x.b.size(); ++cut) {
+    SCOPED_TRACE(cut);
     std::vector<uint8_t> part(x.b.begin(), x.b.begin() + static_cast<long>(cut));
     LoadError error;
-    Song* song = loadSongFromMemory(part, &error);
-    EXPECT_EQ(song, nullptr) << "cut at " << cut;
-    EXPECT_LE(error.offset, cut);
-    EXPECT_FALSE(error.structure.empty());
-    freeSong(song);
+    SongPtr song(loadSongFromMemory(part, &error));
+    if (cut < kHeaderEnd) {
+      EXPECT_EQ(song, nullptr);
+      EXPECT_LE(error.offset, cut);
+      EXPECT_FALSE(error.structure.empty());
+      continue;
+    }
+    ASSERT_TRUE(song) << error.describe();
+    ASSERT_FALSE(song->warning.empty());
+    EXPECT_LE(warningOffset(*song), cut);
+    startOffline(song.get());
+    renderOffline(pcm);
+    resetPlayer();
   }
 }
 
