@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "music/music.h"
+#include "tools/compile/compile.h"
 
 namespace glimmer::music {
 namespace {
