@@ -37,6 +37,8 @@ int32_t roundToInt(float x);
 
 // ---------------------------------------------------------------------------------------------
 // EntityList: owning doubly linked list. Clearing walks from the tail and deletes each value.
+// Lists only grow at the tail until cleared, so an index of the nodes kept beside the links gives
+// count() and at(i) in constant time (the registry is looked up by index on per-frame paths).
 
 template <typename T>
 class EntityList {
@@ -50,13 +52,18 @@ class EntityList {
   EntityList() = default;
   EntityList(const EntityList&) = delete;
   EntityList& operator=(const EntityList&) = delete;
-  EntityList(EntityList&& o) noexcept : head_(o.head_), tail_(o.tail_) { o.head_ = o.tail_ = nullptr; }
+  EntityList(EntityList&& o) noexcept : head_(o.head_), tail_(o.tail_), nodes_(std::move(o.nodes_)) {
+    o.head_ = o.tail_ = nullptr;
+    o.nodes_.clear();
+  }
   EntityList& operator=(EntityList&& o) noexcept {
     if (this != &o) {
       clear();
       head_ = o.head_;
       tail_ = o.tail_;
+      nodes_ = std::move(o.nodes_);
       o.head_ = o.tail_ = nullptr;
+      o.nodes_.clear();
     }
     return *this;
   }
@@ -67,19 +74,14 @@ class EntityList {
     Node* n = new Node{value, tail_, nullptr};
     if (tail_) tail_->next = n; else head_ = n;
     tail_ = n;
+    nodes_.push_back(n);
     return value;
   }
-  int count() const {
-    int c = 0;
-    for (Node* n = head_; n; n = n->next) ++c;
-    return c;
-  }
+  int count() const { return static_cast<int>(nodes_.size()); }
   // Value of node i counted from the head, or null when the list ends first (or i < 0).
   T* at(int i) const {
-    if (i < 0) return nullptr;
-    for (Node* n = head_; n; n = n->next)
-      if (i-- == 0) return n->value;
-    return nullptr;
+    if (i < 0 || static_cast<size_t>(i) >= nodes_.size()) return nullptr;
+    return nodes_[static_cast<size_t>(i)]->value;
   }
   Node* first() const { return head_; }
   Node* last() const { return tail_; }
@@ -94,6 +96,7 @@ class EntityList {
       n = p;
     }
     head_ = tail_ = nullptr;
+    nodes_.clear();
   }
 
   template <typename F>
@@ -104,6 +107,7 @@ class EntityList {
  private:
   Node* head_ = nullptr;
   Node* tail_ = nullptr;
+  std::vector<Node*> nodes_;  // the nodes in list order
 };
 
 // ---------------------------------------------------------------------------------------------

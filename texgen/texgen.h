@@ -99,21 +99,37 @@ struct TextureGeometry {
   int32_t smoothFlag = 0;   // bit 16 of the command word
   int32_t edgeMode = 0;     // bits 17-18: 0 wrap, 1 clamp, 2 mirror, 3 transparent
 };
-extern TextureGeometry textureGeometry;
 
-// Cleared before every command; generators draw here, filters keep their source copy here.
-extern TexturePixel workImage[kMaxTexturePixels];
-// Saved images (StoreLayer, MoveToLayer, CombineLayer); always read at the reader's edge length.
-extern TexturePixel layerImages[kLayerCount][kMaxTexturePixels];
-// saveToScratch() / loadFromScratch().
-extern TexturePixel scratchImage[kMaxTexturePixels];
-// Random lattice of FractalNoise.
-extern uint8_t noiseLattice[kMaxTexturePixels];
-// Gaussian weights (index i is the offset i - 64) and fixed-point taps of Blur.
-extern float blurKernel[kBlurTableSize];
-extern int32_t blurTaps[kBlurTableSize];
-// State of the 15-bit random generator of FractalNoise; starts at kTextureSeedStart.
-extern int32_t textureSeed;
+// Everything the generator keeps from one command to the next, in one place: the geometry, the
+// work, layer and scratch images, the FractalNoise lattice, the Blur tables and the random state.
+// resetTextureState() puts all of it back to its start values.
+struct TextureGenState {
+  TextureGeometry geometry;
+  // Cleared before every command; generators draw here, filters keep their source copy here.
+  TexturePixel workImage[kMaxTexturePixels];
+  // Saved images (StoreLayer, MoveToLayer, CombineLayer); always read at the reader's edge length.
+  TexturePixel layerImages[kLayerCount][kMaxTexturePixels];
+  // saveToScratch() / loadFromScratch().
+  TexturePixel scratchImage[kMaxTexturePixels];
+  // Random lattice of FractalNoise.
+  uint8_t noiseLattice[kMaxTexturePixels];
+  // Gaussian weights (index i is the offset i - 64) and fixed-point taps of Blur.
+  float blurKernel[kBlurTableSize];
+  int32_t blurTaps[kBlurTableSize];
+  // State of the 15-bit random generator of FractalNoise; starts at kTextureSeedStart.
+  int32_t textureSeed = kTextureSeedStart;
+};
+extern TextureGenState textureState;
+
+// The names the operators use for the parts of textureState.
+inline TextureGeometry& textureGeometry = textureState.geometry;
+inline TexturePixel (&workImage)[kMaxTexturePixels] = textureState.workImage;
+inline TexturePixel (&layerImages)[kLayerCount][kMaxTexturePixels] = textureState.layerImages;
+inline TexturePixel (&scratchImage)[kMaxTexturePixels] = textureState.scratchImage;
+inline uint8_t (&noiseLattice)[kMaxTexturePixels] = textureState.noiseLattice;
+inline float (&blurKernel)[kBlurTableSize] = textureState.blurKernel;
+inline int32_t (&blurTaps)[kBlurTableSize] = textureState.blurTaps;
+inline int32_t& textureSeed = textureState.textureSeed;
 
 // Puts every shared buffer, the geometry and textureSeed back to their start values. Called at
 // the start of a run (tools) and by tests; the show itself starts from the static zero state.

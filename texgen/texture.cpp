@@ -1,5 +1,6 @@
 // TextureObject, the shared texture state, the command dispatcher and the GPU hand-over.
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 
@@ -8,14 +9,7 @@
 
 namespace glimmer {
 
-TextureGeometry textureGeometry;
-TexturePixel workImage[kMaxTexturePixels];
-TexturePixel layerImages[kLayerCount][kMaxTexturePixels];
-TexturePixel scratchImage[kMaxTexturePixels];
-uint8_t noiseLattice[kMaxTexturePixels];
-float blurKernel[kBlurTableSize];
-int32_t blurTaps[kBlurTableSize];
-int32_t textureSeed = kTextureSeedStart;
+TextureGenState textureState;
 TextureObject* frameCopyTexture = nullptr;
 
 namespace {
@@ -127,6 +121,8 @@ void runTextureCommand(TexturePixel* image, const Track& track) {
   const auto mode = static_cast<uint8_t>((word >> 8) & 0xFF);
   const uint32_t flags = (word >> 16) & 0xFF;
   const int32_t layer = toInt(track.params[0]);
+  assert(textureGeometry.texSize >= 2 && textureGeometry.texSize <= kMaxTextureSize &&
+         "setTextureGeometry must describe the image before a texture command runs");
   textureGeometry.smoothFlag = static_cast<int32_t>(flags & 1);
   textureGeometry.edgeMode = static_cast<int32_t>((flags >> 1) & 3);
   const int32_t n = textureGeometry.texPixels;

@@ -109,6 +109,14 @@ void printValues(const char* title, std::span<const glimmer::NamedValue> values)
 int printOps(const std::string& name) {
   using glimmer::Category;
   bool any = false;
+  if (name.empty())
+    std::fputs(
+        "Units: 32nds = 1/32 of a world unit (y up, z toward the viewer); 256ths = a coordinate on\n"
+        "a 256 x 256 texture canvas whatever the texture's size; channel = colour byte 0-255;\n"
+        "percent of the screen counts from the bottom-left corner. Textures use list B, meshes\n"
+        "list B for geometry and list A for the rest, the other categories list A. Ranges are the\n"
+        "documented ones: the compiler warns outside them. docs/AUTHORING.md explains the model.\n\n",
+        stdout);
   for (int c = 0; c < glimmer::kCategoryCount; ++c) {
     const auto cat = static_cast<Category>(c);
     const bool wholeCategory = name.empty() || name == glimmer::categoryWord(cat);

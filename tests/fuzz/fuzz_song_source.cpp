@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string source(reinterpret_cast<const char*>(data), size);
   std::vector<uint8_t> xm;
   BuildError error;
-  if (!buildSong(source, &xm, &error)) {
+  std::vector<BuildError> warnings;
+  if (!buildSong(source, &xm, &error, &warnings)) {
     if (error.message.empty()) std::abort();
     return 0;
   }

@@ -26,3 +26,13 @@ endforeach()
 if(count LESS 10)
   message(FATAL_ERROR "found only ${count} synopses in glimmerc --help")
 endif()
+
+# scene ops prints the reference of one command by name and refuses a name it does not know.
+execute_process(COMMAND ${GLIMMERC} scene ops Circle OUTPUT_VARIABLE circle RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT circle MATCHES "Circle +list B" OR NOT circle MATCHES "p3 +radius +256ths")
+  message(FATAL_ERROR "glimmerc scene ops Circle (exit ${rc}) printed:\n${circle}")
+endif()
+execute_process(COMMAND ${GLIMMERC} scene ops NoSuchCommand OUTPUT_QUIET ERROR_QUIET RESULT_VARIABLE rc)
+if(NOT rc EQUAL 1)
+  message(FATAL_ERROR "glimmerc scene ops NoSuchCommand exited ${rc}, expected 1")
+endif()
