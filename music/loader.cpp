@@ -415,6 +415,8 @@ bool loadModule(Cursor& in, Song& song) {
   // An empty order list plays its first entry; a restart beyond the list restarts at 0, so every
   // order position the sequencer reaches names an allocated pattern.
   if (song.songLength == 0) song.songLength = 1;
+  // The tracker's tempo range is 32..255 BPM; a header beyond it would make ticks a frame long.
+  song.defaultTempo = std::clamp<uint16_t>(song.defaultTempo, 32, 255);
   if (song.restartPosition >= song.songLength) song.restartPosition = 0;
 
   int largest = 0;

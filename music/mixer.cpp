@@ -104,21 +104,23 @@ void mixRamp(MixerVoice& v, float* out, int n, float& gl, float& gr) {
   float l = gl, r = gr;
   int i = 0;
 #if defined(__SSE2__)
-  // The gains still grow one frame at a time, so every frame gets exactly the scalar gains.
+  // Frame k of a pass gets the pass's starting gains plus k steps.
+  const float sl = v.rampStepLeft, sr = v.rampStepRight;
+  const __m128 steps = _mm_setr_ps(sl, sr, sl, sr);
+  const __m128 k01 = _mm_mul_ps(steps, _mm_setr_ps(0, 0, 1, 1));
+  const __m128 k23 = _mm_mul_ps(steps, _mm_setr_ps(2, 2, 3, 3));
   for (; i + 4 <= n; i += 4) {
     const __m128 samples = interpolate4(d, pos, step);
     pos += 4 * step;
-    const float l1 = l + v.rampStepLeft, r1 = r + v.rampStepRight;
-    const float l2 = l1 + v.rampStepLeft, r2 = r1 + v.rampStepRight;
-    const float l3 = l2 + v.rampStepLeft, r3 = r2 + v.rampStepRight;
+    const __m128 base = _mm_setr_ps(l, r, l, r);
     float* o = out + 2 * i;
     _mm_storeu_ps(o, _mm_add_ps(_mm_loadu_ps(o), _mm_mul_ps(_mm_unpacklo_ps(samples, samples),
-                                                            _mm_setr_ps(l, r, l1, r1))));
+                                                            _mm_add_ps(base, k01))));
     _mm_storeu_ps(o + 4,
-                  _mm_add_ps(_mm_loadu_ps(o + 4), _mm_mul_ps(_mm_unpackhi_ps(samples, samples),
-                                                             _mm_setr_ps(l2, r2, l3, r3))));
-    l = l3 + v.rampStepLeft;
-    r = r3 + v.rampStepRight;
+                  _mm_add_ps(_mm_loadu_ps(o + 4),
+                             _mm_mul_ps(_mm_unpackhi_ps(samples, samples), _mm_add_ps(base, k23))));
+    l += 4 * sl;
+    r += 4 * sr;
   }
 #endif
   for (; i < n; ++i) {

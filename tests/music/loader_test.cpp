@@ -353,6 +353,20 @@ TEST(Loader, HeaderLengthsDecideWhereTheNextStructureStarts) {
   EXPECT_EQ(s.data[1], 15 * 256);
 }
 
+// A header tempo of 65535 would make every tick one frame long (found by the fuzzer as a hang).
+TEST(Loader, TempoIsKeptInTheTrackersRange) {
+  for (auto [tempo, expected] : {std::pair{65535, 255}, {0, 32}, {125, 125}}) {
+    XmBytes x;
+    x.header(1, 1, 1, 0, {0});
+    x.b[78] = static_cast<uint8_t>(tempo);
+    x.b[79] = static_cast<uint8_t>(tempo >> 8);
+    x.pattern(1, {0x80});
+    SongPtr song(loadSongFromMemory(x.b));
+    ASSERT_TRUE(song);
+    EXPECT_EQ(song->defaultTempo, expected);
+  }
+}
+
 TEST(Loader, ImpossibleCountsFail) {
   LoadError error;
   XmBytes x;
