@@ -75,6 +75,12 @@ void mixAhead(Song& song, int64_t frames) {
     framesLeft -= n;
     frames -= n;
   }
+  // At a tick boundary the next tick runs now, as the next block would run it first: the song
+  // then names the row that sounds at the frame reached.
+  if (framesLeft == 0 && song.samplesPerTick > 0) {
+    song.tickFunction(song);
+    framesLeft = song.samplesPerTick;
+  }
   song.tickSamplesLeft = framesLeft;
 }
 
