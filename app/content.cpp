@@ -1,6 +1,7 @@
 // The show's content: resource bytes (embedded or from files named on the command line), the
 // entity factory, and loading with the precalculation pass under the loading bar.
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include "render/render.h"
 #include "resources/resources.h"
 #include "texgen/texgen.h"
+#include "tools/compile/compile.h"
 
 namespace app {
 
@@ -68,16 +70,30 @@ bool resourceBytes(int id, const std::string& file, std::span<const uint8_t>& by
   }
   FileBytes& slot = gFiles[fileSlot(id)];
   if (!slot.loaded || slot.name != file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-      failure = "cannot open " + file;
+    // A source is compiled here; a compiled file is taken as it is. One line says which.
+    const auto start = std::chrono::steady_clock::now();
+    glimmer::compile::Loaded loaded =
+        id == resources::kSceneData  ? glimmer::compile::loadScene(file)
+        : id == resources::kMeshPack ? glimmer::compile::loadPack(file)
+                                     : glimmer::compile::loadMusic(file);
+    for (const std::string& w : loaded.warnings) std::fprintf(stderr, "%s\n", w.c_str());
+    if (!loaded.error.empty()) {
+      failure = loaded.error;
       return false;
     }
-    slot.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-      failure = "cannot read " + file;
-      return false;
+    const char* what = id == resources::kSceneData  ? "scene"
+                       : id == resources::kMeshPack ? "pack"
+                                                    : "music";
+    if (loaded.fromSource) {
+      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - start);
+      std::fprintf(stderr, "glimmer: %s %s (source, compiled in %lld ms)\n", what, file.c_str(),
+                   static_cast<long long>(ms.count()));
+    } else {
+      std::fprintf(stderr, "glimmer: %s %s (compiled, %zu bytes)\n", what, file.c_str(),
+                   loaded.bytes.size());
     }
+    slot.bytes = std::move(loaded.bytes);
     slot.name = file;
     slot.loaded = true;
   }

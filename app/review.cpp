@@ -27,7 +27,6 @@
 
 #include "app/gl_context.h"
 #include "app/offline.h"
-#include "app/review_sources.h"
 #include "app/shell.h"
 #include "music/music.h"
 #include "platform/platform.h"
@@ -35,6 +34,7 @@
 #include "render/render.h"
 #include "resources/resources.h"
 #include "texgen/texgen.h"
+#include "tools/compile/compile.h"
 
 namespace app {
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "music/music.h"
+#include "tools/compile/compile.h"
 
 #ifdef GLIMMER_HAVE_OPENMPT
 #include <libopenmpt/libopenmpt.h>

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "texgen/texgen.h"
-#include "tools/scene_source.h"
+#include "tools/compile/compile.h"
 
 namespace {
 

@@ -319,45 +319,4 @@ std::vector<uint8_t> encodePackMesh(const PackMesh& mesh);
 void appendPackEntry(std::vector<uint8_t>& pack, const std::string& name,
                      std::span<const uint8_t> payload);
 
-// An error in a text file, printed as "FILE:LINE:COL: error: WHAT".
-struct SourceError {
-  std::string file;
-  int line = 0;
-  int column = 0;
-  std::string what;
-  std::string message() const;
-};
-
-// Reads a Wavefront OBJ text (v, vt, f; vn and grouping lines accepted and ignored) into a pack
-// mesh: polygons are fanned into triangles and each distinct (position, texture coordinate) pair
-// becomes one vertex, in order of first use. When the file pairs them one to one (as many v as vt
-// lines and every corner v/vt with equal numbers, like the files `glimmerc meshes` writes), vertex
-// k is v line k with vt line k, unused ones included, so pools round-trip exactly. More than
-// 65536 vertices is an error at the corner that needs the next one.
-bool parseObj(std::string_view text, const std::string& file, PackMesh& out, SourceError& error);
-
-// Checks an uncompressed 32-bit true-colour TGA (image type 2, no ID field, no colour map, edges
-// 1 to 512) and returns the entry bytes: the 18-byte header and width x height x 4 pixel bytes.
-// Errors read "FILE: offset N: error: WHAT".
-bool readTgaImage(std::span<const uint8_t> bytes, const std::string& file,
-                  std::vector<uint8_t>& entry, std::string& error);
-
-// One line of a pack manifest: `mesh NAME FILE.obj` or `image NAME FILE.tga`.
-struct ManifestEntry {
-  enum class Kind { Mesh, Image };
-  Kind kind = Kind::Mesh;
-  std::string name;
-  std::string file;  // as written, relative to the manifest's folder
-  int line = 0;
-  int fileColumn = 0;
-};
-
-// Parses a manifest ('#' starts a comment; blank lines allowed; names unique, 1 to 511 bytes).
-bool parseManifest(std::string_view text, const std::string& file,
-                   std::vector<ManifestEntry>& out, SourceError& error);
-
-// Writes the mesh as OBJ: its three pools as v, vt and vn lines in order, then one f line per
-// triangle with its corners as position/texCoord/normal (1-based).
-std::string writeObj(const MeshObject& mesh, const std::string& comment);
-
 }  // namespace glimmer

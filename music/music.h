@@ -1,5 +1,6 @@
 // The module player: file callbacks over in-memory module bytes, the XM loader, the sequencer,
-// the 64-voice mixer with its output thread, offline rendering and the song builder.
+// the 64-voice mixer with its output thread and offline rendering (the song builder, which
+// compiles text notation to XM bytes, lives with the other content compilers).
 //
 // Index:
 //   File access           five callbacks, the resource stream over application bytes
@@ -7,7 +8,6 @@
 //   Sound device          abstract looping ring the output thread fills; NullSoundDevice
 //   Playback              play / stop / position queries / setTempo / tick
 //   Offline rendering     startOffline / renderOffline / songTimeline / encodeWav
-//   Song builder          text notation compiled to XM bytes
 //
 // Typical use by the application:
 //   setModuleBytes(bytes); installResourceCallbacks();
@@ -278,18 +278,6 @@ SongTimeline songTimeline(Song* song, int64_t maxFrames);
 
 // A RIFF WAVE file of 16-bit interleaved stereo at the given rate.
 std::vector<uint8_t> encodeWav(std::span<const int16_t> interleaved, int rate = kMixRate);
-
-// ---------------------------------------------------------------------------------------------
-// Song builder: compiles the text notation (see content/song.txt for a worked example) into
-// XM bytes that ordinary tracker software opens.
-
-struct BuildError {
-  int line = 0;
-  int column = 0;
-  std::string message;
-};
-// Compiles the source; returns false and fills *error on the first problem.
-bool buildSong(const std::string& source, std::vector<uint8_t>* xm, BuildError* error);
 
 }  // namespace glimmer::music
 

@@ -6,6 +6,7 @@
 
 #include "mesh/mesh.h"
 #include "tools/commands.h"
+#include "tools/compile/compile.h"
 
 namespace glimmerc {
 
@@ -29,50 +30,17 @@ bool readFile(const std::filesystem::path& path, std::vector<uint8_t>& out) {
 
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
 
 int build(const std::string& manifestPath, const std::string& outPath) {
-  std::vector<uint8_t> manifestBytes;
-  if (!readFile(manifestPath, manifestBytes)) {
-    std::fprintf(stderr, "%s: error: cannot read the manifest\n", manifestPath.c_str());
-    return 1;
-  }
-  std::vector<glimmer::ManifestEntry> entries;
-  glimmer::SourceError serr;
-  const std::string_view text(reinterpret_cast<const char*>(manifestBytes.data()), manifestBytes.size());
-  if (!glimmer::parseManifest(text, manifestPath, entries, serr)) {
-    std::fprintf(stderr, "%s\n", serr.message().c_str());
-    return 1;
-  }
-  const std::filesystem::path folder = std::filesystem::path(manifestPath).parent_path();
   std::vector<uint8_t> pack;
-  for (const glimmer::ManifestEntry& e : entries) {
-    const std::filesystem::path file = folder / e.file;
-    std::vector<uint8_t> bytes;
-    if (!readFile(file, bytes)) {
-      std::fprintf(stderr, "%s:%d:%d: error: cannot read '%s'\n", manifestPath.c_str(), e.line, e.fileColumn,
-                   file.string().c_str());
-      return 1;
-    }
-    std::vector<uint8_t> payload;
-    if (e.kind == glimmer::ManifestEntry::Kind::Mesh) {
-      glimmer::PackMesh mesh;
-      const std::string_view obj(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-      if (!glimmer::parseObj(obj, file.string(), mesh, serr)) {
-        std::fprintf(stderr, "%s\n", serr.message().c_str());
-        return 1;
-      }
-      payload = glimmer::encodePackMesh(mesh);
-    } else {
-      std::string error;
-      if (!glimmer::readTgaImage(bytes, file.string(), payload, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-      }
-    }
-    glimmer::appendPackEntry(pack, e.name, payload);
+  std::string error;
+  if (!glimmer::buildPack(manifestPath, pack, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
   }
   if (!writeFile(outPath, pack)) {
     std::fprintf(stderr, "%s: error: cannot write the pack\n", outPath.c_str());
@@ -94,8 +62,8 @@ int list(const std::string& packPath) {
     std::string why;
     std::string kind = "data";
     if (glimmer::decodePackMesh(e.payload, mesh, why)) {
-      kind = "mesh " + std::to_string(mesh.positions.size()) + " vertices " + std::to_string(mesh.indices.size()) +
-             " indices";
+      kind = "mesh " + std::to_string(mesh.positions.size()) + " vertices " +
+             std::to_string(mesh.indices.size()) + " indices";
     } else if (e.payload.size() >= 18 && e.payload[2] == 2 && e.payload[16] == 32) {
       kind = "image " + std::to_string(e.payload[12] | e.payload[13] << 8) + "x" +
              std::to_string(e.payload[14] | e.payload[15] << 8);
@@ -104,7 +72,8 @@ int list(const std::string& packPath) {
   }
   if (!stop.empty()) {
     // The walk ends where an entry runs past the end; say where, as the lookup would stop there.
-    size_t offset = entries.empty() ? 0 : entries.back().payloadOffset + entries.back().payload.size();
+    size_t offset =
+        entries.empty() ? 0 : entries.back().payloadOffset + entries.back().payload.size();
     std::fprintf(stderr, "%s: offset %zu: error: %s\n", packPath.c_str(), offset, stop.c_str());
     return 1;
   }
@@ -127,10 +96,13 @@ int packCommand(const Args& args) {
   if (args[0] == "build") {
     std::string in, out;
     for (size_t i = 1; i < args.size(); ++i) {
-      if (args[i] == "-o" && i + 1 < args.size()) out = args[++i];
-      else if (in.empty() && !args[i].empty() && args[i][0] != '-') in = args[i];
+      if (args[i] == "-o" && i + 1 < args.size())
+        out = args[++i];
+      else if (in.empty() && !args[i].empty() && args[i][0] != '-')
+        in = args[i];
       else {
-        std::fprintf(stderr, "glimmerc pack build: unexpected argument '%s'\n%s", args[i].c_str(), kPackUsage);
+        std::fprintf(stderr, "glimmerc pack build: unexpected argument '%s'\n%s", args[i].c_str(),
+                     kPackUsage);
         return 2;
       }
     }

@@ -7,7 +7,7 @@
 
 #include "scene/scene.h"
 #include "tools/commands.h"
-#include "tools/scene_source.h"
+#include "tools/compile/compile.h"
 
 namespace glimmerc {
 

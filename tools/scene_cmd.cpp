@@ -5,7 +5,7 @@
 #include <map>
 
 #include "tools/commands.h"
-#include "tools/scene_source.h"
+#include "tools/compile/compile.h"
 
 namespace glimmerc {
 

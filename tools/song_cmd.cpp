@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "music/music.h"
+#include "tools/compile/compile.h"
 #include "tools/commands.h"
 
 namespace glimmerc {

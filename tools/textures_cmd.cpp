@@ -12,7 +12,7 @@
 #include "texgen/texgen.h"
 #include "tools/commands.h"
 #include "tools/preview_input.h"
-#include "tools/scene_source.h"
+#include "tools/compile/compile.h"
 
 namespace glimmerc {
 

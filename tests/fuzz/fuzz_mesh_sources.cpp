@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mesh/mesh.h"
+#include "tools/compile/compile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> bytes(data, size);

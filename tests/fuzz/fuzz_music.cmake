@@ -4,7 +4,7 @@
 set(XM_SEED_DIR ${CMAKE_CURRENT_BINARY_DIR}/seeds-xm)
 file(GLOB SONG_SEEDS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/corpus/song/*.txt)
 add_executable(fuzz_music_seeds ${CMAKE_CURRENT_LIST_DIR}/music_seeds.cpp)
-target_link_libraries(fuzz_music_seeds PRIVATE glimmer_options glimmer_music)
+target_link_libraries(fuzz_music_seeds PRIVATE glimmer_options glimmer_music glimmer_compile)
 add_custom_command(OUTPUT ${XM_SEED_DIR}/stamp
   COMMAND ${CMAKE_COMMAND} -E make_directory ${XM_SEED_DIR}
   COMMAND fuzz_music_seeds ${XM_SEED_DIR} ${SONG_SEEDS}
@@ -18,6 +18,6 @@ glimmer_fuzz(fuzz_xm SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz_xm.cpp LIBS glimmer_
   SEEDS ${XM_SEED_DIR} ${PROJECT_BINARY_DIR}/resources/music.xm
   DICT ${CMAKE_CURRENT_LIST_DIR}/xm.dict)
 glimmer_fuzz(fuzz_song_source SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz_song_source.cpp
-  LIBS glimmer_music
+  LIBS glimmer_compile glimmer_music
   SEEDS ${CMAKE_CURRENT_LIST_DIR}/corpus/song ${PROJECT_SOURCE_DIR}/content/song.txt
   DICT ${CMAKE_CURRENT_LIST_DIR}/song_source.dict)

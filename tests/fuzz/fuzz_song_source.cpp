@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "music/music.h"
+#include "tools/compile/compile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace glimmer::music;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "mesh/internal.h"
+#include "tools/compile/compile.h"
 
 namespace glimmer::test {
 

@@ -9,6 +9,7 @@
 
 #include "music/internal.h"
 #include "music/music.h"
+#include "tools/compile/compile.h"
 
 namespace glimmer::music::test {
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <random>
 
-#include "tools/scene_source.h"
+#include "tools/compile/compile.h"
 
 using namespace glimmerc;
 using glimmer::SceneStream;

@@ -40,9 +40,10 @@ struct SourceInfo {
 };
 
 // Compiles source text to a stream. On failure returns false with error set to
-// "FILE:LINE:COL: error: …".
+// "FILE:LINE:COL: error: …". Warnings ("FILE:LINE:COL: warning: …") go to warnings when given.
 bool compileSceneSource(const std::string& text, const std::string& file, glimmer::SceneStream& out,
-                        std::string& error, SourceInfo* info = nullptr);
+                        std::string& error, SourceInfo* info = nullptr,
+                        std::vector<std::string>* warnings = nullptr);
 
 // Writes a stream as source text that compiles back to the same bytes.
 std::string decompileScene(const glimmer::SceneStream& stream);
@@ -50,7 +51,7 @@ std::string decompileScene(const glimmer::SceneStream& stream);
 // Opcode and parameter names, shared by the compiler, decompile and stats.
 const char* opcodeName(glimmer::Category c, int opcode);  // null when the opcode has no name
 const char* paramName(glimmer::Category c, int opcode, int index);  // null when unnamed
-const char* blendModeName(int mode);  // null past the named modes
+const char* blendModeName(int mode);                                // null past the named modes
 
 // Loads IN as either scene source or a compiled stream (decided by content: a source file is
 // text). Returns false with error set.

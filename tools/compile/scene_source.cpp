@@ -2,7 +2,7 @@
 //
 // Index: name tables · lexer · compiler (two passes: entities and labels, then values) ·
 // decompiler · input loading.
-#include "tools/scene_source.h"
+#include "tools/compile/compile.h"
 
 #include <iconv.h>
 
@@ -323,8 +323,9 @@ class Compiler {
   };
 
 
-  Compiler(const std::string& file, glimmer::SceneStream& out, SourceInfo* info)
-      : file_(file), out_(out), info_(info) {}
+  Compiler(const std::string& file, glimmer::SceneStream& out, SourceInfo* info,
+           std::vector<std::string>* warnings)
+      : file_(file), out_(out), info_(info), warnings_(warnings) {}
 
   bool run(const std::string& text, std::string& error) {
     std::istringstream in(text);
@@ -644,6 +645,7 @@ class Compiler {
   std::string file_;
   glimmer::SceneStream& out_;
   SourceInfo* info_;
+  std::vector<std::string>* warnings_;
   Category cat_ = Category::Texture;
   glimmer::EntityRecord* entity_ = nullptr;
   glimmer::TrackRecord* track_ = nullptr;
@@ -671,10 +673,10 @@ const char* paramName(Category c, int opcode, int index) {
 const char* blendModeName(int mode) { return mode >= 0 && mode < 12 ? kBlendModes[mode] : nullptr; }
 
 bool compileSceneSource(const std::string& text, const std::string& file, glimmer::SceneStream& out,
-                        std::string& error, SourceInfo* info) {
+                        std::string& error, SourceInfo* info, std::vector<std::string>* warnings) {
   out = glimmer::SceneStream{};
   if (info) *info = SourceInfo{};
-  Compiler c(file, out, info);
+  Compiler c(file, out, info, warnings);
   return c.run(text, error);
 }
 

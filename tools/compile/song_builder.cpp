@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "music/music.h"
+#include "tools/compile/compile.h"
 
 namespace glimmer::music {
 

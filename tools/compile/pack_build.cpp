@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "mesh/internal.h"
+#include "tools/compile/compile.h"
 
 namespace glimmer {
 
