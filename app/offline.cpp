@@ -56,6 +56,16 @@ void stepFrames(uint64_t frames) {
   glimmer::timeline->step();
 }
 
+// Starts the timeline of content just loaded on the fixed clock: frame 0, every entity updated
+// at demo time 0.
+void startFixedTimeline(int fps) {
+  installFixedClock(fps);
+  // The timeline's clock was made before this run's counter existed for it: take it again.
+  glimmer::timeline->clock = glimmer::DemoClock();
+  glimmer::timeline->start();
+  stepFrames(0);
+}
+
 void fail(const std::string& line) { std::fprintf(stderr, "glimmer: %s\n", line.c_str()); }
 
 // ---------------------------------------------------------------------------------------------
@@ -90,10 +100,7 @@ bool startOffline(const Options& options) {
     closeShow();
     return false;
   }
-  // The timeline's clock was made before this run's counter existed for it: take it again.
-  glimmer::timeline->clock = glimmer::DemoClock();
-  glimmer::timeline->start();
-  stepFrames(0);  // frame 0: every entity updated at demo time 0
+  startFixedTimeline(options.fps);
   return true;
 }
 
@@ -140,15 +147,8 @@ bool writePng(const std::string& path, std::vector<uint8_t>& rgba) {
 
 int runFrame(const Options& options) {
   if (!startOffline(options)) return kExitFailure;
-  // The frame nearest to T; past the end of the show the last frame before it stops.
-  const int64_t target =
-      std::clamp<int64_t>(std::llround(static_cast<double>(options.frameTime) * options.fps), 0,
-                          lastFrameAtOrBefore(glimmer::kShowLength, options.fps));
-  int64_t frame = 0;
-  advanceTo(frame, target);
-  render::renderFrame();
   std::vector<uint8_t> rgba;
-  readFrame(rgba);
+  const int64_t frame = renderFrameFromStart(options.frameTime, options.fps, rgba);
   const float shown = glimmer::timeline->time;
   const bool ok = writePng(options.outFile, rgba);
   closeShow();
@@ -403,6 +403,22 @@ int runBench(const Options& options) {
 }
 
 }  // namespace
+
+int64_t renderFrameFromStart(float seconds, int fps, std::vector<uint8_t>& rgba) {
+  if (glimmer::timeline->time != 0.0f || !glimmer::timeline->running) startFixedTimeline(fps);
+  // The frame nearest to T; past the end of the show the last frame before it stops.
+  const int64_t target = std::clamp<int64_t>(std::llround(static_cast<double>(seconds) * fps), 0,
+                                             lastFrameAtOrBefore(glimmer::kShowLength, fps));
+  int64_t frame = 0;
+  advanceTo(frame, target);
+  render::renderFrame();
+  readFrame(rgba);
+  return frame;
+}
+
+bool writeFramePng(const std::string& path, std::vector<uint8_t>& rgba) {
+  return writePng(path, rgba);
+}
 
 int runOffline(const Options& options) {
   platform::setUnattended(true);

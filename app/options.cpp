@@ -55,6 +55,8 @@ const char* modeOption(RunMode m) {
       return "--capture";
     case RunMode::Bench:
       return "--bench";
+    case RunMode::Review:
+      return "--review";
     default:
       return "";
   }
@@ -159,6 +161,9 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     } else if (name == "--bench") {
       if (!flag()) return fail(name + " takes no value");
       if (auto r = setMode(RunMode::Bench)) return *r;
+    } else if (name == "--review") {
+      if (!flag()) return fail(name + " takes no value");
+      if (auto r = setMode(RunMode::Review)) return *r;
     } else if (name == "--fps") {
       if (!value(v) || !parseInt(v, 1, kMaxFps, o.fps))
         return fail("--fps needs a whole number of frames per second from 1 to 1000");
@@ -189,8 +194,10 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     return fail(std::string("--until cannot be combined with ") + modeOption(o.mode));
   if (o.offline() && o.fullScreen)
     return fail(std::string("--fullscreen cannot be combined with ") + modeOption(o.mode));
+  if (o.mode == RunMode::Review && o.fullScreen)
+    return fail("--fullscreen cannot be combined with --review");
   // Settings given on the command line replace the dialog that would ask for them.
-  if (o.width > 0 || o.fullScreen || o.offline()) o.noDialog = true;
+  if (o.width > 0 || o.fullScreen || o.offline() || o.mode == RunMode::Review) o.noDialog = true;
 
   ParseResult r;
   r.ok = true;
@@ -218,6 +225,9 @@ std::string usageText() {
          "                         numbered PNGs in DIR, or a video with sound through ffmpeg\n"
          "  --bench [--from A] [--to B]\n"
          "                         render as fast as possible and print frame-time figures\n"
+         "  --review               the show in a window driven by keys or by commands on\n"
+         "                         standard input; --scene, --pack and --music also take\n"
+         "                         sources, which are watched and reloaded when they change\n"
          "  --help                 this text\n"
          "  --version              the version\n"
          "\n"

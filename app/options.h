@@ -12,6 +12,7 @@ enum class RunMode {
   Frame,    // --frame T --out FILE.png
   Capture,  // --capture DIR|FILE.mp4
   Bench,    // --bench
+  Review,   // --review: the show driven by keys and standard-input commands
   Help,     // --help
   Version,  // --version
 };

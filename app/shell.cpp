@@ -7,6 +7,7 @@
 #include "app/dialog.h"
 #include "app/gl_context.h"
 #include "app/offline.h"
+#include "app/review.h"
 #include "platform/platform.h"
 #include "render/render.h"
 
@@ -134,6 +135,9 @@ int runGlimmer(const std::vector<std::string>& args) {
   // Runs that nobody watches must never stop on a message box.
   platform::setUnattended(options.offline() || options.until.has_value() ||
                           envSet("GLIMMER_UNATTENDED"));
+
+  // Review mode reads (and compiles) its files itself and watches them.
+  if (options.mode == RunMode::Review) return runReview(options);
 
   std::string failure;
   if (!readResourceFiles(options, failure)) {

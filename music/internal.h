@@ -155,3 +155,15 @@ struct ByteReader {
 Song* loadSongFrom(const ByteReader& reader, LoadError* error);
 
 }  // namespace glimmer::music
+
+namespace glimmer::music {
+
+// Restarting the ring (output.cpp), for seeking.
+// Stops the output thread and leaves the device playing what the ring holds.
+void haltOutput();
+// Renders the song's current state into the ring from block `first` up to block `playing` (the
+// one the device plays), then restarts the output thread; with silent, clears the ring and
+// stays halted.
+void restartOutput(int first, int playing, bool silent);
+
+}  // namespace glimmer::music

@@ -293,3 +293,23 @@ SongTimeline songTimeline(Song* song, int64_t maxFrames);
 std::vector<uint8_t> encodeWav(std::span<const int16_t> interleaved, int rate = kMixRate);
 
 }  // namespace glimmer::music
+
+// ---------------------------------------------------------------------------------------------
+// Seeking: the playing song moved to any moment, as a tracker plays from a row.
+
+namespace glimmer::music {
+
+// Moves the song that play() started to `frame` output frames from its start: the sequencer
+// runs alone, tick by tick, from the song's start to the row that holds the frame (speed,
+// tempo, global volume and every channel's instrument, volume, panning and effect memory as
+// the rows before left them), the notes of that row sound from its start, and the ring is
+// rewritten from two blocks after the one the device plays now, so the device reaches `frame`
+// at the moment seekTo was called plus the time that has passed since. With silent the song is
+// only placed at `frame` (its order and row may be read) and the ring is cleared: nothing sounds
+// until the next seekTo. False when the song is not the one playing.
+bool seekTo(Song* song, int64_t frame, bool silent = false);
+// Output frame of the song at the device's play position now, counted from the song's start
+// along the last seekTo (frozen while paused); -1 when no seek has placed the song.
+int64_t playingFrame(const Song* song);
+
+}  // namespace glimmer::music

@@ -238,4 +238,33 @@ std::vector<uint8_t> encodeWav(std::span<const int16_t> interleaved, int rate) {
   return out;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Restarting the ring at a new song position
+
+void haltOutput() {
+  if (!output.thread.joinable()) return;
+  output.stopRequest.store(true);
+  output.thread.join();
+  output.threadFinished.store(true);
+}
+
+void restartOutput(int first, int playing, bool silent) {
+  if (!output.device || output.ring.empty()) return;
+  haltOutput();
+  if (silent) {
+    std::fill(output.ring.begin(), output.ring.end(), int16_t{0});
+    return;
+  }
+  // The blocks from `first` round to the one playing now are rewritten at once, in play order,
+  // so nothing the device reaches is stale; the thread then carries on as after play(): the
+  // block it fills next is the one the device played when the caller looked, whose position record
+  // is still the old one.
+  output.fillBlock = first % output.blockCount;
+  while (output.fillBlock != playing) renderNextBlock(*output.current);
+  output.audibleBlock.store(playing);
+  output.stopRequest.store(false);
+  output.threadFinished.store(false);
+  output.thread = std::thread(outputThread);
+}
+
 }  // namespace glimmer::music

@@ -107,6 +107,15 @@ enum class Message { None, Dispatched, Quit };
 // Takes at most one message from the queue and dispatches it. Quit: the system asked the
 // program to end (window closed, interrupt signal).
 Message takeMessage();
+// Key codes of takeMessage(key): printable keys as their lower-case ASCII character, Escape as
+// 27, and these for keys without a character.
+constexpr int kKeyLeft = 0x101;
+constexpr int kKeyRight = 0x102;
+constexpr int kKeyUp = 0x103;
+constexpr int kKeyDown = 0x104;
+constexpr int kKeyHome = 0x105;
+// Like takeMessage(); a key press that it takes sets key to its code (0 for any other message).
+Message takeMessage(int& key);
 
 // ---------------------------------------------------------------------------------------------
 // Message box

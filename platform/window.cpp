@@ -302,6 +302,12 @@ void injectEscapePress() {
 }
 
 Message takeMessage() {
+  int key = 0;
+  return takeMessage(key);
+}
+
+Message takeMessage(int& key) {
+  key = 0;
   if (!gVideo.started) return Message::None;
   // Pump and peek rather than SDL_PollEvent, which ends each poll cycle with a "nothing" even
   // when events arrived during the cycle.
@@ -312,6 +318,29 @@ Message takeMessage() {
   if (event.type == SDL_QUIT) return Message::Quit;
   if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)
     return Message::Quit;
+  if (event.type == SDL_KEYDOWN) {
+    const SDL_Keycode sym = event.key.keysym.sym;
+    switch (sym) {
+      case SDLK_LEFT:
+        key = kKeyLeft;
+        break;
+      case SDLK_RIGHT:
+        key = kKeyRight;
+        break;
+      case SDLK_UP:
+        key = kKeyUp;
+        break;
+      case SDLK_DOWN:
+        key = kKeyDown;
+        break;
+      case SDLK_HOME:
+        key = kKeyHome;
+        break;
+      default:
+        if (sym >= 0 && sym < 128) key = static_cast<int>(sym);
+        break;
+    }
+  }
   return Message::Dispatched;
 }
 

@@ -73,4 +73,49 @@ void printText(float x, float y, const char* text) {
   glPopAttrib();
 }
 
+void drawStatusLine(const char* text) {
+  if (!text) return;
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0.0, screenWidth, 0.0, screenHeight, -1.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  selectTextureUnits(false, false);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_FOG);
+  glDisable(GL_ALPHA_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  const float band = static_cast<float>(overlayFontHeight(screenWidth)) * 1.4f;
+  glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
+  glBegin(GL_QUADS);
+  glVertex2f(0.0f, 0.0f);
+  glVertex2f(static_cast<float>(screenWidth), 0.0f);
+  glVertex2f(static_cast<float>(screenWidth), band);
+  glVertex2f(0.0f, band);
+  glEnd();
+  glDisable(GL_BLEND);
+  glColor3f(1.0f, 1.0f, 1.0f);
+  glRasterPos2f(6.0f, band * 0.3f);
+  std::string printable;
+  for (const char* c = text; *c; ++c) {
+    const auto code = static_cast<unsigned char>(*c);
+    if (code >= kFontFirstChar && code < kFontFirstChar + kFontCharCount) printable.push_back(*c);
+  }
+  if (overlayFont && overlayFont->listBase != 0 && !printable.empty()) {
+    glListBase(overlayFont->listBase - kFontFirstChar);
+    glCallLists(static_cast<GLsizei>(printable.size()), GL_UNSIGNED_BYTE, printable.data());
+  }
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glPopAttrib();
+}
+
 }  // namespace render

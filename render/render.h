@@ -30,6 +30,11 @@ void selectTextureUnits(bool unit0, bool unit1);
 // caller swaps. With no current scene nothing is drawn or cleared.
 void renderFrame();
 
+// Draws one line of text with the overlay font on a dark band along the bottom of the frame
+// just rendered, for tools that show their state over the show (review mode). Every GL state
+// it touches is restored, so the next frame renders exactly as if it had not been drawn.
+void drawStatusLine(const char* text);
+
 // Puts the particle emission random state back to its start value (start of a run, tests).
 void resetParticleRandom();
 

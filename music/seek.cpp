@@ -1,0 +1,130 @@
+// Seeking: the song chased to any output frame without mixing (the sequencer alone, tick by
+// tick, from the song's start), the notes of the target row mixed from its start, and the ring
+// restarted so that the device plays the target frame in step with the caller's clock.
+#include <algorithm>
+#include <vector>
+
+#include "music/internal.h"
+
+namespace glimmer::music {
+
+namespace {
+
+// Lead between the block the device plays and the first block rewritten: the block playing
+// now cannot change under the device, and the next one gives the rewrite time to start.
+constexpr int kLeadBlocks = 2;
+// A song whose ticks never reach the target (a zero-length tick) gives up after this many.
+constexpr int64_t kMaxChaseTicks = int64_t{1} << 26;
+
+// The song position along the device's ring, kept by the thread that seeks and queries.
+struct SeekState {
+  const Song* song = nullptr;
+  int64_t frame = 0;  // song frame at ring frame `ringFrame`
+  uint32_t ringFrame = 0;
+  bool paused = false;
+};
+SeekState gSeek;
+
+// Song and player state at the song's start, as play() leaves them before its first block.
+void restartSong(Song& song) {
+  prepareMixer(song.channelCount);
+  resetSongState(song);
+}
+
+// Runs the sequencer alone from the song's start up to, not including, the first tick of the
+// row that holds `target`; returns the frame where that row starts.
+int64_t chaseRow(Song& song, int64_t target) {
+  restartSong(song);
+  int64_t frame = 0, rowFrame = 0, ticks = 0, rowTicks = 0;
+  for (; ticks < kMaxChaseTicks; ++ticks) {
+    if (song.tick == 0) {
+      if (frame > target) break;
+      rowFrame = frame;
+      rowTicks = ticks;
+    }
+    song.tickFunction(song);
+    if (song.samplesPerTick <= 0) break;
+    frame += song.samplesPerTick;
+  }
+  // The pass above ran past the row; the channels now hold the state of later rows, so the
+  // song is run once more from its start to just before the row.
+  restartSong(song);
+  for (int64_t t = 0; t < rowTicks; ++t) song.tickFunction(song);
+  song.tickSamplesLeft = 0;
+  song.timeMs = static_cast<uint32_t>(rowFrame * 1000 / kMixRate);
+  // Notes struck before the row are not resumed part-way, as a tracker playing from a row does:
+  // the voices start silent and the channels keep their instrument and volume memory.
+  prepareMixer(song.channelCount);
+  return rowFrame;
+}
+
+// Plays `frames` frames of the song into a scratch buffer, tick by tick as the output does.
+void mixAhead(Song& song, int64_t frames) {
+  std::vector<float> scratch(size_t(output.blockLength) * 2);
+  int framesLeft = song.tickSamplesLeft;
+  while (frames > 0) {
+    if (framesLeft == 0) {
+      song.tickFunction(song);
+      framesLeft = song.samplesPerTick;
+      if (framesLeft <= 0) break;
+    }
+    const int n = static_cast<int>(std::min<int64_t>({framesLeft, frames, output.blockLength}));
+    std::fill(scratch.begin(), scratch.end(), 0.0f);
+    mixVoices(scratch.data(), n);
+    song.timeMs += static_cast<uint32_t>(static_cast<float>(n) * output.invMixRate * 1000.0f);
+    framesLeft -= n;
+    frames -= n;
+  }
+  // At a tick boundary the next tick runs now, as the next block would run it first: the song
+  // then names the row that sounds at the frame reached.
+  if (framesLeft == 0 && song.samplesPerTick > 0) {
+    song.tickFunction(song);
+    framesLeft = song.samplesPerTick;
+  }
+  song.tickSamplesLeft = framesLeft;
+}
+
+uint32_t ringFrameNow() {
+  return output.device->playPosition() / 4 % static_cast<uint32_t>(output.bufferLength);
+}
+
+}  // namespace
+
+bool seekTo(Song* song, int64_t frame, bool silent) {
+  if (!song || output.current != song || !output.device || output.ring.empty()) return false;
+  haltOutput();
+  frame = std::max<int64_t>(frame, 0);
+  const int64_t rowFrame = chaseRow(*song, frame);
+  if (silent) {
+    mixAhead(*song, frame - rowFrame);
+    restartOutput(0, 0, true);
+    gSeek = {song, frame, 0, true};
+    return true;
+  }
+  // The first rewritten block starts `lead` frames from the device's position now; the song is
+  // mixed on from the row's start to the frame that belongs there.
+  const uint32_t now = ringFrameNow();
+  const int playing = static_cast<int>(now / static_cast<uint32_t>(output.blockLength));
+  const int first = (playing + kLeadBlocks) % output.blockCount;
+  const uint32_t firstFrame = static_cast<uint32_t>(first * output.blockLength);
+  const int64_t lead =
+      (static_cast<int64_t>(firstFrame) - now + output.bufferLength) % output.bufferLength;
+  mixAhead(*song, frame + lead - rowFrame);
+  restartOutput(first, playing, false);
+  gSeek = {song, frame, now, false};
+  return true;
+}
+
+int64_t playingFrame(const Song* song) {
+  if (!song || gSeek.song != song || !output.device || output.ring.empty()) return -1;
+  if (gSeek.paused) return gSeek.frame;
+  // Called more often than once per ring (two seconds), each call adds what the device played
+  // since the one before.
+  const uint32_t now = ringFrameNow();
+  const uint32_t length = static_cast<uint32_t>(output.bufferLength);
+  gSeek.frame += (now + length - gSeek.ringFrame) % length;
+  gSeek.ringFrame = now;
+  return gSeek.frame;
+}
+
+}  // namespace glimmer::music

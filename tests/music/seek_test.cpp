@@ -1,0 +1,130 @@
+// Seeking the playing song: the chase places the sequencer at the row a timeline names (speed,
+// tempo and channel state as the rows before left them), and on SDL's dummy driver the device's
+// position then follows the song's timeline from that row.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/sound.h"
+#include "tests/music/test_support.h"
+
+namespace glimmer::music {
+namespace {
+
+// Two orders of 16 rows, speed 6 at 125 BPM (882 frames a tick, 44100 * 2.5 / 125). Row 8 sets
+// speed 3 (F03); order 1 row 0 sets 150 BPM (F96: 735 frames a tick). Channel 0 strikes a note
+// at volume 0x20 on row 0 (volume column 0x30); channel 1 one at volume 0x30 on order 1 row 0.
+SongPtr seekSong() {
+  test::TestSong t(2);
+  t.addInstrument(std::vector<int16_t>(2000, 8000), LoopMode::Forward, 0, 2000);
+  const int p0 = t.addPattern(16), p1 = t.addPattern(16);
+  t.set(p0, 0, 0, {test::noteByte(4, 0), 1, 0x30, 0, 0});
+  t.set(p0, 8, 0, {0, 0, 0, 0x0F, 0x03});
+  t.set(p1, 0, 0, {0, 0, 0, 0x0F, 0x96});
+  t.set(p1, 0, 1, {test::noteByte(4, 2), 1, 0x40, 0, 0});
+  return t.finish({p0, p1});
+}
+
+struct RowCase {
+  int order, row;
+  int64_t frame;  // worked out by hand from the speeds and tempos above
+  int speed, samplesPerTick;
+  int volume1;  // channel 1's volume once the row has started
+};
+// Rows 0-7: 6 x 882 = 5292 frames; rows 8-15: 3 x 882 = 2646, so order 1 starts at
+// 8 x 5292 + 8 x 2646 = 63504; its rows last 3 x 735 = 2205.
+constexpr RowCase kRows[] = {
+    {0, 0, 0, 6, 882, 0},      {0, 5, 26460, 6, 882, 0},    {0, 8, 42336, 3, 882, 0},
+    {0, 13, 55566, 3, 882, 0}, {1, 0, 63504, 3, 735, 0x30}, {1, 9, 63504 + 9 * 2205, 3, 735, 0x30},
+};
+
+class SeekTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    song_ = seekSong();
+    installResourceCallbacks();
+    ASSERT_TRUE(device_.open(kMixRate));
+    ASSERT_TRUE(play(song_.get(), device_));
+  }
+  void TearDown() override {
+    stop(song_.get());
+    resetPlayer();
+  }
+  platform::SdlSoundDevice device_;
+  SongPtr song_;
+};
+
+TEST_F(SeekTest, ChasePlacesTheSongAtTheRowWithItsSpeedTempoAndChannelState) {
+  for (const RowCase& r : kRows) {
+    SCOPED_TRACE(testing::Message() << "order " << r.order << " row " << r.row);
+    // A silent seek leaves the song at the frame without rendering ahead, so it can be read.
+    ASSERT_TRUE(seekTo(song_.get(), r.frame, true));
+    EXPECT_EQ(song_->order, r.order);
+    EXPECT_EQ(song_->row, r.row);
+    EXPECT_EQ(song_->speed, r.speed);
+    EXPECT_EQ(song_->samplesPerTick, r.samplesPerTick);
+    EXPECT_EQ(musicChannels[0].volume, 0x20);
+    EXPECT_EQ(musicChannels[1].volume, r.volume1);
+    EXPECT_EQ(playingFrame(song_.get()), r.frame);
+    // One frame before the row still belongs to the row before it.
+    if (r.frame > 0) {
+      ASSERT_TRUE(seekTo(song_.get(), r.frame - 1, true));
+      EXPECT_EQ(song_->order * 16 + song_->row, r.order * 16 + r.row - 1);
+    }
+  }
+}
+
+// The row of the table above that holds song frame f.
+int rowAt(int64_t f) {
+  const int64_t inOrder = f % (63504 + 16 * 2205);
+  if (inOrder < 42336) return static_cast<int>(inOrder / 5292);
+  if (inOrder < 63504) return 8 + static_cast<int>((inOrder - 42336) / 2646);
+  return 16 + static_cast<int>((inOrder - 63504) / 2205);
+}
+
+TEST_F(SeekTest, DevicePositionFollowsTheTimelineFromTheRowSoughtTo) {
+  for (const RowCase& r : kRows) {
+    SCOPED_TRACE(testing::Message() << "order " << r.order << " row " << r.row);
+    const uint32_t before = device_.playPosition();
+    ASSERT_TRUE(seekTo(song_.get(), r.frame));
+    // Once the rewritten blocks are audible (two 20 ms blocks ahead), the position the device
+    // has reached maps onto the song at the row's frame plus what the device played since.
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    const uint32_t ringBytes = static_cast<uint32_t>(output.ring.size() * 2);
+    const int64_t played = ((device_.playPosition() + ringBytes - before) % ringBytes) / 4;
+    const int64_t at = playingFrame(song_.get());
+    EXPECT_NEAR(static_cast<double>(at), static_cast<double>(r.frame + played), r.samplesPerTick);
+    // What the output actually rendered for the block the device plays names the same row,
+    // give or take the tick and the 884-frame block that the record lags or leads by.
+    const int reported = positionOrder(song_.get()) * 16 + positionRow(song_.get());
+    EXPECT_GE(reported, rowAt(at - r.samplesPerTick - 884));
+    EXPECT_LE(reported, rowAt(at + r.samplesPerTick + 884));
+  }
+}
+
+TEST_F(SeekTest, TheRingHoldsTheNextRowsNoteAtItsFrame) {
+  // Channel 1's note on order 1 row 0 (frame 63504) raises the level; seeking to points before
+  // it, the ring must hold that rise where the device will be when the song reaches the frame.
+  for (const int64_t before : {int64_t{20000}, int64_t{7000}, int64_t{1500}}) {
+    SCOPED_TRACE(testing::Message() << before << " frames before the note");
+    ASSERT_TRUE(seekTo(song_.get(), 63504 - before));
+    const int64_t ringFrames = static_cast<int64_t>(output.ring.size() / 2);
+    const int64_t deviceFrame = device_.playPosition() / 4;
+    const int64_t songFrame = playingFrame(song_.get());
+    auto left = [&](int64_t frame) {
+      const int64_t at = ((deviceFrame + frame - songFrame) % ringFrames + ringFrames) % ringFrames;
+      return static_cast<int>(output.ring[static_cast<size_t>(at) * 2]);
+    };
+    // The frames before the one sought to still hold the old sound; the search starts after it.
+    const int low = left(63504 - 300), high = left(63504 + 600);
+    ASSERT_GT(high, low + 500);
+    int64_t rise = 63504 - 300;
+    while (rise < 63504 + 600 && left(rise) < (low + high) / 2) ++rise;
+    // The new note ramps in over 128 frames; its middle lies well within one 735-frame tick.
+    EXPECT_NEAR(static_cast<double>(rise), 63504.0, 735.0);
+  }
+}
+
+}  // namespace
+}  // namespace glimmer::music
