@@ -58,7 +58,7 @@ class SdlSoundDevice : public glimmer::music::SoundDevice {
   // what the eye accepts between a picture and its sound.
   static constexpr int kDeviceFrames = 1024;
   static constexpr int64_t kStallMs = 500;
-  static constexpr int64_t kMaxLagMs = 100;
+  static constexpr int64_t kMaxLagMs = 40;
 
  private:
   static void callback(void* self, uint8_t* stream, int length);

@@ -5,6 +5,8 @@
 //       writes OUT.raw.stamps: one line per read, "<monotonic ns> <frames so far>". A frame
 //       cannot arrive before the server has played it, so the earliest arrivals bound when each
 //       frame was played.
+//   sound_check now
+//       Prints the monotonic clock in seconds (the clock the show reports demo time 0 on).
 //   sound_check compare REC.raw REF.wav [--show-log SHOW.log] [--seconds S] [--max-offset-ms M]
 //       Finds the song's first frame in the recording, then walks the recording frame by frame
 //       against the render: any skipped, repeated or silenced stretch is reported and fails.
@@ -34,6 +36,7 @@ namespace {
 constexpr int kRate = 44100;
 // Frames a window must match exactly to fix an alignment: 1.5 ms of music.
 constexpr size_t kWindow = 64;
+constexpr size_t kStride = 16;
 
 [[noreturn]] void fail(const std::string& message) {
   std::fprintf(stderr, "sound_check: %s\n", message.c_str());
@@ -81,6 +84,12 @@ std::vector<uint32_t> readWav(const std::string& path) {
   fail(path + ": no data chunk");
 }
 
+int64_t monotonicNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 int stamp(const std::string& out) {
   std::FILE* raw = std::fopen(out.c_str(), "wb");
   std::FILE* stamps = std::fopen((out + ".stamps").c_str(), "w");
@@ -90,9 +99,7 @@ int stamp(const std::string& out) {
   for (;;) {
     const ssize_t n = ::read(0, buffer.data(), buffer.size());
     if (n <= 0) break;
-    const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                            std::chrono::steady_clock::now().time_since_epoch())
-                            .count();
+    const int64_t now = monotonicNs();
     std::fwrite(buffer.data(), 1, size_t(n), raw);
     bytes += uint64_t(n);
     std::fprintf(stamps, "%lld %llu\n", static_cast<long long>(now),
@@ -112,8 +119,10 @@ struct Segment {
 
 class Aligner {
  public:
+  // Every kStride-th song frame is indexed; a search that moves on frame by frame meets one of
+  // them within kStride frames of any match.
   explicit Aligner(const std::vector<uint32_t>& song) : song_(song) {
-    for (size_t i = 0; i + kWindow <= song.size(); ++i)
+    for (size_t i = 0; i + kWindow <= song.size(); i += kStride)
       if (!silent(song, i)) index_.emplace(hash(song, i), i);
   }
   // Song frames whose next kWindow frames equal the recording's at rec, nearest to near first.
@@ -254,9 +263,10 @@ int compare(int argc, char** argv) {
                 static_cast<long long>(firstSong));
     ok = false;
   }
-  const double run = double(int64_t(first.recEnd) + first.offset) / kRate;
+  // Only a first stretch that begins at the song's start counts as heard from the start.
+  const double run = ok ? double(int64_t(first.recEnd) + first.offset) / kRate : 0.0;
   std::printf("continuous from the song's start: %.4f s (%lld frames)\n", run,
-              static_cast<long long>(int64_t(first.recEnd) + first.offset));
+              static_cast<long long>(std::llround(run * kRate)));
   if (run < seconds) {
     const bool more = segments.size() > 1;
     std::printf("FAIL: the song breaks off at %.4f s, wanted %.2f s%s\n", run, seconds,
@@ -308,9 +318,14 @@ int compare(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (argc >= 3 && std::string(argv[1]) == "stamp") return stamp(argv[2]);
+  if (argc >= 2 && std::string(argv[1]) == "now") {
+    std::printf("%.6f\n", double(monotonicNs()) / 1e9);
+    return 0;
+  }
   if (argc >= 2 && std::string(argv[1]) == "compare") return compare(argc, argv);
   std::fprintf(stderr,
                "usage: sound_check stamp OUT.raw\n"
+               "       sound_check now\n"
                "       sound_check compare REC.raw REF.wav [--show-log SHOW.log] [--seconds S] "
                "[--max-offset-ms M]\n");
   return 2;
