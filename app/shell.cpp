@@ -1,6 +1,7 @@
 // The show's life: command line, settings dialog, start-up, main loop and teardown.
 #include "app/shell.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -105,6 +106,11 @@ int runShow(const Options& options) {
   startMusic(options);
   glimmer::timeline->clock.reset();
   glimmer::timeline->start();
+  // The instant demo time 0 began on the monotonic clock, for lining the heard music up with it.
+  if (envSet("GLIMMER_REPORT_START"))
+    std::fprintf(
+        stderr, "glimmer: demo time 0 at %.6f s\n",
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count());
 
   runMainLoop(options);
 

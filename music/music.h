@@ -210,27 +210,34 @@ using SongPtr = std::unique_ptr<Song, SongDeleter>;
 
 // ---------------------------------------------------------------------------------------------
 // Sound device: one looping ring of 16-bit stereo frames (left, right) played over and over.
+// It reports two positions, both in bytes since start() (not wrapped at the ring):
+//   read   what it has copied out of the ring; everything before it may be refilled.
+//   heard  what has reached the listener: read minus what the device and the sound server still
+//          hold. Never more than read; position queries and pictures follow this one.
 
 class SoundDevice {
  public:
   virtual ~SoundDevice() = default;
   // Opens the device for 16-bit stereo at the given rate; false when no device can be opened.
   virtual bool open(int mixRate) = 0;
-  // Starts looping playback of the ring, which stays owned by the caller until close().
+  // Starts looping playback of the ring, which stays owned by the caller until close(). Returns
+  // once the device is taking the ring's first frames, so a clock started right after it runs in
+  // step with what is heard.
   virtual void start(const int16_t* ring, uint32_t ringBytes) = 0;
-  // Bytes played since start(), modulo the ring size.
-  virtual uint32_t playPosition() = 0;
+  virtual uint64_t readBytes() = 0;
+  virtual uint64_t heardBytes() = 0;
   // Stops playback and releases the device; safe to call when not open.
   virtual void close() = 0;
 };
 
-// A device without sound: its play position advances with the steady clock, so everything
-// timed by the position runs as with a sound card. Tests may drive it by hand instead.
+// A device without sound: it reads the ring as the steady clock runs and holds nothing back, so
+// everything timed by the position runs as with a sound card. Tests may drive it by hand instead.
 class NullSoundDevice : public SoundDevice {
  public:
   bool open(int mixRate) override;
   void start(const int16_t* ring, uint32_t ringBytes) override;
-  uint32_t playPosition() override;
+  uint64_t readBytes() override;
+  uint64_t heardBytes() override { return readBytes(); }
   void close() override;
   // Switches to manual mode: the position moves only through advanceFrames.
   void setManual(bool manual) { manual_ = manual; }

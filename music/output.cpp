@@ -1,5 +1,6 @@
 // Playback: the output thread that keeps the device ring filled behind its play position, the
 // position queries, offline rendering in the same blocks, the row timeline and WAV encoding.
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -31,10 +32,35 @@ void raisePriority() {
 #endif
 }
 
+// Blocks rendered into the ring since play() started, the prefill included; block n of the song
+// always lives in ring slot n % blockCount. Touched by play() and then by the output thread only.
+uint64_t renderedBlocks = 0;
+
+// The position table keeps two ring lengths of entries, so that a block's entry outlives its
+// samples by a whole ring: the block being heard may already have been refilled, since the device
+// still holds what it read last when the thread refills behind it.
+int timeInfoEntries() { return output.blockCount * 2; }
+
 void renderNextBlock(Song& song) {
   int16_t* dest = output.ring.data() + size_t(output.fillBlock) * output.blockLength * 2;
-  renderBlock(song, dest, &output.timeInfo[output.fillBlock]);
+  renderBlock(song, dest, &output.timeInfo[renderedBlocks % uint64_t(timeInfoEntries())]);
   output.fillBlock = (output.fillBlock + 1) % output.blockCount;
+  ++renderedBlocks;
+}
+
+// Refills every block the device has wholly read (never one it has not finished: the block it is
+// reading and those after it still hold music it is about to play), then points the position
+// queries at the block being heard.
+void serviceRing(Song& song) {
+  const uint64_t blockBytes = uint64_t(output.blockLength) * 4;
+  const uint64_t readBlocks = output.device->readBytes() / blockBytes;
+  while (renderedBlocks < readBlocks + uint64_t(output.blockCount) && !output.stopRequest.load()) {
+    output.busy.store(true);
+    renderNextBlock(song);
+    output.busy.store(false);
+  }
+  const uint64_t heardBlock = output.device->heardBytes() / blockBytes;
+  output.audibleBlock.store(static_cast<int>(heardBlock % uint64_t(timeInfoEntries())));
 }
 
 void outputThread() {
@@ -42,14 +68,7 @@ void outputThread() {
   raisePriority();
   Song& song = *output.current;
   while (!output.stopRequest.load()) {
-    uint32_t frames = output.device->playPosition() / 4;
-    int block = static_cast<int>((frames % output.bufferLength) / output.blockLength);
-    while (output.fillBlock != block && !output.stopRequest.load()) {
-      output.busy.store(true);
-      renderNextBlock(song);
-      output.audibleBlock.store((output.audibleBlock.load() + 1) % output.blockCount);
-      output.busy.store(false);
-    }
+    serviceRing(song);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   output.threadFinished.store(true);
@@ -75,11 +94,11 @@ void NullSoundDevice::start(const int16_t*, uint32_t ringBytes) {
   startNs_ = nowNs();
 }
 
-uint32_t NullSoundDevice::playPosition() {
+uint64_t NullSoundDevice::readBytes() {
   if (ringBytes_ == 0) return 0;
-  uint64_t frames =
+  const uint64_t frames =
       manual_ ? manualFrames_ : static_cast<uint64_t>(nowNs() - startNs_) * rate_ / 1000000000;
-  return static_cast<uint32_t>((frames * 4) % ringBytes_);
+  return frames * 4;
 }
 
 void NullSoundDevice::close() { ringBytes_ = 0; }
@@ -90,12 +109,13 @@ bool play(Song* song, SoundDevice& device) {
   if (!song || !fileCallbacksInstalled()) return false;
   stop(song);
   startSong(*song);
-  output.timeInfo = std::make_unique<TimeInfo[]>(output.blockCount);
+  output.timeInfo = std::make_unique<TimeInfo[]>(size_t(timeInfoEntries()));
   if (!device.open(kMixRate)) return false;
   output.device = &device;
   output.ring.assign(size_t(output.bufferLength) * 2, 0);
   output.fillBlock = 0;
   output.audibleBlock.store(0);
+  renderedBlocks = 0;
   do {
     renderNextBlock(*song);
   } while (output.fillBlock != 0);

@@ -2,7 +2,14 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
+
+#if defined(__linux__)
+#include <pthread.h>
+#include <sched.h>
+#endif
 
 #include "platform/sound.h"
 
@@ -10,7 +17,27 @@ namespace platform {
 
 namespace {
 
-constexpr uint16_t kDeviceFrames = 512;  // small, so that the play position moves finely
+// Callbacks in a row that must arrive on time before the ring is attached, and how long start()
+// waits for that at most (a server that never settles gets the ring anyway).
+constexpr int kSteadyCalls = 4;
+constexpr int64_t kSettleMs = 3000;
+
+int64_t nowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Gives the calling thread real-time scheduling just below the music's output thread where the
+// system permits it: SDL only asks a desktop service for that, which many systems lack, and a
+// renderer busy on every core must not make the device wait.
+void raiseAudioThread() {
+#if defined(__linux__)
+  sched_param param{};
+  param.sched_priority = sched_get_priority_max(SCHED_FIFO) - 1;
+  pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+#endif
+}
 
 // Opens the default device of the current driver; 0 when none opens.
 SDL_AudioDeviceID openDefault(int rate, void* self, SDL_AudioCallback callback) {
@@ -18,7 +45,7 @@ SDL_AudioDeviceID openDefault(int rate, void* self, SDL_AudioCallback callback) 
   want.freq = rate;
   want.format = AUDIO_S16SYS;
   want.channels = 2;
-  want.samples = kDeviceFrames;
+  want.samples = SdlSoundDevice::kDeviceFrames;
   want.callback = callback;
   want.userdata = self;
   SDL_AudioSpec have{};
@@ -31,6 +58,7 @@ SdlSoundDevice::~SdlSoundDevice() { close(); }
 
 bool SdlSoundDevice::open(int mixRate) {
   close();
+  rate_ = mixRate;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
     subsystem_ = true;
     device_ = openDefault(mixRate, this, callback);
@@ -49,49 +77,78 @@ bool SdlSoundDevice::open(int mixRate) {
       return false;
     }
   }
-  rate_ = mixRate;
+  // With no changes allowed SDL converts to what was asked for: every callback takes
+  // kDeviceFrames frames.
+  bufferFrames_ = kDeviceFrames;
   const char* name = SDL_GetCurrentAudioDriver();
   driver_ = name ? name : "";
   silent_ = driver_ == "dummy" || driver_ == "disk";
+  // Play silence from now on: a sound server settles while the caller prepares the ring.
+  SDL_PauseAudioDevice(device_, 0);
   return true;
 }
 
 void SdlSoundDevice::start(const int16_t* ring, uint32_t ringBytes) {
   if (device_ == 0) return;
+  const int64_t periodNs = int64_t{bufferFrames_} * 1000000000 / rate_;
+  auto steady = [&] {
+    return onTime_.load() >= kSteadyCalls && nowNs() - lastCallNs_.load() <= 2 * periodNs;
+  };
+  const int64_t settleBy = nowNs() + kSettleMs * 1000000;
+  while (!steady() && nowNs() < settleBy) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
   SDL_LockAudioDevice(device_);
   ring_ = reinterpret_cast<const uint8_t*>(ring);
   ringBytes_ = ringBytes & ~3u;
-  played_.store(0);
-  lastPlayed_ = 0;
-  lastAdvanceMs_ = SDL_GetTicks64();
+  read_.store(0);
+  firstReadNs_.store(0);
   lost_.store(false);
   forceLoss_.store(false);
   SDL_UnlockAudioDevice(device_);
-  SDL_PauseAudioDevice(device_, 0);
+
+  // The next callback takes the first frames; the clock starts when it does.
+  const int64_t readBy = nowNs() + 4 * periodNs + 200000000;
+  while (firstReadNs_.load() == 0 && nowNs() < readBy)
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  const int64_t first = firstReadNs_.load();
+  startNs_ = first != 0 ? first : nowNs();
+  seenCalls_ = calls_.load();
+  seenAtNs_ = nowNs();
 }
 
-uint64_t SdlSoundDevice::clockBytes(uint64_t nowMs) const {
-  return lostAtBytes_ + (nowMs - lostAtMs_) * static_cast<uint64_t>(rate_) / 1000 * 4;
-}
-
-uint32_t SdlSoundDevice::playPosition() {
-  if (ringBytes_ == 0) return 0;
-  const uint64_t played = played_.load(std::memory_order_acquire);
-  const uint64_t now = SDL_GetTicks64();
-  if (!lost_.load()) {
-    if (played != lastPlayed_) {
-      lastPlayed_ = played;
-      lastAdvanceMs_ = now;
-    }
-    const bool stopped = device_ == 0 || SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
-    if (forceLoss_.load() || stopped || now - lastAdvanceMs_ > kStallMs) {
-      lostAtBytes_ = played;
-      lostAtMs_ = now;
-      lost_.store(true);
-    }
+void SdlSoundDevice::follow() {
+  const int64_t now = nowNs();
+  const uint64_t calls = calls_.load();
+  if (calls != seenCalls_) {
+    seenCalls_ = calls;
+    seenAtNs_ = now;
   }
-  const uint64_t position = lost_.load() ? clockBytes(now) : played;
-  return static_cast<uint32_t>(position % ringBytes_);
+  const bool stopped = SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
+  const bool lost = forceLoss_.load() || stopped || now - seenAtNs_ > kStallMs * 1000000;
+  lost_.store(lost);
+  const uint64_t clock = static_cast<uint64_t>(std::max<int64_t>(now - startNs_, 0)) *
+                         uint64_t(rate_) / 1000000000 * 4;
+  const uint64_t maxLag = uint64_t(rate_) * kMaxLagMs / 1000 * 4;
+  if (lost || clock > read_.load() + maxLag) {
+    // Behind the clock: move on to where the music should be. Under the lock no callback is
+    // copying, and the callback then reads from the new place.
+    SDL_LockAudioDevice(device_);
+    if (clock > read_.load()) read_.store(clock);
+    SDL_UnlockAudioDevice(device_);
+  }
+}
+
+uint64_t SdlSoundDevice::readBytes() {
+  if (device_ == 0 || ringBytes_ == 0) return 0;
+  follow();
+  return read_.load(std::memory_order_acquire);
+}
+
+uint64_t SdlSoundDevice::heardBytes() {
+  if (device_ == 0 || ringBytes_ == 0) return 0;
+  const uint64_t read = read_.load(std::memory_order_acquire);
+  const uint64_t held = uint64_t(bufferFrames_) * 4;
+  return read > held ? read - held : 0;
 }
 
 void SdlSoundDevice::simulateLoss() {
@@ -109,27 +166,43 @@ void SdlSoundDevice::close() {
   subsystem_ = false;
   ring_ = nullptr;
   ringBytes_ = 0;
+  read_.store(0);
+  calls_.store(0);
+  lastCallNs_.store(0);
+  onTime_.store(0);
+  firstReadNs_.store(0);
+  lost_.store(false);
+  forceLoss_.store(false);
   driver_.clear();
 }
 
 void SdlSoundDevice::callback(void* self, uint8_t* stream, int length) {
   auto* d = static_cast<SdlSoundDevice*>(self);
+  const int64_t now = nowNs();
+  // On time: within two buffers of the previous call (plus scheduling slack).
+  const int64_t last = d->lastCallNs_.load(std::memory_order_relaxed);
+  const int64_t periodNs = int64_t{d->bufferFrames_} * 1000000000 / d->rate_;
+  const bool onTime = last != 0 && now - last <= 2 * periodNs + 2000000;
+  d->onTime_.store(onTime ? d->onTime_.load(std::memory_order_relaxed) + 1 : 0);
+  d->lastCallNs_.store(now);
+  if (d->calls_.fetch_add(1) == 0) raiseAudioThread();
   if (!d->ring_ || d->ringBytes_ == 0) {
     std::memset(stream, 0, static_cast<size_t>(length));
     return;
   }
-  uint64_t played = d->played_.load(std::memory_order_relaxed);
-  uint32_t at = static_cast<uint32_t>(played % d->ringBytes_);
+  const uint64_t read = d->read_.load(std::memory_order_relaxed);
+  uint32_t at = static_cast<uint32_t>(read % d->ringBytes_);
   uint32_t left = static_cast<uint32_t>(length);
   uint8_t* out = stream;
   while (left > 0) {
-    uint32_t n = std::min(left, d->ringBytes_ - at);
+    const uint32_t n = std::min(left, d->ringBytes_ - at);
     std::memcpy(out, d->ring_ + at, n);
     out += n;
     left -= n;
     at = 0;
   }
-  d->played_.store(played + static_cast<uint64_t>(length), std::memory_order_release);
+  if (read == 0) d->firstReadNs_.store(now);
+  d->read_.store(read + static_cast<uint64_t>(length), std::memory_order_release);
 }
 
 }  // namespace platform

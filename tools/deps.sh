@@ -11,6 +11,7 @@ packages=(
   libstb-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth openmpt123 libopenmpt-dev
+  pulseaudio pulseaudio-utils
   "$@"
 )
 missing=()
