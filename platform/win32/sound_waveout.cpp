@@ -1,8 +1,9 @@
 // The show's sound device on Win32: waveOut on the default device, playing one looping buffer
 // (the ring itself) and polled for its play position. When no device opens (no sound card, no
 // sound server) the device stays silent and its position follows the clock.
-#include <mmsystem.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <mmsystem.h>
 
 #include <atomic>
 

@@ -49,6 +49,34 @@ PIXELFORMATDESCRIPTOR pixelFormatRequest() {
   return pfd;
 }
 
+// Chooses the pixel format for the request. The system's choice may carry alpha bits that were
+// not asked for; the frame copies would then take the window's alpha instead of opaque 1, so a
+// format without alpha and with at least as many depth bits is preferred when one exists.
+int choosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR& request) {
+  const int chosen = ChoosePixelFormat(dc, &request);
+  if (chosen == 0) return 0;
+  PIXELFORMATDESCRIPTOR pfd{};
+  const int count = DescribePixelFormat(dc, chosen, sizeof pfd, &pfd);
+  if (pfd.cAlphaBits == 0) return chosen;
+  const int chosenDepth = pfd.cDepthBits;
+  const DWORD needed = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+  int best = chosen;
+  int bestDepth = -1;
+  for (int i = 1; i <= count; ++i) {
+    if (!DescribePixelFormat(dc, i, sizeof pfd, &pfd)) continue;
+    if ((pfd.dwFlags & needed) != needed || (pfd.dwFlags & PFD_GENERIC_FORMAT) ||
+        pfd.iPixelType != PFD_TYPE_RGBA || pfd.cAlphaBits != 0 || pfd.cColorBits < 24 ||
+        pfd.cRedBits != 8 || pfd.cStencilBits != 0 || pfd.cAccumBits != 0)
+      continue;
+    const int depth = pfd.cDepthBits > kPreferredDepthBits ? 0 : pfd.cDepthBits;
+    if (depth >= chosenDepth && depth > bestDepth) {
+      best = i;
+      bestDepth = depth;
+    }
+  }
+  return best;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -169,7 +197,7 @@ bool createGlContext(std::string& error) {
     return false;
   }
   const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
-  const int format = ChoosePixelFormat(gVideo.deviceContext, &request);
+  const int format = choosePixelFormat(gVideo.deviceContext, request);
   if (format == 0) {
     error = "no pixel format fits";
     return false;
