@@ -35,6 +35,7 @@ if [ -z "${GLIMMER_WINE_NO_SOUND:-}" ] && command -v pulseaudio >/dev/null; then
   export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
   export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse"
   if ! pactl info >/dev/null 2>&1; then
+    WINE_ENV_PULSE=1
     pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
       --load="module-null-sink sink_name=glimmer_null" \
       --load="module-native-protocol-unix" >/dev/null 2>&1 || true

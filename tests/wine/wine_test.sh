@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# One check of a Windows build of the show under Wine (label wine):
+#
+#   wine_test.sh CHECK EXE LINUX_GLIMMER FRAME_DIFF
+#
+#   dialog-run    the settings dialog appears; a real mouse click (xdotool) on Run starts the
+#                 show, which draws frames and exits 0 after --until 3, with waveOut playing
+#                 into the PulseAudio null sink
+#   dialog-exit   a click on Exit ends with 0 and no show frames
+#   until         --until 3 --no-dialog exits 0
+#   extension     a required extension hidden: exit 1 and the line naming it
+#   frames        --frame T through WGL against the Linux build's frame at T: strict limits
+#                 (mean <= 2 levels, <= 1 % of pixels off by more than 16) where no text is on
+#                 screen, loose ones (4 levels, 5 %) where text is, since the fonts differ
+# Exits 77 (skipped) when the executable or Wine is missing.
+set -u
+check=$1 exe=$2 linux=$3 frame_diff=$4
+[ -f "$exe" ] || { echo "skipped: $exe not built (bash tools/windows.sh)"; exit 77; }
+command -v wine >/dev/null || { echo "skipped: wine is not installed"; exit 77; }
+here=$(dirname "$0")
+unset DISPLAY WAYLAND_DISPLAY
+# shellcheck source=tests/wine/wine_env.sh
+source "$here/wine_env.sh"
+[ "$WINE_ENV_READY" = 1 ] || exit 77
+work=$(mktemp -d)
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "${WINE_ENV_XVFB:-}" ] && kill "$WINE_ENV_XVFB" 2>/dev/null
+  [ -n "${WINE_ENV_PULSE:-}" ] && pulseaudio --kill 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+# Starts the show with the dialog and clicks control $1 once the dialog reports where it is.
+click_dialog() {
+  GLIMMER_TEST_DIALOG_REPORT=1 GLIMMER_REPORT_FRAMES=1 wine "$exe" --until 3 2>"$work/err" &
+  local pid=$! xy=""
+  for _ in $(seq 300); do
+    xy=$(sed -n "s/.*dialog control $1 at \([0-9-]*\) \([0-9-]*\).*/\1 \2/p" "$work/err")
+    [ -n "$xy" ] && break
+    sleep 0.1
+  done
+  if [ -z "$xy" ]; then
+    fail "the dialog did not appear"
+    kill "$pid" 2>/dev/null
+    return 1
+  fi
+  # shellcheck disable=SC2086
+  xdotool mousemove $xy click 1
+  if [ "$1" = 1001 ]; then
+    sleep 2
+    pactl list sink-inputs short >"$work/sinks" 2>/dev/null
+  fi
+  wait "$pid"
+  code=$?
+  cat "$work/err"
+}
+
+case $check in
+  dialog-run)
+    click_dialog 1001 || exit 1
+    [ "$code" = 0 ] || fail "exit code $code after Run"
+    frames=$(sed -n 's/.*loading-bar frames, \([0-9]*\) show frames.*/\1/p' "$work/err")
+    [ "${frames:-0}" -gt 0 ] || fail "the show drew no frames after Run"
+    echo "show frames after Run: ${frames:-0}"
+    if grep -q 's16le 2ch 44100Hz' "$work/sinks"; then
+      echo "waveOut played into the null sink: $(cat "$work/sinks")"
+    else
+      fail "no waveOut stream reached the sound server"
+    fi
+    ;;
+  dialog-exit)
+    click_dialog 1003 || exit 1
+    [ "$code" = 0 ] || fail "exit code $code after Exit"
+    grep -q 'show frames' "$work/err" && fail "the show ran after Exit"
+    ;;
+  until)
+    wine "$exe" --until 3 --no-dialog
+    code=$?
+    [ "$code" = 0 ] || fail "exit code $code"
+    ;;
+  extension)
+    GLIMMER_HIDE_EXTENSIONS=GL_ARB_vertex_buffer_object wine "$exe" --until 3 --no-dialog \
+      2>"$work/err"
+    code=$?
+    cat "$work/err"
+    [ "$code" = 1 ] || fail "exit code $code, expected 1"
+    grep -q 'lacks the required extension GL_ARB_vertex_buffer_object' "$work/err" ||
+      fail "no line naming the missing extension"
+    ;;
+  frames)
+    # T and whether text is on screen then (the opening's title line, the middle's text layer).
+    for row in "130 strict" "150 strict" "20 text" "90 text"; do
+      set -- $row
+      SDL_VIDEODRIVER=offscreen "$linux" --frame "$1" --out "$work/linux-$1.png" >/dev/null ||
+        fail "Linux frame $1"
+      wine "$exe" --frame "$1" --out "$work/windows-$1.png" >/dev/null 2>&1 ||
+        fail "Windows frame $1"
+      if [ "$2" = strict ]; then limits=(2 1 16); else limits=(4 5 16); fi
+      result=$("$frame_diff" "$work/linux-$1.png" "$work/windows-$1.png" "${limits[@]}")
+      rc=$?
+      echo "frame $1 ($2): $result"
+      [ $rc = 0 ] || fail "frame $1 differs beyond the limits"
+    done
+    ;;
+  *)
+    echo "unknown check $check"
+    exit 2
+    ;;
+esac
+exit $status
