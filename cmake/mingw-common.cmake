@@ -10,5 +10,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_C_FLAGS_INIT "${GLIMMER_MINGW_ARCH_FLAGS}")
 set(CMAKE_CXX_FLAGS_INIT "${GLIMMER_MINGW_ARCH_FLAGS}")
-# No DLLs beside the .exe: the C and C++ runtimes and winpthreads go in statically.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# No DLLs beside the .exe: the C and C++ runtimes and winpthreads go in statically; symbols are
+# stripped.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -s")
