@@ -8,6 +8,9 @@
 #                 into the PulseAudio null sink
 #   dialog-exit   a click on Exit ends with 0 and no show frames
 #   until         --until 3 --no-dialog exits 0
+#   escape        a real Escape key press (xdotool) ends a show started without --until: exit 0
+#   silent        no sound server (waveOutOpen fails): the show runs its 3 seconds silently on
+#                 the clock and exits 0
 #   extension     a required extension hidden: exit 1 and the line naming it
 #   frames        --frame T through WGL against the Linux build's frame at T: strict limits
 #                 (mean <= 2 levels, <= 1 % of pixels off by more than 16) where no text is on
@@ -80,6 +83,31 @@ case $check in
     wine "$exe" --until 3 --no-dialog
     code=$?
     [ "$code" = 0 ] || fail "exit code $code"
+    ;;
+  escape)
+    GLIMMER_REPORT_FRAMES=1 wine "$exe" --no-dialog 2>"$work/err" &
+    pid=$!
+    sleep 8  # Wine start-up, loading and a few seconds of the show
+    xdotool key Escape
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$pid" 2>/dev/null; then
+      fail "Escape did not end the show"
+      kill "$pid"
+    fi
+    wait "$pid"
+    code=$?
+    cat "$work/err"
+    [ "$code" = 0 ] || fail "exit code $code after Escape"
+    ;;
+  silent)
+    start=$(date +%s%N)
+    PULSE_SERVER=unix:/nonexistent GLIMMER_REPORT_FRAMES=1 wine "$exe" --until 3 --no-dialog \
+      2>&1 | grep '^glimmer'
+    code=${PIPESTATUS[0]}
+    ms=$((($(date +%s%N) - start) / 1000000))
+    echo "silent run took $ms ms"
+    [ "$code" = 0 ] || fail "exit code $code without a sound server"
+    [ "$ms" -ge 3000 ] || fail "the silent show did not keep real time"
     ;;
   extension)
     GLIMMER_HIDE_EXTENSIONS=GL_ARB_vertex_buffer_object wine "$exe" --until 3 --no-dialog \
