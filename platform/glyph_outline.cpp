@@ -42,13 +42,14 @@ int cubicTo(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void*
   return 0;
 }
 
-bool buildGlyph(FT_Face face, char32_t code, double scale, float depth, double tolerance, bool embolden,
-                OutlineGlyph& g) {
+bool buildGlyph(FT_Face face, char32_t code, double scale, float depth, double tolerance,
+                bool embolden, OutlineGlyph& g) {
   g = OutlineGlyph{};
   if (code < 0x20 || code == 0xFFFD) return true;  // control and undefined codes draw nothing
   const FT_UInt index = FT_Get_Char_Index(face, code);
   if (index == 0) return true;
-  if (FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING) != 0) return false;
+  if (FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING) != 0)
+    return false;
   FT_GlyphSlot slot = face->glyph;
   g.advanceX = static_cast<float>(slot->advance.x * scale);
   if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return true;
@@ -73,8 +74,8 @@ bool buildGlyph(FT_Face face, char32_t code, double scale, float depth, double t
 
 }  // namespace
 
-bool buildOutlineGlyphs(const std::string& faceName, int first, int count, float deviation, float depth,
-                        std::vector<OutlineGlyph>& glyphs, std::string& error) {
+bool buildOutlineGlyphs(const std::string& faceName, int first, int count, float deviation,
+                        float depth, std::vector<OutlineGlyph>& glyphs, std::string& error) {
   glyphs.assign(static_cast<size_t>(std::max(count, 0)), OutlineGlyph{});
   FontFace found;
   if (!findFontFace(faceName, kFontWeightBold, found)) {
@@ -102,7 +103,8 @@ bool buildOutlineGlyphs(const std::string& faceName, int first, int count, float
     const int code = first + k;
     if (code < 0 || code > 255) continue;
     const char32_t ch = codePageChar(static_cast<uint8_t>(code), CodePage::Windows1252);
-    if (!buildGlyph(face, ch, scale, depth, tolerance, found.synthBold, glyphs[static_cast<size_t>(k)])) {
+    if (!buildGlyph(face, ch, scale, depth, tolerance, found.synthBold,
+                    glyphs[static_cast<size_t>(k)])) {
       error = "glyph " + std::to_string(code) + " of " + found.path + " could not be built";
       ok = false;
     }

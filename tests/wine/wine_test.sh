@@ -7,6 +7,8 @@
 #                 show, which draws frames and exits 0 after --until 3, with waveOut playing
 #                 into the PulseAudio null sink
 #   dialog-exit   a click on Exit ends with 0 and no show frames
+#   dialog-escape Escape in the dialog does nothing: a click on Run afterwards still starts
+#                 the show
 #   until         --until 3 --no-dialog exits 0
 #   escape        a real Escape key press (xdotool) ends a show started without --until: exit 0
 #   silent        no sound server (waveOutOpen fails): the show runs its 3 seconds silently on
@@ -36,7 +38,8 @@ trap cleanup EXIT
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
-# Starts the show with the dialog and clicks control $1 once the dialog reports where it is.
+# Starts the show with the dialog and clicks control $1 once the dialog reports where it is;
+# with $2 = escape, presses Escape in the dialog first.
 click_dialog() {
   GLIMMER_TEST_DIALOG_REPORT=1 GLIMMER_REPORT_FRAMES=1 wine "$exe" --until 3 2>"$work/err" &
   local pid=$! xy=""
@@ -49,6 +52,10 @@ click_dialog() {
     fail "the dialog did not appear"
     kill "$pid" 2>/dev/null
     return 1
+  fi
+  if [ "${2:-}" = escape ]; then
+    xdotool key Escape
+    sleep 0.5
   fi
   # shellcheck disable=SC2086
   xdotool mousemove $xy click 1
@@ -73,6 +80,11 @@ case $check in
     else
       fail "no waveOut stream reached the sound server"
     fi
+    ;;
+  dialog-escape)
+    click_dialog 1001 escape || exit 1
+    [ "$code" = 0 ] || fail "exit code $code after Escape and Run"
+    grep -q 'show frames' "$work/err" || fail "Escape ended the dialog"
     ;;
   dialog-exit)
     click_dialog 1003 || exit 1
