@@ -119,8 +119,9 @@ bool enterFullScreen(int width, int height) {
   return true;
 }
 
+// Back to the mode stored in the registry, in windowed mode too (it changes nothing then).
 void restoreDisplay() {
-  if (gVideo.fullScreenActive) ChangeDisplaySettingsA(nullptr, 0);
+  ChangeDisplaySettingsA(nullptr, 0);
   gVideo.fullScreenActive = false;
   gVideo.fullScreenRequested = false;
   showCursor(true);

@@ -62,6 +62,8 @@ click_dialog() {
   if [ "$1" = 1001 ]; then
     sleep 2
     pactl list sink-inputs short >"$work/sinks" 2>/dev/null
+    timeout 1 parec --device=glimmer_null.monitor --format=s16le --rate=44100 --channels=2 \
+      --raw >"$work/sound.raw" 2>/dev/null
   fi
   wait "$pid"
   code=$?
@@ -80,6 +82,10 @@ case $check in
     else
       fail "no waveOut stream reached the sound server"
     fi
+    # The sink's monitor hears the music: some byte of one second of it is not zero.
+    heard=$(tr -d '\0' <"$work/sound.raw" | head -c 1 | wc -c)
+    echo "recorded $(wc -c <"$work/sound.raw") bytes from the null sink's monitor"
+    [ "$heard" = 1 ] || fail "the null sink's monitor recorded only silence"
     ;;
   dialog-escape)
     click_dialog 1001 escape || exit 1
