@@ -12,7 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth openmpt123 libopenmpt-dev
   # Windows build (tools/windows.sh) and its checks under Wine (label wine); wine32 is i386.
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32 xdotool
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32 xdotool x11-utils
   pulseaudio pulseaudio-utils zip
   libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 libpulse0:i386 libfreetype6:i386
   "$@"

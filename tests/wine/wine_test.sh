@@ -4,8 +4,9 @@
 #   wine_test.sh CHECK EXE LINUX_GLIMMER FRAME_DIFF
 #
 #   dialog-run    the settings dialog appears; a real mouse click (xdotool) on Run starts the
-#                 show, which draws frames and exits 0 after --until 3, with waveOut playing
+#                 show, which draws frames and exits 0 after --until 4, with waveOut playing
 #                 into the PulseAudio null sink
+#   dialog-800    clicks on "800 x 600" and Run: the show window is 800 x 600 at (0, 0)
 #   dialog-exit   a click on Exit ends with 0 and no show frames
 #   dialog-escape Escape in the dialog does nothing: a click on Run afterwards still starts
 #                 the show
@@ -38,17 +39,18 @@ trap cleanup EXIT
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
-# Starts the show with the dialog and clicks control $1 once the dialog reports where it is;
-# with $2 = escape, presses Escape in the dialog first.
+# Starts the show with the dialog and, once the dialog reports where its controls are, clicks
+# the controls listed in $1 in order; with $2 = escape, presses Escape in the dialog first.
+# After a click on Run, records the sound server's streams, one second from the null sink's
+# monitor and the X window tree.
 click_dialog() {
-  GLIMMER_TEST_DIALOG_REPORT=1 GLIMMER_REPORT_FRAMES=1 wine "$exe" --until 3 2>"$work/err" &
-  local pid=$! xy=""
+  GLIMMER_TEST_DIALOG_REPORT=1 GLIMMER_REPORT_FRAMES=1 wine "$exe" --until 4 2>"$work/err" &
+  local pid=$! id xy
   for _ in $(seq 300); do
-    xy=$(sed -n "s/.*dialog control $1 at \([0-9-]*\) \([0-9-]*\).*/\1 \2/p" "$work/err")
-    [ -n "$xy" ] && break
+    grep -q 'dialog control 1005 at' "$work/err" && break
     sleep 0.1
   done
-  if [ -z "$xy" ]; then
+  if ! grep -q 'dialog control 1005 at' "$work/err"; then
     fail "the dialog did not appear"
     kill "$pid" 2>/dev/null
     return 1
@@ -57,10 +59,15 @@ click_dialog() {
     xdotool key Escape
     sleep 0.5
   fi
-  # shellcheck disable=SC2086
-  xdotool mousemove $xy click 1
-  if [ "$1" = 1001 ]; then
-    sleep 2
+  for id in $1; do
+    xy=$(sed -n "s/.*dialog control $id at \([0-9-]*\) \([0-9-]*\).*/\1 \2/p" "$work/err")
+    # shellcheck disable=SC2086
+    xdotool mousemove $xy click 1
+    sleep 0.3
+  done
+  if [ "$id" = 1001 ]; then
+    sleep 1.5
+    xwininfo -root -tree >"$work/windows" 2>/dev/null
     pactl list sink-inputs short >"$work/sinks" 2>/dev/null
     timeout 1 parec --device=glimmer_null.monitor --format=s16le --rate=44100 --channels=2 \
       --raw >"$work/sound.raw" 2>/dev/null
@@ -91,6 +98,12 @@ case $check in
     click_dialog 1001 escape || exit 1
     [ "$code" = 0 ] || fail "exit code $code after Escape and Run"
     grep -q 'show frames' "$work/err" || fail "Escape ended the dialog"
+    ;;
+  dialog-800)
+    click_dialog "1004 1001" || exit 1
+    [ "$code" = 0 ] || fail "exit code $code after 800 x 600 and Run"
+    grep -q ' 800x600+0+0 ' "$work/windows" || fail "no 800 x 600 show window at (0, 0)"
+    grep ' 800x600+0+0 ' "$work/windows" | head -1
     ;;
   dialog-exit)
     click_dialog 1003 || exit 1
