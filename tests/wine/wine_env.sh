@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Sourced by the Wine tests: a Wine prefix made once per build folder (a cold prefix costs about
+# Sourced by the Wine tests: a Wine prefix made once per user and kept (a cold prefix costs about
 # 25 s), an X server (Xvfb) when there is no DISPLAY, and a PulseAudio server with a null sink
 # so that waveOut really plays. Sets WINE_ENV_READY=1 when everything is up.
 #
 #   GLIMMER_WINE_PREFIX  prefix folder (default: $TMPDIR/glimmer-wine-$UID)
+# shellcheck disable=SC2034  # the WINE_ENV_* variables are read by the script that sources this
 set -u
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
