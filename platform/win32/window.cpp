@@ -32,6 +32,21 @@ struct VideoState {
 };
 
 VideoState gVideo;
+
+// The show is a GUI program, which has no console of its own. Started from a command prompt,
+// its output for authors (--help, --bench figures, failure lines) goes to that prompt's console,
+// unless it was redirected to a file or pipe. Runs before main.
+struct ParentConsole {
+  ParentConsole() {
+    auto valid = [](HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; };
+    const bool out = valid(GetStdHandle(STD_OUTPUT_HANDLE));
+    const bool err = valid(GetStdHandle(STD_ERROR_HANDLE));
+    if ((out && err) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    if (!out && std::freopen("CONOUT$", "w", stdout) == nullptr) return;
+    if (!err) (void)std::freopen("CONOUT$", "w", stderr);
+  }
+};
+ParentConsole gParentConsole;
 // Set by injectEscapePress; read and cleared with the key state by escapePressed.
 std::atomic<bool> gEscapeLatch{false};
 
