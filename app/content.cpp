@@ -13,7 +13,7 @@
 #include "mesh/mesh.h"
 #include "music/music.h"
 #include "platform/platform.h"
-#include "platform/sound.h"
+#include "platform/sound_device.h"
 #include "render/render.h"
 #include "resources/resources.h"
 #include "texgen/texgen.h"
@@ -155,12 +155,11 @@ void startMusic(const Options& options) {
     std::fprintf(stderr, "glimmer: %s: %s\n", name.c_str(), error.describe().c_str());
   }
   platform::sleepMilliseconds(20);
-  // The device falls back to SDL's dummy driver by itself when no sound card opens; it lives
-  // as long as the process, like the output thread that feeds it.
-  static platform::SdlSoundDevice device;
-  musicStarted = glimmer::music::play(song, device);
+  // The device falls back to a silent one that follows the clock by itself when no sound card
+  // opens.
+  musicStarted = glimmer::music::play(song, platform::systemSoundDevice());
   if (!musicStarted && song) {
-    // Not even SDL's dummy driver opened: a device that only follows the clock keeps the
+    // Not even the silent fallback opened: a device that only follows the clock keeps the
     // player running in silence.
     static glimmer::music::NullSoundDevice clockDevice;
     musicStarted = glimmer::music::play(song, clockDevice);

@@ -71,24 +71,12 @@ void fail(const std::string& line) { std::fprintf(stderr, "glimmer: %s\n", line.
 // ---------------------------------------------------------------------------------------------
 // Start-up and teardown shared by the three modes
 
-// Offline frames are rendered in an offscreen context unless the user chose a video driver;
-// --bench shows its window where there is a display.
-void chooseVideoDriver(const Options& options) {
-  if (std::getenv("SDL_VIDEODRIVER")) return;
-  auto set = [](const char* name) {
-    const char* v = std::getenv(name);
-    return v && *v;
-  };
-  const bool display = set("DISPLAY") || set("WAYLAND_DISPLAY");
-  if (options.mode != RunMode::Bench || !display) setenv("SDL_VIDEODRIVER", "offscreen", 0);
-}
-
 bool startOffline(const Options& options) {
   screenWidth = options.width > 0 ? options.width : 640;
   screenHeight = options.height > 0 ? options.height : 480;
   fullScreen = false;
   installFixedClock(options.fps);
-  chooseVideoDriver(options);
+  platform::prepareOfflineVideo(options.mode == RunMode::Bench);
   std::string failure;
   if (!openShowWindow(failure)) {
     fail(failure);

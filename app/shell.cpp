@@ -138,8 +138,9 @@ int runGlimmer(const std::vector<std::string>& args) {
   }
 
   glimmer::setCounterSource({platform::counter, platform::counterFrequency});
-  // Runs that nobody watches must never stop on a message box.
-  platform::setUnattended(options.offline() || options.until.has_value() ||
+  // Runs that nobody watches (offline, scripted: any option that skips the dialog) must never
+  // stop on a message box.
+  platform::setUnattended(options.offline() || options.noDialog || options.until.has_value() ||
                           envSet("GLIMMER_UNATTENDED"));
 
   // Review mode reads (and compiles) its files itself and watches them.

@@ -39,6 +39,10 @@ bool startVideo(std::string& error);
 void stopVideo();
 // True when windows are shown to a person: a real display, not SDL's offscreen or dummy driver.
 bool hasVisibleDisplay();
+// Offline runs (frames to files, benchmarks) call this before startVideo: frames are drawn on a
+// surface nobody sees unless the user chose a video driver; showWindow keeps a visible window
+// where there is a display. Systems whose windows are always real ignore it.
+void prepareOfflineVideo(bool showWindow);
 
 // ---------------------------------------------------------------------------------------------
 // Display mode

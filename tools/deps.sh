@@ -11,7 +11,10 @@ packages=(
   libstb-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth openmpt123 libopenmpt-dev
-  pulseaudio pulseaudio-utils
+  # Windows build (tools/windows.sh) and its checks under Wine (label wine); wine32 is i386.
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32 xdotool x11-utils
+  pulseaudio pulseaudio-utils zip
+  libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 libpulse0:i386 libfreetype6:i386
   "$@"
 )
 missing=()
@@ -20,6 +23,8 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
+  # wine32 comes from the i386 architecture.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then $SUDO dpkg --add-architecture i386; fi
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi

@@ -39,4 +39,11 @@ CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
   -DGLIMMER_FUZZ_RUNS= >/dev/null
 cmake --build build/fuzz -j "$jobs" --target fuzz_all glimmer_content
 ctest --test-dir build/fuzz -L fuzz --output-on-failure -j "$jobs" || status=1
+# Windows: both executables cross-built with mingw-w64 (tools/windows.sh) and run under Wine,
+# Xvfb and a PulseAudio null sink (label wine). GLIMMER_SKIP_WINE=1 leaves this part out.
+if [ -z "${GLIMMER_SKIP_WINE:-}" ]; then
+  echo "== wine"
+  bash tools/windows.sh
+  ctest --test-dir build/host -L wine --output-on-failure --timeout 300 || status=1
+fi
 exit $status
