@@ -7,6 +7,8 @@
 // the frame is rendered.
 #include "app/offline.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -14,8 +16,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -340,6 +345,28 @@ double percentile(std::vector<double> v, double p) {
   return v[i];
 }
 
+// Milliseconds since this process started: the kernel's start time of the process (field 22 of
+// /proc/self/stat, clock ticks since boot) against the boot-time clock. The start time has the
+// resolution of a clock tick (10 ms), so the figure errs on the long side. -1 when unreadable.
+double msSinceProcessStart() {
+  std::ifstream in("/proc/self/stat");
+  std::string stat;
+  std::getline(in, stat);
+  const size_t close = stat.rfind(')');  // the command name may hold spaces and parentheses
+  if (close == std::string::npos) return -1.0;
+  std::istringstream fields(stat.substr(close + 1));
+  std::string skip;
+  for (int field = 3; field < 22; ++field) fields >> skip;
+  unsigned long long startTicks = 0;
+  if (!(fields >> startTicks)) return -1.0;
+  timespec now{};
+  if (clock_gettime(CLOCK_BOOTTIME, &now) != 0) return -1.0;
+  const double nowMs =
+      static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1.0e6;
+  return nowMs -
+         static_cast<double>(startTicks) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 int runBench(const Options& options) {
   int64_t first = 0, last = 0;
   if (!frameRange(options, "measure", first, last)) return kExitUsage;
@@ -350,12 +377,14 @@ int runBench(const Options& options) {
   std::vector<double> all;
   std::map<int32_t, SceneTimes> scenes;
   const double tick = 1000.0 / static_cast<double>(platform::counterFrequency());
+  double precalcMs = -1.0;  // process start to the end of the first frame
   for (;;) {
     const uint64_t t0 = platform::counter();
     render::renderFrame();
     platform::swapBuffers();
     glFinish();
     const double ms = static_cast<double>(platform::counter() - t0) * tick;
+    if (precalcMs < 0.0) precalcMs = msSinceProcessStart();
     all.push_back(ms);
     SceneTimes& s = scenes[glimmer::timeline->currentScene];
     s.ms.push_back(ms);
@@ -384,6 +413,7 @@ int runBench(const Options& options) {
       slowest = index;
     }
   }
+  std::printf("precalc  %.0f ms\n", precalcMs);
   std::printf("renderer      %s\n", renderer.c_str());
   std::printf("resolution    %dx%d\n", screenWidth, screenHeight);
   std::printf("range         %.3f s to %.3f s, fixed step 1/%d s\n",
@@ -399,6 +429,10 @@ int runBench(const Options& options) {
     std::printf("slowest scene %d: mean %.3f ms over %zu frames, worst %.3f ms at %.3f s\n",
                 slowest, slowestMean, s.ms.size(), s.worst, static_cast<double>(s.worstAt));
   }
+  for (const auto& [index, s] : scenes)
+    std::printf("scene %3d     %6zu frames, median %7.3f ms (%6.1f fps), 95th pct %7.3f ms\n",
+                index, s.ms.size(), percentile(s.ms, 0.5),
+                1000.0 / std::max(percentile(s.ms, 0.5), 1e-9), percentile(s.ms, 0.95));
   return kExitOk;
 }
 

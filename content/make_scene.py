@@ -142,7 +142,7 @@ tex("flake", "four-pointed star flake", 64, [
     ("RadialGlow", {"red": 200, "green": 160, "blue": 255, "falloff": 160, "mode": "Add"}),
     ("BrightnessContrast", NEUTRAL_BC)])
 tex("title", "the title lettering, soft glow behind sharp letters", 256, [
-    ("RenderText", {"text": "glimmer", "x": 22, "y": 170, "height": 84, "mode": "Add"}),
+    ("RenderText", {"text": "glimmer", "x": 16, "y": 168, "height": 72, "mode": "Add"}),
     ("StoreLayer", {"layer": 1}),
     ("Blur", {"radius": 40, "gain": 40}),
     ("Tint", {"red": 0, "green": -40, "blue": -110}),
@@ -225,8 +225,7 @@ tex("steel", "dark brushed steel", 128, [
     ("Tint", {"red": -20, "green": -30, "blue": -40})])
 tex("hazard", "hazard stripes", 128, [
     ("Fill", {"red": 30, "green": 20, "blue": 16, "alpha": 255}),
-    ("Waves", {"freqX": 128, "freqY": 128, "red": 255, "green": 160, "blue": 20, "mode": "Burn"}),
-    ("Checker", {"width": 16, "height": 256, "mode": "Xor"}),
+    ("Checker", {"width": 32, "height": 256, "mode": "Xor"}),
     ("RotoZoom", {"x": 128, "y": 128, "zoom": 0, "angle": 32}, ["edge=mirror"]),
     ("Tint", {"red": 0, "green": -60, "blue": -110})])
 tex("molten", "swirling molten metal", 256, [
@@ -374,6 +373,7 @@ tex("plasma", "violet plasma", 256, [
     ("Twirl", {"x": 128, "y": 128, "strength": 50, "radius": 160}, ["smooth"])])
 tex("bronze", "dark bronze", 64, [
     ("Noise", {"seed": 13, "red": 160, "green": 110, "blue": 60}),
+    ("Waves", {"freqX": 128, "freqY": 128, "red": 200, "green": 140, "blue": 60, "mode": "Burn"}),
     ("Blur", {"radius": 24, "gain": 16})])
 tex("ash", "falling ash sprite", 32, [
     ("RadialGlow", {"red": 200, "green": 180, "blue": 170, "falloff": 140}),
@@ -408,9 +408,9 @@ def spin_keys(centre, t0, t1, pos=(0, 0, 0), rot0=(0, 0, 0), rot1=(0, 360, 0), e
 V_END = BUILD
 m = mesh("voidstar", "the gold star the spark becomes", OPEN, V_END)
 m.A("SetTransform", keys=[
-    (0, "flat", dict(at(VOID, 0, 0, -8), rotY=0, rotZ=0, scaleX=10, scaleY=10, scaleZ=10)),
-    (7.68, "smooth", dict(at(VOID, 0, 1, -2), rotY=200, rotZ=30, scaleX=15, scaleY=15, scaleZ=15)),
-    (15.36, "flat", dict(at(VOID, 0, 2, 4), rotY=420, rotZ=60, scaleX=20, scaleY=20, scaleZ=20))])
+    (0, "flat", dict(at(VOID, 0, 0, -8), rotY=0, rotZ=0, scaleX=0, scaleY=0, scaleZ=0)),
+    (7.68, "smooth", dict(at(VOID, 0, 1, -3), rotY=200, rotZ=30, scaleX=4, scaleY=4, scaleZ=4)),
+    (15.36, "flat", dict(at(VOID, 0, 1.5, 0), rotY=420, rotZ=60, scaleX=8, scaleY=8, scaleZ=8))])
 m.A("SetColours", **colours((40, 30, 20), (255, 210, 120), (255, 255, 220), 60))
 m.A("SetTextures", tex0="@goldleaf", tex1="@copperbump")
 m.A("SetRenderState", depthWrite=1)
@@ -454,12 +454,15 @@ emit("# ---- meshes: the tunnel (ultramarine, electric cyan, gold) -------------
 T_END = W1
 m = mesh("tube", "the twisted tunnel, seen from inside", BUILD, T_END)
 m.A("SetTransform", **at(TUNNEL))
-m.A("SetColours", **colours((40, 60, 140), (120, 200, 255), (255, 255, 255), 30))
+m.A("SetColours", **colours((40, 60, 140), (120, 200, 255), (255, 255, 255), 30), keys=[
+    (BUILD, "flat", colours((10, 20, 60), (60, 90, 200), (120, 160, 255), 30)),
+    (bar(16), "smooth", colours((30, 50, 120), (110, 190, 255), (255, 255, 255), 30)),
+    (W1, "flat", colours((120, 110, 80), (255, 230, 160), (255, 255, 255), 30))])
 m.A("SetTextures", tex0="@tunnelwall", tex1="@tunnelbump")
 m.A("SetRenderState", depthWrite=1, cull=3)
 m.A("SetShader", program=2)
-m.B("Tube", segments=20, rings=60, radius=u(5), length=u(160))
-m.B("Twist", rate=0.25, x=0, y=u(-80), z=0)
+m.B("Tube", segments=20, rings=70, radius=u(5), length=u(200))
+m.B("Twist", rate=0.25, x=0, y=u(-100), z=0)
 m.B("Transform", rotX=90)
 m.B("MapTexCoords", scaleU=0, scaleV=900)
 m.B("Normals", smooth=1)
@@ -502,9 +505,9 @@ m.B("Normals", smooth=0)
 m = mesh("gearA", "the great gear", F_START, F_END)
 m.A("SetTransform", keys=spin_keys(FOUNDRY, F_START, F_END, pos=(0, 6, -10), rot0=(0, 0, 0), rot1=(0, 0, -1440)))
 m.A("SetColours", **colours((60, 30, 15), (230, 130, 60), (255, 220, 160), 40))
-m.A("SetTextures", tex0="@copper", tex1="@gearbump")
+m.A("SetTextures", tex0="@copper", tex1="@copperbump")
 m.A("SetRenderState", depthWrite=1)
-m.A("SetShader", program=1)
+m.A("SetShader", program=2)
 m.B("LoadMesh", text="gear.msh")
 m.B("Transform", scaleX=500, scaleY=500, scaleZ=400)
 m.B("Normals", smooth=0)
@@ -513,7 +516,7 @@ m = mesh("gearB", "a second gear meshing with the first", F_START, F_END)
 m.A("SetTransform", keys=spin_keys(FOUNDRY, F_START, F_END, pos=(9.4, 2.2, -10), rot0=(0, 0, 7.5), rot1=(0, 0, 2887.5),
                                    extra=({"scaleX": -5, "scaleY": -5, "scaleZ": 0}, {"scaleX": -5, "scaleY": -5, "scaleZ": 0})))
 m.A("SetColours", **colours((40, 30, 20), (200, 160, 110), (255, 230, 200), 60))
-m.A("SetTextures", tex0="@steel", tex1="@goldenv")
+m.A("SetTextures", tex0="@bronze", tex1=-1)
 m.A("SetRenderState", depthWrite=1)
 m.A("ShareGeometry", mesh="@gearA")
 
@@ -536,8 +539,8 @@ while t <= F_END + 0.001:
     k += 1
 m = mesh("pistons", "a row of pistons pumping on the half bar", F_START, F_END)
 m.A("SetTransform", keys=piston_keys)
-m.A("SetColours", **colours((40, 40, 45), (170, 170, 180), (255, 255, 255), 70))
-m.A("SetTextures", tex0="@steel", tex1="@goldenv")
+m.A("SetColours", **colours((40, 30, 25), (200, 150, 110), (255, 220, 180), 70))
+m.A("SetTextures", tex0="@steel", tex1=-1)
 m.A("SetRenderState", depthWrite=1)
 m.A("Repeat", count=6, x=0, z=u(-4.5))
 m.B("LoadMesh", text="box.msh")
@@ -574,6 +577,15 @@ m.A("SetRenderState", depthWrite=1)
 m.A("Repeat", count=3, z=u(0), x=u(9))
 m.B("LoadMesh", text="arch.msh")
 m.B("Transform", scaleX=100, scaleY=150, scaleZ=100)
+m.B("Normals", smooth=1)
+
+m = mesh("hall", "the foundry hall's sooty walls, seen from inside", F_START, F_END)
+m.A("SetTransform", **at(FOUNDRY, 0, 8, -4))
+m.A("SetColours", **colours((40, 28, 20), (150, 110, 90), (0, 0, 0), 1))
+m.A("SetTextures", tex0="@soot", tex1=-1)
+m.A("SetRenderState", depthWrite=1, cull=3)
+m.B("Tube", segments=16, rings=2, radius=u(42), length=u(26))
+m.B("MapTexCoords", scaleU=700, scaleV=100)
 m.B("Normals", smooth=1)
 
 m = mesh("chain", "a twisted conveyor chute", F_START, F_END)
@@ -643,9 +655,9 @@ m = jelly("jelly3", "a third jellyfish near the surface", (-9, 2, -20), 200, 5)
 m.A("ShareGeometry", mesh="@jelly")
 
 m = mesh("kelp", "kelp ribbons swaying", D_START, D_END)
-m.A("SetTransform", keys=[(D_START, "flat", dict(at(DEEP, -10, -1, -4), rotZ=-4, rotY=0)),
-                          (bar(44), "smooth", dict(at(DEEP, -10, -1, -4), rotZ=5, rotY=40)),
-                          (D_END, "flat", dict(at(DEEP, -10, -1, -4), rotZ=-4, rotY=80))])
+m.A("SetTransform", keys=[(D_START, "flat", dict(at(DEEP, -12, -1, -13), rotZ=-4, rotY=0)),
+                          (bar(44), "smooth", dict(at(DEEP, -12, -1, -13), rotZ=5, rotY=40)),
+                          (D_END, "flat", dict(at(DEEP, -12, -1, -13), rotZ=-4, rotY=80))])
 m.A("SetColours", **colours((10, 50, 30), (80, 220, 140), (40, 80, 60), 8))
 m.A("SetTextures", tex0="@kelpskin", tex1=-1)
 m.A("SetRenderState", depthWrite=1, cull=1)
@@ -657,13 +669,13 @@ m.B("MapTexCoords", scaleV=300)
 m.B("Normals", smooth=1)
 
 m = mesh("shell", "a spiral shell on the sand", D_START, D_END)
-m.A("SetTransform", keys=spin_keys(DEEP, D_START, D_END, pos=(3, -4.5, -3), rot0=(-10, 0, 0), rot1=(-10, 90, 0)))
+m.A("SetTransform", keys=spin_keys(DEEP, D_START, D_END, pos=(5, -4.2, -7), rot0=(-10, 0, 0), rot1=(-10, 90, 0)))
 m.A("SetColours", **colours((30, 40, 50), (230, 230, 240), (255, 255, 255), 50))
 m.A("SetTextures", tex0="@pearl", tex1="@waterbump")
 m.A("SetRenderState", depthWrite=1, cull=2)
 m.A("SetShader", program=3)
 m.B("LoadMesh", text="shell.msh")
-m.B("Transform", scaleX=150, scaleY=150, scaleZ=150)
+m.B("Transform", scaleX=60, scaleY=60, scaleZ=60)
 m.B("Normals", smooth=1)
 
 m = mesh("plankton", "a drifting cloud of glowing plankton", D_START, D_END)
@@ -671,7 +683,7 @@ m.A("SetTransform", keys=spin_keys(DEEP, D_START, D_END, pos=(0, 1, -8), rot1=(3
 m.A("SetColours", **colours((200, 255, 220), (0, 0, 0), (0, 0, 0), 1))
 m.A("SetTextures", tex0=-1, tex1=-1)
 m.A("SetRenderState", depthWrite=0, cull=1)
-m.A("PolygonMode", mode=2, width=2, smooth=1)
+m.A("PolygonMode", mode=2, width=3, smooth=1)
 m.A("Lighting", on=0)
 m.B("Sphere", segments=40, bands=24, radius=u(14))
 m.B("Twist", rate=1.2)
@@ -706,11 +718,11 @@ m.A("SetTransform", keys=spin_keys(LATTICE, L_START, L_END, pos=(0, 2, 0), rot0=
 m.A("SetColours", **colours((230, 240, 255), (0, 0, 0), (0, 0, 0), 1))
 m.A("SetTextures", tex0=-1, tex1=-1)
 m.A("SetRenderState", depthWrite=1, cull=1)
-m.A("PolygonMode", mode=1, width=2, smooth=1)
+m.A("PolygonMode", mode=1, width=1.5, smooth=1)
 m.A("Lighting", on=0)
-m.A("Repeat", count=2, scale=-35, rotY=36)
+m.A("Repeat", count=1, scale=-40, rotY=36)
 m.B("LoadMesh", text="icosa.msh")
-m.B("Transform", scaleX=500, scaleY=500, scaleZ=500)
+m.B("Transform", scaleX=260, scaleY=260, scaleZ=260)
 
 m = mesh("gems", "a spiral of diamonds rising", L_START, L_END)
 m.A("SetTransform", keys=spin_keys(LATTICE, L_START, L_END, pos=(0, -4, 0), rot1=(0, 480, 0)))
@@ -729,7 +741,7 @@ m.A("SetTextures", tex0=-1, tex1=-1)
 m.A("SetRenderState", depthWrite=1, cull=1)
 m.A("PolygonMode", mode=1, width=1, smooth=1)
 m.A("Lighting", on=0)
-m.B("Grid", cellsX=24, cellsY=24, width=u(96), height=u(96))
+m.B("Grid", cellsX=16, cellsY=16, width=u(96), height=u(96))
 m.B("Transform", rotX=-90)
 
 m = mesh("mirror", "a floating pane showing the frame itself", L_START, L_END)
@@ -878,7 +890,7 @@ def lens(fov, enabled=0, x=0, y=0, w=100, h=100):
 s = scene("void", "opening: the spark is born in the indigo void")
 s.A("SetCamera", keys=[cam(VOID, 0, "flat", (0, 3, 26), (0, -1, -4), -6),
                        cam(VOID, 7.68, "smooth", (4, 2, 16), (0, -1, -4), 0),
-                       cam(VOID, 15.36, "flat", (-2, 0.5, 7), (0, 0, -4), 8)])
+                       cam(VOID, 15.36, "flat", (-3, 1, 12), (0, 0, -3), 8)])
 s.A("SetClear", enabled=1, red=10, green=12, blue=30)
 s.A("SetFog", mode=0, red=10, green=12, blue=30, start=u(14), end=u(40))
 s.A("SetViewport", **lens(42))
@@ -900,7 +912,7 @@ s.A("SetFade", keys=[(0, "flat", {"alpha": 100, "red": 0, "green": 0, "blue": 0}
 tk = []
 for i in range(13):
     t = BUILD + i * BAR
-    z = 66 - (i * 9 + (i * i) * 0.35)
+    z = 72 - (i * 7 + (i * i) * 0.4)
     tk.append(cam(TUNNEL, round(t, 2), "smooth", (0.6 * (-1) ** i, 0.4, z), (0, 0, z - 12), i * i * 1.6))
 s = scene("tunnel", "build-up: flight down the twisted tunnel")
 s.A("SetCamera", keys=tk)
@@ -908,8 +920,8 @@ s.A("SetClear", enabled=1, red=16, green=24, blue=90)
 s.A("SetFog", mode=0, red=16, green=24, blue=90, start=u(8), end=u(46))
 s.A("SetViewport", keys=[(BUILD, "flat", lens(40)), (bar(16), "smooth", lens(40)), (W1, "flat", lens(52))])
 s.A("EchoRing", keys=[(BUILD, "flat", {"radius": 0, "copies": 0, "red": 0, "green": 0, "blue": 0}),
-                      (bar(16), "flat", {"radius": 2, "copies": 3, "red": 40, "green": 90, "blue": 120}),
-                      (W1, "flat", {"radius": 24, "copies": 3, "red": 90, "green": 120, "blue": 150})])
+                      (bar(16), "flat", {"radius": 2, "copies": 2, "red": 40, "green": 90, "blue": 120}),
+                      (W1, "flat", {"radius": 24, "copies": 2, "red": 90, "green": 120, "blue": 150})])
 
 # 3. the foundry, two camera set-ups
 fk = []
@@ -925,8 +937,7 @@ s.A("SetCamera", keys=fk)
 s.A("SetClear", withFog=1, enabled=1)
 s.A("SetFog", mode=0, red=28, green=20, blue=16, start=u(20), end=u(60))
 s.A("SetViewport", **lens(40))
-s.A("SetGlow", amount=3, passes=3, red=110, green=60, blue=30)
-s.A("SetBackgroundLayer", texture="@soot", alpha=255, x=0, y=0, width=100, height=100, red=120, green=90, blue=80)
+s.A("SetGlow", amount=3, passes=2, red=90, green=50, blue=25)
 s.A("SetFade", keys=[(0, "flat", {"alpha": 100, "red": 255, "green": 255, "blue": 255}),
                      (W1, "flat", {"alpha": 100, "red": 255, "green": 240, "blue": 220}),
                      (W1 + 0.96, "flat", {"alpha": 0, "red": 255, "green": 240, "blue": 220}),
@@ -939,8 +950,8 @@ for i in range(0, 62, 2):
     t = W1 + i * BAR
     if t > OUTRO + 0.001:
         break
-    x = -20 + (i % 16) * 1.6
-    gk.append(cam(FOUNDRY, round(t, 2), "smooth", (x, 0.5 + (i % 4), 12 - (i % 8)), (x + 6, 1, -6), -6 + (i % 5) * 3))
+    x = -22 + (i % 16) * 1.7
+    gk.append(cam(FOUNDRY, round(t, 2), "smooth", (x, 1.5 + (i % 4) * 0.8, 15 - (i % 8) * 0.4), (x + 8, 1, -8), -6 + (i % 5) * 3))
 s = scene("forge", "world 1: low tracking shot along the pistons and pillars")
 s.A("SetCamera", keys=gk)
 s.A("SetClear", enabled=1, red=28, green=20, blue=16)
@@ -954,8 +965,8 @@ for i in range(0, 62, 2):
     t = W2 + i * BAR
     if t > OUTRO + 0.001:
         break
-    a = i * 0.12
-    dk.append(cam(DEEP, round(t, 2), "smooth", (14 * math.sin(a), -3 + 4 * (0.5 + 0.5 * math.sin(a * 0.8)), 16 * math.cos(a)),
+    a = 0.9 * math.sin(i * 0.11)
+    dk.append(cam(DEEP, round(t, 2), "smooth", (14 * math.sin(a), -3 + 4 * (0.5 + 0.5 * math.sin(i * 0.1)), 4 + 12 * math.cos(a)),
                   (0, 1.5 + 2 * math.sin(a * 1.7), -6), 5 * math.sin(a * 1.1)))
 s = scene("deep", "world 2: the deep, a slow drift under the water")
 s.A("SetCamera", keys=dk)
@@ -986,7 +997,7 @@ s.A("SetCamera", keys=lk)
 s.A("SetClear", enabled=1, red=24, green=8, blue=40)
 s.A("SetFog", mode=0, red=24, green=8, blue=40, start=u(22), end=u(55))
 s.A("SetViewport", keys=[(W3, "flat", lens(44)), (bar(60), "smooth", lens(36)), (OUTRO, "flat", lens(50))])
-s.A("SetGlow", amount=4, passes=3, red=150, green=60, blue=170)
+s.A("SetGlow", amount=4, passes=2, red=130, green=50, blue=150)
 s.A("SetBackgroundLayer", texture="@plasma", alpha=255, x=0, y=0, width=100, height=100, red=90, green=60, blue=110)
 
 pk = []
@@ -999,7 +1010,7 @@ s.A("SetCamera", keys=pk)
 s.A("SetClear", enabled=1, red=24, green=8, blue=40)
 s.A("SetFog", mode=0, red=24, green=8, blue=40, start=u(16), end=u(45))
 s.A("SetViewport", **lens(50))
-s.A("EchoRing", radius=6, copies=3, red=70, green=40, blue=90)
+s.A("EchoRing", radius=6, copies=2, red=70, green=40, blue=90)
 
 # 6. the credits
 s = scene("credits", "ending: the name in gold, credits, fade to black")
@@ -1014,24 +1025,25 @@ s.A("SetLayer", keys=[(OUTRO, "flat", {"texture": "@creditlines", "alpha": 0, "x
                       (bar(85), "flat", {"texture": "@creditlines", "alpha": 255, "x": 25, "y": 2, "width": 50, "height": 38, "red": 255, "green": 240, "blue": 210}),
                       (bar(86), "flat", {"texture": "@creditlines", "alpha": 255, "x": 25, "y": 2, "width": 50, "height": 38, "red": 255, "green": 240, "blue": 210}),
                       (bar(86) + 0.96, "flat", {"texture": "@creditlines", "alpha": 0, "x": 25, "y": 2, "width": 50, "height": 38, "red": 255, "green": 240, "blue": 210})])
-s.A("SetLayer", keys=[(OUTRO, "flat", {"texture": "@thanks", "alpha": 0, "x": 22, "y": 0, "width": 56, "height": 42, "red": 255, "green": 230, "blue": 180}),
-                      (bar(88), "flat", {"texture": "@thanks", "alpha": 0, "x": 22, "y": 0, "width": 56, "height": 42, "red": 255, "green": 230, "blue": 180}),
-                      (bar(89), "flat", {"texture": "@thanks", "alpha": 255, "x": 22, "y": 0, "width": 56, "height": 42, "red": 255, "green": 230, "blue": 180}),
-                      (END, "flat", {"texture": "@thanks", "alpha": 255, "x": 22, "y": 0, "width": 56, "height": 42, "red": 255, "green": 230, "blue": 180})])
+s.A("SetLayer", keys=[(OUTRO, "flat", {"texture": "@thanks", "alpha": 0, "x": 8, "y": -4, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180}),
+                      (bar(88), "flat", {"texture": "@thanks", "alpha": 0, "x": 8, "y": -4, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180}),
+                      (bar(89), "flat", {"texture": "@thanks", "alpha": 255, "x": 8, "y": -4, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180}),
+                      (END, "flat", {"texture": "@thanks", "alpha": 255, "x": 8, "y": -4, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180})])
 s.A("SetLayer", texture="@vignette", alpha=200, x=0, y=0, width=100, height=100, red=0, green=0, blue=0)
 
 
 def credit_line(text, y, t_in, t_out):
-    hidden = {"x": 8, "y": -20, "red": 0, "green": 0, "blue": 0}
-    shown = {"x": 8, "y": y, "red": 255, "green": 200, "blue": 96}
+    x = 12  # the bitmap font has a fixed pixel size: left-aligned lines fit every resolution
+    hidden = {"x": x, "y": -20, "red": 0, "green": 0, "blue": 0}
+    shown = {"x": x, "y": y, "red": 255, "green": 200, "blue": 96}
     s.A("DrawText", text=text, keys=[(OUTRO, "hold", hidden), (t_in, "hold", shown), (t_out, "hold", hidden), (200, "hold", hidden)])
 
 
-credit_line("glimmer - a 178 second show", 90, bar(82) + 0.96, bar(84))
-credit_line("music: our own tracker song", 84, bar(84), bar(86))
-credit_line("code: the glimmer engine", 84, bar(86), bar(88))
-credit_line("pictures: generated at start-up", 84, bar(88), bar(90))
-credit_line("no pixel was stored but one", 90, bar(90), 200)
+credit_line("a glimmer show", 88, bar(82) + 0.96, bar(84))
+credit_line("music: our song", 88, bar(84), bar(86))
+credit_line("code: our engine", 88, bar(86), bar(88))
+credit_line("art: generated", 88, bar(88), bar(90))
+credit_line("see you soon", 88, bar(90), 200)
 s.A("SetFade", keys=[(OUTRO, "flat", {"alpha": 100, "red": 0, "green": 0, "blue": 0}),
                      (OUTRO + 1.92, "smooth", {"alpha": 0, "red": 0, "green": 0, "blue": 0}),
                      (bar(90) + 0.96, "flat", {"alpha": 0, "red": 0, "green": 0, "blue": 0}),
@@ -1061,10 +1073,16 @@ p.A("SetParticleTexture", texture="@spark")
 p.A("SetGravity", x=0, y=-3, z=0, scale=1)
 p.A("SetParticles", count=220, speed=30, fade=5, size=8, spreadX=u(0.6), spreadZ=u(0.6), red=255, green=220, blue=150)
 
+# The emitter runs 45 units ahead of the camera and the motes die before they reach it, so no
+# sprite ever fills the screen.
+dust_keys = []
+for i in range(13):
+    z = 72 - (i * 7 + (i * i) * 0.4) - 45
+    dust_keys.append((round(BUILD + i * BAR, 2), "smooth", dict(at(TUNNEL, 0, 0, z), angleX=1.57)))
 p = particles("dust", "cyan dust streaming at the camera in the tunnel", BUILD, W1)
-p.A("SetEmitter", **at(TUNNEL, 0, 0, -30), angleX=1.57)
+p.A("SetEmitter", keys=dust_keys)
 p.A("SetParticleTexture", texture="@mote")
-p.A("SetParticles", count=260, speed=300, fade=6, size=10, spreadX=u(8), spreadZ=u(8), red=160, green=230, blue=255)
+p.A("SetParticles", count=240, speed=180, fade=10, size=5, spreadX=u(7), spreadZ=u(7), red=160, green=230, blue=255)
 
 p = particles("embers", "molten sparks fountaining from the crucible", F_START, F_END)
 p.A("SetEmitter", **at(FOUNDRY, -5, 1, 4), spin=20)
