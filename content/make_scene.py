@@ -196,7 +196,7 @@ tex("goldring", "gold bands for the rings", 128, [
 emit()
 emit("# ---- textures: the foundry (charcoal, copper, ember, molten yellow) -----------------------------")
 tex("plates", "riveted copper floor plates", 256, [
-    ("Fill", {"red": 110, "green": 60, "blue": 30, "alpha": 255}),
+    ("Fill", {"red": 170, "green": 95, "blue": 45, "alpha": 255}),
     ("FractalNoise", {"zoom": 64, "mode": "Multiply"}),
     ("Checker", {"width": 64, "height": 64, "mode": "And"}),
     ("Fill", {"red": 70, "green": 40, "blue": 25, "alpha": 255, "mode": "Maximum"}),
@@ -204,16 +204,17 @@ tex("plates", "riveted copper floor plates", 256, [
     ("BrightnessContrast", {"brightness": 140, "contrast": 200})])
 tex("platebump", "floor plate seams and rivets as normals (gloss in alpha)", 256, [
     ("Fill", {"red": 255, "green": 255, "blue": 255, "alpha": 200}),
-    ("Rectangle", {"x": 0, "y": 0, "width": 255, "height": 3, "red": 0, "green": 0, "blue": 0, "mode": "Minimum"}),
-    ("Rectangle", {"x": 0, "y": 0, "width": 3, "height": 255, "red": 0, "green": 0, "blue": 0, "mode": "Minimum"}),
-    ("Rectangle", {"x": 0, "y": 128, "width": 255, "height": 3, "red": 0, "green": 0, "blue": 0, "mode": "Minimum"}),
-    ("Rectangle", {"x": 128, "y": 0, "width": 3, "height": 255, "red": 0, "green": 0, "blue": 0, "mode": "Minimum"}),
+    ("Rectangle", {"x": 0, "y": 0, "width": 255, "height": 3, "red": 255, "green": 255, "blue": 255, "mode": "Subtract"}),
+    ("Rectangle", {"x": 0, "y": 0, "width": 3, "height": 255, "red": 255, "green": 255, "blue": 255, "mode": "Subtract"}),
+    ("Rectangle", {"x": 0, "y": 128, "width": 255, "height": 3, "red": 255, "green": 255, "blue": 255, "mode": "Subtract"}),
+    ("Rectangle", {"x": 128, "y": 0, "width": 3, "height": 255, "red": 255, "green": 255, "blue": 255, "mode": "Subtract"}),
+    ("Dots", {"count": 30, "seed": 9, "red": 120, "green": 120, "blue": 120, "mode": "Subtract"}),
     ("Blur", {"radius": 10, "gain": 16}),
     ("NormalMap", {"strength": 80})])
 tex("copper", "oxidised copper", 256, [
     ("FractalNoise", {"zoom": 64}),
     ("Tint", {"red": 70, "green": -20, "blue": -80}),
-    ("Noise", {"seed": 21, "red": 0, "green": 60, "blue": 50, "mode": "Dodge"}),
+    ("Fill", {"red": 160, "green": 150, "blue": 140, "alpha": 255, "mode": "Dodge"}),
     ("Blur", {"radius": 4, "gain": 16})])
 tex("copperbump", "hammered copper normals", 128, [
     ("Noise", {"seed": 33, "red": 255, "green": 255, "blue": 255}),
@@ -334,10 +335,10 @@ tex("creditlines", "credit lettering", 256, [
     ("RenderText", {"text": "music, code, pictures", "x": 10, "y": 150, "height": 28, "mode": "Add"}),
     ("RenderText", {"text": "made from nothing", "x": 30, "y": 110, "height": 28, "mode": "Add"}),
     ("Tint", {"red": 0, "green": -20, "blue": -80})])
-tex("vignette", "dark vignette for the end", 256, [
+tex("halo", "gold halo sprite for the credits", 64, [
     ("RadialGlow", {"red": 255, "green": 255, "blue": 255, "falloff": 60}),
     ("Invert", {}),
-    ("Fill", {"red": 0, "green": 0, "blue": 0, "alpha": 255, "mode": "And"}),
+    ("Fill", {"red": 255, "green": 200, "blue": 96, "alpha": 255, "mode": "And"}),
     ("BrightnessContrast", NEUTRAL_BC)])
 tex("glints", "gold glint sprite", 32, [
     ("Circle", {"x": 128, "y": 128, "radius": 100, "red": 255, "green": 210, "blue": 110, "mode": "Add"}, ["smooth"]),
@@ -373,14 +374,14 @@ tex("plasma", "violet plasma", 256, [
     ("Twirl", {"x": 128, "y": 128, "strength": 50, "radius": 160}, ["smooth"])])
 tex("bronze", "dark bronze", 64, [
     ("Noise", {"seed": 13, "red": 160, "green": 110, "blue": 60}),
-    ("Waves", {"freqX": 128, "freqY": 128, "red": 200, "green": 140, "blue": 60, "mode": "Burn"}),
+    ("Waves", {"freqX": 128, "freqY": 128, "red": 90, "green": 60, "blue": 25, "mode": "Burn"}),
     ("Blur", {"radius": 24, "gain": 16})])
 tex("ash", "falling ash sprite", 32, [
     ("RadialGlow", {"red": 200, "green": 180, "blue": 170, "falloff": 140}),
     ("BrightnessContrast", NEUTRAL_BC)])
 tex("ribbon", "gold ribbon lines for the credits", 128, [
     ("Waves", {"freqX": 0, "freqY": 256, "red": 255, "green": 200, "blue": 96}),
-    ("Rectangle", {"x": 0, "y": 60, "width": 255, "height": 135, "red": 0, "green": 0, "blue": 0, "mode": "And"})])
+    ("Rectangle", {"x": 0, "y": 60, "width": 255, "height": 135, "red": 255, "green": 255, "blue": 255, "mode": "And"})])
 
 # ---- meshes ----------------------------------------------------------------------------------
 emit()
@@ -515,7 +516,7 @@ m.B("Normals", smooth=0)
 m = mesh("gearB", "a second gear meshing with the first", F_START, F_END)
 m.A("SetTransform", keys=spin_keys(FOUNDRY, F_START, F_END, pos=(9.4, 2.2, -10), rot0=(0, 0, 7.5), rot1=(0, 0, 2887.5),
                                    extra=({"scaleX": -5, "scaleY": -5, "scaleZ": 0}, {"scaleX": -5, "scaleY": -5, "scaleZ": 0})))
-m.A("SetColours", **colours((40, 30, 20), (200, 160, 110), (255, 230, 200), 60))
+m.A("SetColours", **colours((40, 30, 20), (200, 150, 100), (120, 100, 80), 30))
 m.A("SetTextures", tex0="@bronze", tex1=-1)
 m.A("SetRenderState", depthWrite=1)
 m.A("ShareGeometry", mesh="@gearA")
@@ -785,7 +786,7 @@ m.B("Text", text="thank you ", depth=4)
 m = mesh("stage", "the polished gold stage disc", C_START, END)
 m.A("SetTransform", keys=spin_keys(CREDITS, C_START, END, pos=(0, -1.5, 0), rot1=(0, 60, 0)))
 m.A("SetColours", **colours((50, 35, 10), (255, 210, 120), (255, 255, 220), 50))
-m.A("SetTextures", tex0="@stagegold", tex1="@goldenv")
+m.A("SetTextures", tex0="@stagegold", tex1="@halo")
 m.A("SetRenderState", depthWrite=1)
 m.B("LoadMesh", text="disc.msh")
 m.B("Transform", scaleX=500, scaleY=100, scaleZ=500)
@@ -919,9 +920,11 @@ s.A("SetCamera", keys=tk)
 s.A("SetClear", enabled=1, red=16, green=24, blue=90)
 s.A("SetFog", mode=0, red=16, green=24, blue=90, start=u(8), end=u(46))
 s.A("SetViewport", keys=[(BUILD, "flat", lens(40)), (bar(16), "smooth", lens(40)), (W1, "flat", lens(52))])
-s.A("EchoRing", keys=[(BUILD, "flat", {"radius": 0, "copies": 0, "red": 0, "green": 0, "blue": 0}),
-                      (bar(16), "flat", {"radius": 2, "copies": 2, "red": 40, "green": 90, "blue": 120}),
-                      (W1, "flat", {"radius": 24, "copies": 2, "red": 90, "green": 120, "blue": 150})])
+# The echo ring (two full-screen copies) only plays over the last four bars of the build-up; in
+# black before that, it costs nothing.
+s.A("EchoRing", keys=[(BUILD, "hold", {"radius": 0, "copies": 1, "red": 0, "green": 0, "blue": 0}),
+                      (bar(16), "flat", {"radius": 2, "copies": 1, "red": 40, "green": 90, "blue": 120}),
+                      (W1, "flat", {"radius": 24, "copies": 1, "red": 100, "green": 130, "blue": 160})])
 
 # 3. the foundry, two camera set-ups
 fk = []
@@ -998,7 +1001,6 @@ s.A("SetClear", enabled=1, red=24, green=8, blue=40)
 s.A("SetFog", mode=0, red=24, green=8, blue=40, start=u(22), end=u(55))
 s.A("SetViewport", keys=[(W3, "flat", lens(44)), (bar(60), "smooth", lens(36)), (OUTRO, "flat", lens(50))])
 s.A("SetGlow", amount=4, passes=2, red=130, green=50, blue=150)
-s.A("SetBackgroundLayer", texture="@plasma", alpha=255, x=0, y=0, width=100, height=100, red=90, green=60, blue=110)
 
 pk = []
 for i in range(0, 30, 2):
@@ -1010,7 +1012,7 @@ s.A("SetCamera", keys=pk)
 s.A("SetClear", enabled=1, red=24, green=8, blue=40)
 s.A("SetFog", mode=0, red=24, green=8, blue=40, start=u(16), end=u(45))
 s.A("SetViewport", **lens(50))
-s.A("EchoRing", radius=6, copies=2, red=70, green=40, blue=90)
+s.A("EchoRing", radius=6, copies=1, red=80, green=45, blue=100)
 
 # 6. the credits
 s = scene("credits", "ending: the name in gold, credits, fade to black")
@@ -1029,7 +1031,6 @@ s.A("SetLayer", keys=[(OUTRO, "flat", {"texture": "@thanks", "alpha": 0, "x": 8,
                       (bar(88), "flat", {"texture": "@thanks", "alpha": 0, "x": 8, "y": -4, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180}),
                       (bar(89), "flat", {"texture": "@thanks", "alpha": 255, "x": 8, "y": -4, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180}),
                       (END, "flat", {"texture": "@thanks", "alpha": 255, "x": 8, "y": -4, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180})])
-s.A("SetLayer", texture="@vignette", alpha=200, x=0, y=0, width=100, height=100, red=0, green=0, blue=0)
 
 
 def credit_line(text, y, t_in, t_out):
