@@ -7,6 +7,7 @@
 // the frame is rendered.
 #include "app/offline.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -367,17 +368,31 @@ double msSinceProcessStart() {
          static_cast<double>(startTicks) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+// CPU time of the whole process (every thread, the renderer's included), user plus system.
+double processCpuMs() {
+  rusage use{};
+  getrusage(RUSAGE_SELF, &use);
+  auto ms = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
+  };
+  return ms(use.ru_utime) + ms(use.ru_stime);
+}
+
 int runBench(const Options& options) {
   int64_t first = 0, last = 0;
   if (!frameRange(options, "measure", first, last)) return kExitUsage;
   if (!startOffline(options)) return kExitFailure;
+  // The precalculation figure runs from process start to the end of the show's first frame.
+  // When the measured range starts later that frame is not drawn: the figure then ends when the
+  // content is built, before the steps to the range.
+  double precalcMs = first == 0 ? -1.0 : msSinceProcessStart();
   const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
   int64_t frame = 0;
   advanceTo(frame, first);
   std::vector<double> all;
   std::map<int32_t, SceneTimes> scenes;
   const double tick = 1000.0 / static_cast<double>(platform::counterFrequency());
-  double precalcMs = -1.0;  // process start to the end of the first frame
+  double cpuStartMs = -1.0;  // process CPU time (all threads) when the first frame ended
   for (;;) {
     const uint64_t t0 = platform::counter();
     render::renderFrame();
@@ -385,6 +400,7 @@ int runBench(const Options& options) {
     glFinish();
     const double ms = static_cast<double>(platform::counter() - t0) * tick;
     if (precalcMs < 0.0) precalcMs = msSinceProcessStart();
+    if (cpuStartMs < 0.0) cpuStartMs = processCpuMs();
     all.push_back(ms);
     SceneTimes& s = scenes[glimmer::timeline->currentScene];
     s.ms.push_back(ms);
@@ -398,6 +414,7 @@ int runBench(const Options& options) {
     stepFrames(1);
     ++frame;
   }
+  const double cpuMs = processCpuMs() - cpuStartMs;
   closeShow();
   double sum = 0.0;
   for (double v : all) sum += v;
@@ -424,6 +441,11 @@ int runBench(const Options& options) {
   std::printf("mean          %.3f ms (%.1f fps)\n", mean, mean > 0.0 ? 1000.0 / mean : 0.0);
   std::printf("median        %.3f ms\n", percentile(all, 0.5));
   std::printf("95th pct      %.3f ms\n", percentile(all, 0.95));
+  // CPU time per frame does not depend on what else the machine runs, unlike the wall-clock
+  // figures above; the first frame is not counted.
+  if (all.size() > 1)
+    std::printf("cpu           %.3f ms per frame (all threads)\n",
+                cpuMs / static_cast<double>(all.size() - 1));
   if (!scenes.empty()) {
     const SceneTimes& s = scenes[slowest];
     std::printf("slowest scene %d: mean %.3f ms over %zu frames, worst %.3f ms at %.3f s\n",

@@ -90,6 +90,22 @@ class Entity:
         return self.cmd("B", op, *flags, **kw)
 
 
+def pulses(start, end, period, decay, on, off):
+    """Keys for a flash on every period from start: jump to `on` on the row, fall back to `off`
+    over `decay` seconds, stay there. A glow or echo ring in black draws nothing, so the screen
+    passes cost nothing between the flashes."""
+    keys = [(start - 0.01, "flat", off)]
+    t = start
+    while t < end - 0.001:
+        keys.append((round(t, 2), "flat", on))
+        keys.append((round(t + decay, 2), "flat", off))
+        nxt = t + period
+        if nxt < end - 0.001:
+            keys.append((round(nxt - 0.01, 2), "flat", off))
+        t = nxt
+    return keys
+
+
 def held(points, end=200.0):
     """Hold keys from (time, values) pairs, with a closing key so that the last value is reached
     (past the last key a track keeps what it evaluated last)."""
@@ -940,7 +956,9 @@ s.A("SetCamera", keys=fk)
 s.A("SetClear", withFog=1, enabled=1)
 s.A("SetFog", mode=0, red=28, green=20, blue=16, start=u(20), end=u(60))
 s.A("SetViewport", **lens(40))
-s.A("SetGlow", amount=3, passes=2, red=90, green=50, blue=25)
+# The glow flashes on every bar's downbeat and dies away within a quarter bar.
+s.A("SetGlow", keys=pulses(W1, OUTRO, BAR, BAR / 4, {"amount": 3, "passes": 2, "red": 150, "green": 80, "blue": 36},
+                           {"amount": 3, "passes": 2, "red": 0, "green": 0, "blue": 0}))
 s.A("SetFade", keys=[(0, "flat", {"alpha": 100, "red": 255, "green": 255, "blue": 255}),
                      (W1, "flat", {"alpha": 100, "red": 255, "green": 240, "blue": 220}),
                      (W1 + 0.96, "flat", {"alpha": 0, "red": 255, "green": 240, "blue": 220}),
@@ -960,7 +978,8 @@ s.A("SetCamera", keys=gk)
 s.A("SetClear", enabled=1, red=28, green=20, blue=16)
 s.A("SetFog", mode=1, red=40, green=24, blue=14, density=4)
 s.A("SetViewport", **lens(34))
-s.A("SetGlow", amount=5, passes=2, red=140, green=70, blue=20)
+s.A("SetGlow", keys=pulses(W1 + BAR / 2, OUTRO, BAR, BAR / 8, {"amount": 5, "passes": 2, "red": 170, "green": 85, "blue": 24},
+                           {"amount": 5, "passes": 2, "red": 0, "green": 0, "blue": 0}))
 
 # 4. the deep
 dk = []
@@ -1000,7 +1019,8 @@ s.A("SetCamera", keys=lk)
 s.A("SetClear", enabled=1, red=24, green=8, blue=40)
 s.A("SetFog", mode=0, red=24, green=8, blue=40, start=u(22), end=u(55))
 s.A("SetViewport", keys=[(W3, "flat", lens(44)), (bar(60), "smooth", lens(36)), (OUTRO, "flat", lens(50))])
-s.A("SetGlow", amount=4, passes=2, red=130, green=50, blue=150)
+s.A("SetGlow", keys=pulses(W3, OUTRO, BAR, BAR / 4, {"amount": 4, "passes": 2, "red": 170, "green": 70, "blue": 190},
+                           {"amount": 4, "passes": 2, "red": 0, "green": 0, "blue": 0}))
 
 pk = []
 for i in range(0, 30, 2):
@@ -1012,7 +1032,8 @@ s.A("SetCamera", keys=pk)
 s.A("SetClear", enabled=1, red=24, green=8, blue=40)
 s.A("SetFog", mode=0, red=24, green=8, blue=40, start=u(16), end=u(45))
 s.A("SetViewport", **lens(50))
-s.A("EchoRing", radius=6, copies=1, red=80, green=45, blue=100)
+s.A("EchoRing", keys=pulses(W3 + BAR / 2, OUTRO, BAR, BAR / 8, {"radius": 10, "copies": 1, "red": 150, "green": 80, "blue": 190},
+                            {"radius": 4, "copies": 1, "red": 0, "green": 0, "blue": 0}))
 
 # 6. the credits
 s = scene("credits", "ending: the name in gold, credits, fade to black")
