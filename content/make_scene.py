@@ -335,7 +335,8 @@ tex("icefog", "ice-white haze for the lattice floor", 256, [
 tex("shards", "scattered shard glints", 256, [
     ("Dots", {"count": 120, "seed": 99, "red": 255, "green": 255, "blue": 255}),
     ("Blur", {"radius": 6, "gain": 60}),
-    ("Tint", {"red": 40, "green": -40, "blue": 60})])
+    ("Tint", {"red": 40, "green": -40, "blue": 60}),
+    ("Fill", {"red": 255, "green": 190, "blue": 255, "alpha": 255, "mode": "Minimum"})])
 
 emit()
 emit("# ---- textures: the credits (black, warm gold, cream) -------------------------------------------")
@@ -460,7 +461,7 @@ m.B("Normals", smooth=1)
 m = mesh("voidhalo", "a halo of points around the orb", OPEN, V_END)
 m.A("SetTransform", keys=spin_keys(VOID, 0, V_END, pos=(0, -4, -6), rot0=(70, 0, 0), rot1=(70, 0, 180)))
 m.A("SetColours", **colours((255, 220, 150), (0, 0, 0), (0, 0, 0), 1))
-m.A("SetTextures", tex0=-1, tex1=-1)
+m.A("SetTextures", tex0="@ash", tex1=-1)
 m.A("SetRenderState", depthWrite=0, cull=1)
 m.A("PolygonMode", mode=2, width=2, smooth=1)
 m.A("Lighting", on=0)
@@ -487,7 +488,7 @@ m.B("Normals", smooth=1)
 m = mesh("tunnelwire", "cyan line cage over the tunnel wall", BUILD, T_END)
 m.A("SetTransform", **at(TUNNEL), scaleX=-1, scaleY=-1)
 m.A("SetColours", **colours((64, 224, 255), (0, 0, 0), (0, 0, 0), 1))
-m.A("SetTextures", tex0=-1, tex1=-1)
+m.A("SetTextures", tex0="@cyanlines", tex1=-1)
 m.A("SetRenderState", depthWrite=0, cull=1)
 m.A("ShareGeometry", mesh="@tube")
 m.A("PolygonMode", mode=1, width=1, smooth=0)
@@ -533,8 +534,9 @@ m = mesh("gearB", "a second gear meshing with the first", F_START, F_END)
 m.A("SetTransform", keys=spin_keys(FOUNDRY, F_START, F_END, pos=(9.4, 2.2, -10), rot0=(0, 0, 7.5), rot1=(0, 0, 2887.5),
                                    extra=({"scaleX": -5, "scaleY": -5, "scaleZ": 0}, {"scaleX": -5, "scaleY": -5, "scaleZ": 0})))
 m.A("SetColours", **colours((40, 30, 20), (200, 150, 100), (120, 100, 80), 30))
-m.A("SetTextures", tex0="@bronze", tex1=-1)
+m.A("SetTextures", tex0="@bronze", tex1="@gearbump")
 m.A("SetRenderState", depthWrite=1)
+m.A("SetShader", program=2)
 m.A("ShareGeometry", mesh="@gearA")
 
 m = mesh("gearHub", "hub cap turning with the great gear", F_START, F_END)
@@ -599,7 +601,7 @@ m.B("Normals", smooth=1)
 m = mesh("hall", "the foundry hall's sooty walls, seen from inside", F_START, F_END)
 m.A("SetTransform", **at(FOUNDRY, 0, 8, -4))
 m.A("SetColours", **colours((40, 28, 20), (150, 110, 90), (0, 0, 0), 1))
-m.A("SetTextures", tex0="@soot", tex1=-1)
+m.A("SetTextures", tex0="@soot", tex1="@emberfloor")
 m.A("SetRenderState", depthWrite=1, cull=3)
 m.B("Tube", segments=16, rings=2, radius=u(42), length=u(26))
 m.B("MapTexCoords", scaleU=700, scaleV=100)
@@ -676,7 +678,7 @@ m.A("SetTransform", keys=[(D_START, "flat", dict(at(DEEP, -12, -1, -13), rotZ=-4
                           (bar(44), "smooth", dict(at(DEEP, -12, -1, -13), rotZ=5, rotY=40)),
                           (D_END, "flat", dict(at(DEEP, -12, -1, -13), rotZ=-4, rotY=80))])
 m.A("SetColours", **colours((10, 50, 30), (80, 220, 140), (40, 80, 60), 8))
-m.A("SetTextures", tex0="@kelpskin", tex1=-1)
+m.A("SetTextures", tex0="@kelpskin", tex1="@nightsea")
 m.A("SetRenderState", depthWrite=1, cull=1)
 m.A("Repeat", count=5, x=u(4.5), z=u(-2), rotY=70)
 m.B("Tube", segments=6, rings=16, radius=u(0.5), length=u(12))
@@ -686,19 +688,19 @@ m.B("MapTexCoords", scaleV=300)
 m.B("Normals", smooth=1)
 
 m = mesh("shell", "a spiral shell on the sand", D_START, D_END)
-m.A("SetTransform", keys=spin_keys(DEEP, D_START, D_END, pos=(5, -4.2, -7), rot0=(-10, 0, 0), rot1=(-10, 90, 0)))
-m.A("SetColours", **colours((30, 40, 50), (230, 230, 240), (255, 255, 255), 50))
+m.A("SetTransform", keys=spin_keys(DEEP, D_START, D_END, pos=(8, -4.8, -11), rot0=(-10, 0, 0), rot1=(-10, 90, 0)))
+m.A("SetColours", **colours((20, 50, 60), (150, 230, 220), (255, 255, 255), 50))
 m.A("SetTextures", tex0="@pearl", tex1="@waterbump")
 m.A("SetRenderState", depthWrite=1, cull=2)
 m.A("SetShader", program=3)
 m.B("LoadMesh", text="shell.msh")
-m.B("Transform", scaleX=60, scaleY=60, scaleZ=60)
+m.B("Transform", rotX=-90, scaleX=60, scaleY=60, scaleZ=60)
 m.B("Normals", smooth=1)
 
 m = mesh("plankton", "a drifting cloud of glowing plankton", D_START, D_END)
 m.A("SetTransform", keys=spin_keys(DEEP, D_START, D_END, pos=(0, 1, -8), rot1=(30, 200, 0)))
 m.A("SetColours", **colours((200, 255, 220), (0, 0, 0), (0, 0, 0), 1))
-m.A("SetTextures", tex0=-1, tex1=-1)
+m.A("SetTextures", tex0="@deepglow", tex1=-1)
 m.A("SetRenderState", depthWrite=0, cull=1)
 m.A("PolygonMode", mode=2, width=3, smooth=1)
 m.A("Lighting", on=0)
@@ -712,7 +714,7 @@ m = mesh("bigcrystal", "the great crystal, mirror-bumped", L_START, L_END)
 m.A("SetTransform", keys=spin_keys(LATTICE, L_START, L_END, pos=(0, 1, 0), rot0=(0, 0, 8), rot1=(0, 540, 8),
                                    extra=({"scaleX": 0, "scaleY": 0, "scaleZ": 0}, {"scaleX": 0, "scaleY": 0, "scaleZ": 0})))
 m.A("SetColours", **colours((40, 20, 70), (230, 200, 255), (255, 255, 255), 60))
-m.A("SetTextures", tex0="@prismenv", tex1="@crystalbump")
+m.A("SetTextures", tex0="@plasma", tex1="@crystalbump")
 m.A("SetRenderState", depthWrite=1)
 m.A("SetShader", program=3)
 m.B("LoadMesh", text="crystal.msh")
@@ -733,7 +735,7 @@ m.B("Normals", smooth=0)
 m = mesh("cage", "the icosahedral lattice cage", L_START, L_END)
 m.A("SetTransform", keys=spin_keys(LATTICE, L_START, L_END, pos=(0, 2, 0), rot0=(0, 0, 0), rot1=(180, 360, 0)))
 m.A("SetColours", **colours((230, 240, 255), (0, 0, 0), (0, 0, 0), 1))
-m.A("SetTextures", tex0=-1, tex1=-1)
+m.A("SetTextures", tex0="@icefog", tex1=-1)
 m.A("SetRenderState", depthWrite=1, cull=1)
 m.A("PolygonMode", mode=1, width=1.5, smooth=1)
 m.A("Lighting", on=0)
@@ -744,7 +746,7 @@ m.B("Transform", scaleX=260, scaleY=260, scaleZ=260)
 m = mesh("gems", "a spiral of diamonds rising", L_START, L_END)
 m.A("SetTransform", keys=spin_keys(LATTICE, L_START, L_END, pos=(0, -4, 0), rot1=(0, 480, 0)))
 m.A("SetColours", **colours((60, 20, 50), (255, 90, 200), (255, 255, 255), 90))
-m.A("SetTextures", tex0="@gemface", tex1="@prismenv")
+m.A("SetTextures", tex0="@gemface", tex1="@shards")
 m.A("SetRenderState", depthWrite=1)
 m.A("Repeat", count=15, y=u(0.9), rotY=48)
 m.B("LoadMesh", text="diamond.msh")
@@ -754,7 +756,7 @@ m.B("Normals", smooth=0)
 m = mesh("latticefloor", "violet grid floor drawn in lines", L_START, L_END)
 m.A("SetTransform", **at(LATTICE, 0, -6, 0))
 m.A("SetColours", **colours((120, 60, 220), (0, 0, 0), (0, 0, 0), 1))
-m.A("SetTextures", tex0=-1, tex1=-1)
+m.A("SetTextures", tex0="@violetgrid", tex1=-1)
 m.A("SetRenderState", depthWrite=1, cull=1)
 m.A("PolygonMode", mode=1, width=1, smooth=1)
 m.A("Lighting", on=0)
@@ -772,7 +774,7 @@ m.B("Grid", cellsX=1, cellsY=1, width=u(8), height=u(6))
 m = mesh("pointsphere", "a sphere of ice points", L_START, L_END)
 m.A("SetTransform", keys=spin_keys(LATTICE, L_START, L_END, pos=(0, 2, 0), rot1=(0, -720, 0)))
 m.A("SetColours", **colours((230, 240, 255), (0, 0, 0), (0, 0, 0), 1))
-m.A("SetTextures", tex0=-1, tex1=-1)
+m.A("SetTextures", tex0="@violetglow", tex1=-1)
 m.A("SetRenderState", depthWrite=1, cull=1)
 m.A("PolygonMode", mode=2, width=3, smooth=1)
 m.A("Lighting", on=0)
@@ -811,7 +813,7 @@ m.B("Normals", smooth=1)
 m = mesh("creditstars", "small gold stars circling the stage", C_START, END)
 m.A("SetTransform", keys=spin_keys(CREDITS, C_START, END, pos=(0, -0.5, 0), rot1=(0, -180, 0)))
 m.A("SetColours", **colours((60, 40, 10), (255, 200, 96), (255, 255, 200), 60))
-m.A("SetTextures", tex0="@goldleaf", tex1=-1)
+m.A("SetTextures", tex0="@goldleaf", tex1="@ribbon")
 m.A("SetRenderState", depthWrite=1)
 m.A("SetShader", program=1)
 m.A("Repeat", count=9, rotY=36)
@@ -972,7 +974,7 @@ for i in range(0, 62, 2):
     if t > OUTRO + 0.001:
         break
     x = -22 + (i % 16) * 1.7
-    gk.append(cam(FOUNDRY, round(t, 2), "smooth", (x, 1.5 + (i % 4) * 0.8, 15 - (i % 8) * 0.4), (x + 8, 1, -8), -6 + (i % 5) * 3))
+    gk.append(cam(FOUNDRY, round(t, 2), "smooth", (x, 1.5 + (i % 4) * 0.8, 18 - (i % 8) * 0.4), (x + 8, 1, -8), -6 + (i % 5) * 3))
 s = scene("forge", "world 1: low tracking shot along the pistons and pillars")
 s.A("SetCamera", keys=gk)
 s.A("SetClear", enabled=1, red=28, green=20, blue=16)
@@ -982,16 +984,25 @@ s.A("SetGlow", keys=pulses(W1 + BAR / 2, OUTRO, BAR, BAR / 8, {"amount": 5, "pas
                            {"amount": 5, "passes": 2, "red": 0, "green": 0, "blue": 0}))
 
 # 4. the deep
+# Four shots that repeat through the climax: looking up at the surface from the sand, gliding
+# past the kelp, a medium shot of the jellyfish (the porthole bars), rising to look down.
+DEEP_SHOTS = [
+    [((0, -4.5, 10), (0, 7, -8), -4), ((3, -4, 7), (-1, 8, -8), 4)],
+    [((-16, -1, -2), (-4, 0, -10), 6), ((-6, 0, -5), (4, 0, -12), -3)],
+    [((2, 0, 6), (-3, -1, -8), 0), ((-2, 1, 4), (1, 0, -12), 2)],
+    [((6, 6, 6), (4, -4, -8), -8), ((-2, 7, 2), (0, -5, -10), 5)],
+]
 dk = []
-for i in range(0, 62, 2):
-    t = W2 + i * BAR
-    if t > OUTRO + 0.001:
-        break
-    a = 0.9 * math.sin(i * 0.11)
-    dk.append(cam(DEEP, round(t, 2), "smooth", (14 * math.sin(a), -3 + 4 * (0.5 + 0.5 * math.sin(i * 0.1)), 4 + 12 * math.cos(a)),
-                  (0, 1.5 + 2 * math.sin(a * 1.7), -6), 5 * math.sin(a * 1.1)))
+t = W2
+k = 0
+while t < OUTRO - 0.001:
+    shot = DEEP_SHOTS[k % 4]
+    for j, (eye, target, roll) in enumerate(shot):
+        dk.append(cam(DEEP, round(t + j * (4 * BAR - 0.12), 2), "flat", eye, target, roll))
+    t += 4 * BAR
+    k += 1
 s = scene("deep", "world 2: the deep, a slow drift under the water")
-s.A("SetCamera", keys=dk)
+s.A("SetCamera", keys=dk)  # flat keys: each shot glides, then the next one cuts in
 s.A("SetClear", enabled=1, red=4, green=20, blue=40)
 s.A("SetFog", mode=2, red=4, green=30, blue=50, density=3.5)
 s.A("SetViewport", keys=[(W2, "hold", lens(44)), (bar(44), "hold", lens(44, 1, 12.5, 12.5, 75, 75)),
