@@ -6,7 +6,8 @@
 #
 # GLIMMER names the executable (default build/release/app/glimmer). Each frame is a one-frame
 # capture (--capture DIR --from T --to T): the show steps to T at 60 frames a second without
-# drawing, as a real run would, and draws the frame at T. Needs ffmpeg for the grid.
+# drawing, as a real run would, and draws the frame at T. Needs ffmpeg for the grid, which it
+# stores with a 256-colour palette to keep the file under a megabyte.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 glimmer=${GLIMMER:-build/release/app/glimmer}
@@ -27,5 +28,6 @@ for ((t = 0; t <= 175; t += step)); do
 done
 rows=$(((n + columns - 1) / columns))
 ffmpeg -loglevel error -y -framerate 1 -i "$work/picked/%03d.png" \
-  -vf "tile=${columns}x${rows}:padding=2:color=black" -frames:v 1 "$out"
+  -vf "tile=${columns}x${rows}:padding=2:color=black,split[a][b];[a]palettegen=max_colors=256[p];[b][p]paletteuse=dither=bayer:bayer_scale=3" \
+  -frames:v 1 "$out"
 echo "contact sheet: $n frames, ${columns} x ${rows}, written to $out"
