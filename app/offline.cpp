@@ -7,6 +7,9 @@
 // the frame is rendered.
 #include "app/offline.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -14,8 +17,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -328,22 +334,61 @@ double percentile(std::vector<double> v, double p) {
   return v[i];
 }
 
+// Milliseconds since this process started: the kernel's start time of the process (field 22 of
+// /proc/self/stat, clock ticks since boot) against the boot-time clock. The start time has the
+// resolution of a clock tick (10 ms), so the figure errs on the long side. -1 when unreadable.
+double msSinceProcessStart() {
+  std::ifstream in("/proc/self/stat");
+  std::string stat;
+  std::getline(in, stat);
+  const size_t close = stat.rfind(')');  // the command name may hold spaces and parentheses
+  if (close == std::string::npos) return -1.0;
+  std::istringstream fields(stat.substr(close + 1));
+  std::string skip;
+  for (int field = 3; field < 22; ++field) fields >> skip;
+  unsigned long long startTicks = 0;
+  if (!(fields >> startTicks)) return -1.0;
+  timespec now{};
+  if (clock_gettime(CLOCK_BOOTTIME, &now) != 0) return -1.0;
+  const double nowMs =
+      static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1.0e6;
+  return nowMs -
+         static_cast<double>(startTicks) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// CPU time of the whole process (every thread, the renderer's included), user plus system.
+double processCpuMs() {
+  rusage use{};
+  getrusage(RUSAGE_SELF, &use);
+  auto ms = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
+  };
+  return ms(use.ru_utime) + ms(use.ru_stime);
+}
+
 int runBench(const Options& options) {
   int64_t first = 0, last = 0;
   if (!frameRange(options, "measure", first, last)) return kExitUsage;
   if (!startOffline(options)) return kExitFailure;
+  // The precalculation figure runs from process start to the end of the show's first frame.
+  // When the measured range starts later that frame is not drawn: the figure then ends when the
+  // content is built, before the steps to the range.
+  double precalcMs = first == 0 ? -1.0 : msSinceProcessStart();
   const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
   int64_t frame = 0;
   advanceTo(frame, first);
   std::vector<double> all;
   std::map<int32_t, SceneTimes> scenes;
   const double tick = 1000.0 / static_cast<double>(platform::counterFrequency());
+  double cpuStartMs = -1.0;  // process CPU time (all threads) when the first frame ended
   for (;;) {
     const uint64_t t0 = platform::counter();
     render::renderFrame();
     platform::swapBuffers();
     glFinish();
     const double ms = static_cast<double>(platform::counter() - t0) * tick;
+    if (precalcMs < 0.0) precalcMs = msSinceProcessStart();
+    if (cpuStartMs < 0.0) cpuStartMs = processCpuMs();
     all.push_back(ms);
     SceneTimes& s = scenes[glimmer::timeline->currentScene];
     s.ms.push_back(ms);
@@ -357,6 +402,7 @@ int runBench(const Options& options) {
     stepFrames(1);
     ++frame;
   }
+  const double cpuMs = processCpuMs() - cpuStartMs;
   closeShow();
   double sum = 0.0;
   for (double v : all) sum += v;
@@ -372,6 +418,7 @@ int runBench(const Options& options) {
       slowest = index;
     }
   }
+  std::printf("precalc  %.0f ms\n", precalcMs);
   std::printf("renderer      %s\n", renderer.c_str());
   std::printf("resolution    %dx%d\n", screenWidth, screenHeight);
   std::printf("range         %.3f s to %.3f s, fixed step 1/%d s\n",
@@ -382,11 +429,20 @@ int runBench(const Options& options) {
   std::printf("mean          %.3f ms (%.1f fps)\n", mean, mean > 0.0 ? 1000.0 / mean : 0.0);
   std::printf("median        %.3f ms\n", percentile(all, 0.5));
   std::printf("95th pct      %.3f ms\n", percentile(all, 0.95));
+  // CPU time per frame does not depend on what else the machine runs, unlike the wall-clock
+  // figures above; the first frame is not counted.
+  if (all.size() > 1)
+    std::printf("cpu           %.3f ms per frame (all threads)\n",
+                cpuMs / static_cast<double>(all.size() - 1));
   if (!scenes.empty()) {
     const SceneTimes& s = scenes[slowest];
     std::printf("slowest scene %d: mean %.3f ms over %zu frames, worst %.3f ms at %.3f s\n",
                 slowest, slowestMean, s.ms.size(), s.worst, static_cast<double>(s.worstAt));
   }
+  for (const auto& [index, s] : scenes)
+    std::printf("scene %3d     %6zu frames, median %7.3f ms (%6.1f fps), 95th pct %7.3f ms\n",
+                index, s.ms.size(), percentile(s.ms, 0.5),
+                1000.0 / std::max(percentile(s.ms, 0.5), 1e-9), percentile(s.ms, 0.95));
   return kExitOk;
 }
 

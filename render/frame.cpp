@@ -1,6 +1,7 @@
 // Frame composition: the scene the timeline names supplies camera, projection, clear, fog and
 // viewport; lights, meshes and particles are drawn through it, then the screen effects built
 // from the 128 x 128 frame copy, the screen layers, text and the fade.
+#include "mesh/mesh.h"
 #include "platform/gl.h"
 #include "render/internal.h"
 
@@ -27,6 +28,43 @@ void quadVertices(float x0, float y0, float x1, float y1) {
   glVertex2f(x1, y1);
   glTexCoord2f(0.0f, 1.0f);
   glVertex2f(x0, y1);
+}
+
+// Passes that would change no pixel are skipped. A copy drawn in a black colour adds nothing
+// (the glow adds texel x colour, an echo ring texel x colour too), and a layer of alpha 0 blends
+// to the frame itself.
+bool isBlack(float r, float g, float b) { return !(r > 0.0f) && !(g > 0.0f) && !(b > 0.0f); }
+
+bool glowAddsLight(const SceneObject& scene) {
+  return (scene.effectFlags & kGlowFlag) && scene.glowAmount > 0.0f && scene.glowPasses > 0 &&
+         !isBlack(scene.glowColour[0], scene.glowColour[1], scene.glowColour[2]);
+}
+
+bool echoAddsLight(const Track& track) {
+  const auto& p = track.params;
+  return track.isEnabled() && track.opcode() == kEchoRing && glimmer::toInt(p[1]) > 0 &&
+         !isBlack(p[3], p[4], p[5]);
+}
+
+bool layerShows(const ScreenLayer& layer) { return layer.colour[3] > 0.0f; }
+
+// Whether anything in this frame reads the frame copy: the glow, an echo ring, or an active mesh
+// that shows the copy as one of its textures. When nothing does, the small frame-copy pass is
+// skipped; a mesh showing the copy needs the copy of every frame, since its next frame's copy
+// pass shows this frame's copy.
+bool frameCopyNeeded(const SceneObject& scene) {
+  if (glowAddsLight(scene)) return true;
+  for (auto* n = scene.tracksA.first(); n; n = n->next)
+    if (echoAddsLight(*n->value)) return true;
+  if (!glimmer::entityRegistry || !glimmer::timeline) return false;
+  const glimmer::TextureObject* copy = frameCopy();
+  for (auto* n = (*glimmer::entityRegistry)[glimmer::Category::Mesh].first(); n; n = n->next) {
+    const auto* mesh = dynamic_cast<const glimmer::MeshObject*>(n->value);
+    if (mesh && glimmer::timeline->isActive(*mesh) &&
+        (mesh->textures[0] == copy || mesh->textures[1] == copy))
+      return true;
+  }
+  return false;
 }
 
 // The zoom glow: growing, darkening copies of the frame copy added over the frame.
@@ -141,17 +179,21 @@ void drawScene(SceneObject& scene) {
   } else {
     glDisable(GL_FOG);
   }
-  // Frame-copy pass: the whole view squeezed into 128 x 128, copied, then cleared away.
-  glPushMatrix();
-  glViewport(0, 0, kFrameCopySize, kFrameCopySize);
-  applyLights();
-  drawMeshes();
-  copyFrameToTexture();
-  glPopMatrix();
+  // Frame-copy pass: the whole view squeezed into 128 x 128, copied, then cleared away. The
+  // clear after it happens either way: with clearing off it is what clears the colour buffer.
+  if (frameCopyNeeded(scene)) {
+    glPushMatrix();
+    glViewport(0, 0, kFrameCopySize, kFrameCopySize);
+    applyLights();
+    drawMeshes();
+    copyFrameToTexture();
+    glPopMatrix();
+  }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
   glViewport(0, 0, screenWidth, screenHeight);
-  if (scene.backgroundLayer.textureIndex != -1) drawBackgroundLayer(scene);
+  if (scene.backgroundLayer.textureIndex != -1 && layerShows(scene.backgroundLayer))
+    drawBackgroundLayer(scene);
   if (scene.viewportEnabled) {
     const ViewportRect v = sceneViewport(scene, screenWidth, screenHeight);
     glViewport(v.x, v.y, v.width, v.height);
@@ -163,15 +205,28 @@ void drawScene(SceneObject& scene) {
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_LIGHTING);
 
-  if ((scene.effectFlags & kGlowFlag) && scene.glowAmount > 0.0f) drawGlow(scene);
-  for (auto* n = scene.tracksA.first(); n; n = n->next)
-    if (n->value->isEnabled() && n->value->opcode() == kEchoRing) drawEchoRing(*n->value);
+  // A skipped glow or echo ring still leaves texturing off on both units, as drawing it would.
+  if ((scene.effectFlags & kGlowFlag) && scene.glowAmount > 0.0f) {
+    if (glowAddsLight(scene))
+      drawGlow(scene);
+    else
+      selectTextureUnits(false, false);
+  }
+  for (auto* n = scene.tracksA.first(); n; n = n->next) {
+    if (!n->value->isEnabled() || n->value->opcode() != kEchoRing) continue;
+    if (echoAddsLight(*n->value))
+      drawEchoRing(*n->value);
+    else if (glimmer::toInt(n->value->params[1]) > 0)
+      selectTextureUnits(false, false);
+  }
 
   glViewport(0, 0, screenWidth, screenHeight);
   begin2D();
   for (auto* n = scene.tracksA.first(); n; n = n->next)
-    if (n->value->isEnabled() && n->value->opcode() == kSetLayer)
-      drawLayer(layerFromTrack(*n->value));
+    if (n->value->isEnabled() && n->value->opcode() == kSetLayer) {
+      const ScreenLayer layer = layerFromTrack(*n->value);
+      if (layerShows(layer)) drawLayer(layer);
+    }
   for (auto* n = scene.tracksA.first(); n; n = n->next) {
     const Track& t = *n->value;
     if (!t.isEnabled() || t.opcode() != kDrawText) continue;

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the small meshes and the image of the placeholder mesh pack.
+"""Writes the meshes and the stored image of the show's mesh pack.
 
 Run from anywhere: python3 content/pack/make_content.py. The outputs are committed; the build
 only packs them (glimmerc pack build content/pack/pack.manifest -o meshpack.bin).
@@ -110,21 +110,179 @@ def torus():
     write_obj("torus.obj", "torus: ring radius 1, tube radius 0.35", verts, texs, faces)
 
 
+def orient_outward(verts, faces):
+    """Reverses every face when the surface encloses a negative volume (faces turned inward)."""
+    cx = sum(v[0] for v in verts) / len(verts)
+    cy = sum(v[1] for v in verts) / len(verts)
+    cz = sum(v[2] for v in verts) / len(verts)
+    vol = 0.0
+    for f in faces:
+        p = [verts[c[0]] for c in f]
+        for k in range(1, len(p) - 1):
+            a = (p[0][0] - cx, p[0][1] - cy, p[0][2] - cz)
+            b = (p[k][0] - cx, p[k][1] - cy, p[k][2] - cz)
+            c = (p[k + 1][0] - cx, p[k + 1][1] - cy, p[k + 1][2] - cz)
+            vol += a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) + a[2] * (b[0] * c[1] - b[1] * c[0])
+    if vol < 0:
+        faces = [list(reversed(f)) for f in faces]
+    return faces
+
+
+def lathe(name, comment, profile, segs, radius_at=lambda a: 1.0):
+    """Surface of revolution about Y: profile is (r, y) from bottom to top; radius_at(angle)
+    scales the radius around the axis (flutes, facets). The seam is duplicated in texture space."""
+    verts, texs, faces = [], [], []
+    n = len(profile)
+    for i in range(segs):
+        a = 2 * math.pi * i / segs
+        k = radius_at(a)
+        for r, y in profile:
+            verts.append((r * k * math.cos(a), y, r * k * math.sin(a)))
+    for i in range(segs + 1):
+        for j in range(n):
+            texs.append((i / segs, j / (n - 1)))
+    for i in range(segs):
+        for j in range(n - 1):
+            p = lambda di, dj: ((i + di) % segs) * n + j + dj
+            t = lambda di, dj: (i + di) * n + j + dj
+            faces.append([(p(0, 0), t(0, 0)), (p(0, 1), t(0, 1)), (p(1, 1), t(1, 1)), (p(1, 0), t(1, 0))])
+    write_obj(name, comment, verts, texs, orient_outward(verts, faces))
+
+
+def extrude(name, comment, outline, depth):
+    """A star-shaped outline (seen from its centre) extruded along Z, planar texture in XY."""
+    n = len(outline)
+    h = depth / 2
+    verts = [(x, y, h) for x, y in outline] + [(x, y, -h) for x, y in outline] + [(0, 0, h), (0, 0, -h)]
+    ext = max(max(abs(x), abs(y)) for x, y in outline)
+    texs = [(0.5 + 0.5 * x / ext, 0.5 + 0.5 * y / ext) for x, y in outline] + [(0.5, 0.5)]
+    side = len(texs)
+    texs += [(0, 0), (1, 0), (1, 1), (0, 1)]
+    faces = []
+    for k in range(n):
+        j = (k + 1) % n
+        faces.append([(2 * n, n), (k, k), (j, j)])
+        faces.append([(2 * n + 1, n), (n + j, j), (n + k, k)])
+        faces.append([(k, side + 3), (n + k, side), (n + j, side + 1), (j, side + 2)])
+    write_obj(name, comment, verts, texs, faces)
+
+
+def sweep(name, comment, path, radius, nt, ns):
+    """A tube of varying radius swept along path(t), t in 0..1, closed round, open at the ends."""
+    verts, texs, faces = [], [], []
+    def sub(a, b): return (a[0] - b[0], a[1] - b[1], a[2] - b[2])
+    def cross(a, b): return (a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0])
+    def norm(a):
+        l = math.sqrt(a[0] ** 2 + a[1] ** 2 + a[2] ** 2) or 1.0
+        return (a[0] / l, a[1] / l, a[2] / l)
+    for i in range(nt + 1):
+        t = i / nt
+        p = path(t)
+        tan = norm(sub(path(min(t + 1e-3, 1)), path(max(t - 1e-3, 0))))
+        up = (0, 0, 1) if abs(tan[2]) < 0.9 else (1, 0, 0)
+        b = norm(cross(tan, up))
+        nrm = cross(b, tan)
+        r = radius(t)
+        for j in range(ns):
+            a = 2 * math.pi * j / ns
+            c, s = math.cos(a) * r, math.sin(a) * r
+            verts.append((p[0] + b[0] * c + nrm[0] * s, p[1] + b[1] * c + nrm[1] * s, p[2] + b[2] * c + nrm[2] * s))
+    for i in range(nt + 1):
+        for j in range(ns + 1):
+            texs.append((i / nt * 4, j / ns))
+    for i in range(nt):
+        for j in range(ns):
+            p = lambda di, dj: (i + di) * ns + (j + dj) % ns
+            t = lambda di, dj: (i + di) * (ns + 1) + j + dj
+            faces.append([(p(0, 0), t(0, 0)), (p(1, 0), t(1, 0)), (p(1, 1), t(1, 1)), (p(0, 1), t(0, 1))])
+    write_obj(name, comment, verts, texs, orient_outward(verts, faces))
+
+
+def gear():
+    teeth, outline = 12, []
+    for k in range(teeth * 4):
+        a = 2 * math.pi * k / (teeth * 4)
+        r = 1.0 if k % 4 in (1, 2) else 0.8
+        outline.append((r * math.cos(a), r * math.sin(a)))
+    extrude("gear.obj", "gear: a twelve-toothed cog, 0.3 thick", outline, 0.3)
+
+
+def crystal():
+    lathe("crystal.obj", "crystal: a six-sided prism with pointed ends",
+          [(0, -1.4), (0.45, -0.9), (0.5, 0.8), (0, 1.8)], 6)
+
+
+def bell():
+    prof = []
+    for k in range(9):
+        b = (k / 8) * math.pi / 2
+        prof.append((math.sin(b) * (1 + 0.08 * math.cos(b * 12)), math.cos(b) * 0.9))
+    prof.reverse()
+    prof = [(1.05, -0.35), (1.02, -0.15)] + prof[1:] + [(0, 0.9)]
+    lathe("bell.obj", "bell: a jellyfish dome with a rippled skirt, open underneath", prof, 16)
+
+
+def icosa():
+    g = (1 + math.sqrt(5)) / 2
+    verts = [(-1, g, 0), (1, g, 0), (-1, -g, 0), (1, -g, 0), (0, -1, g), (0, 1, g), (0, -1, -g), (0, 1, -g),
+             (g, 0, -1), (g, 0, 1), (-g, 0, -1), (-g, 0, 1)]
+    tri = [(0, 11, 5), (0, 5, 1), (0, 1, 7), (0, 7, 10), (0, 10, 11), (1, 5, 9), (5, 11, 4), (11, 10, 2), (10, 7, 6),
+           (7, 1, 8), (3, 9, 4), (3, 4, 2), (3, 2, 6), (3, 6, 8), (3, 8, 9), (4, 9, 5), (2, 4, 11), (6, 2, 10),
+           (8, 6, 7), (9, 8, 1)]
+    texs = [(0, 0), (1, 0), (0.5, 1)]
+    faces = [[(a, 0), (b, 1), (c, 2)] for a, b, c in tri]
+    write_obj("icosa.obj", "icosa: a regular icosahedron of circumradius 1.9", verts, texs, orient_outward(verts, faces))
+
+
+def pillar():
+    prof = [(1.3, -2), (1.3, -1.8), (1.0, -1.7), (0.9, -1.5), (0.9, 1.5), (1.0, 1.7), (1.3, 1.8), (1.3, 2)]
+    lathe("pillar.obj", "pillar: a fluted column with base and capital", prof, 24,
+          lambda a: 1.0 - 0.06 * (0.5 + 0.5 * math.cos(a * 12)))
+
+
+def arch():
+    sweep("arch.obj", "arch: a square-ish bent beam over a half circle",
+          lambda t: (2 * math.cos(math.pi * t), 2 * math.sin(math.pi * t), 0), lambda t: 0.25, 24, 4)
+
+
+def diamond():
+    lathe("diamond.obj", "diamond: a brilliant cut with eight facets",
+          [(0, -1.0), (1.0, 0.0), (0.95, 0.1), (0.55, 0.45), (0, 0.45)], 8)
+
+
+def disc():
+    lathe("disc.obj", "disc: a bevelled stage disc", [(0, -0.2), (1.0, -0.2), (1.0, 0.05), (0.95, 0.1), (0, 0.1)], 40)
+
+
+def shell():
+    turns = 2.5
+    sweep("shell.obj", "shell: a logarithmic spiral that widens as it turns",
+          lambda t: (0.25 * math.exp(1.1 * t * turns) * math.cos(2 * math.pi * turns * t),
+                     0.3 * t,
+                     0.25 * math.exp(1.1 * t * turns) * math.sin(2 * math.pi * turns * t)),
+          lambda t: 0.06 + 0.35 * t * t, 60, 10)
+
+
 def image():
-    """128 x 128 32-bit TGA, bottom-left origin: warm rings over a diagonal gradient."""
-    size = 128
+    """512 x 512 32-bit TGA, bottom-left origin: an aurora over a night sea, used as the water's
+    reflection and the sky of the show."""
+    size = 512
     header = struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, size, size, 32, 8)
     pixels = bytearray()
     for y in range(size):
+        fy = y / size
         for x in range(size):
-            dx, dy = x - 64, y - 64
-            d = math.sqrt(dx * dx + dy * dy)
-            ring = 0.5 + 0.5 * math.cos(d / 3.0)
-            r = int(80 + 175 * ring * (x / size))
-            g = int(40 + 150 * ring * (y / size))
-            b = int(60 + 120 * (1 - ring))
-            pixels += bytes((b, g, r, 255))
-    with open(os.path.join(HERE, "rings.tga"), "wb") as out:
+            fx = x / size
+            band = math.exp(-((fy - 0.62 - 0.08 * math.sin(fx * 9.0 + 2 * math.sin(fx * 3))) / 0.07) ** 2)
+            curtain = 0.6 + 0.4 * math.sin(fx * 70 + 3 * math.sin(fx * 11))
+            a = band * curtain
+            r = 8 + 40 * fy + 120 * a * fx
+            g = 20 + 60 * fy + 200 * a
+            b = 50 + 110 * fy + 90 * a * (1 - fx)
+            if (x * 7919 + y * 104729) % 613 == 0 and fy > 0.35:
+                r = g = b = 230
+            pixels += bytes((min(255, int(b)), min(255, int(g)), min(255, int(r)), 255))
+    with open(os.path.join(HERE, "aurora.tga"), "wb") as out:
         out.write(header + bytes(pixels))
 
 
@@ -133,4 +291,13 @@ if __name__ == "__main__":
     gem()
     star()
     torus()
+    gear()
+    crystal()
+    bell()
+    icosa()
+    pillar()
+    arch()
+    diamond()
+    disc()
+    shell()
     image()
