@@ -35,4 +35,8 @@ CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
   -DGLIMMER_FUZZ_RUNS= >/dev/null
 cmake --build build/fuzz -j "$jobs" --target fuzz_all glimmer_content
 ctest --test-dir build/fuzz -L fuzz --output-on-failure -j "$jobs" || status=1
+# Size of the tests against the code (at most 35 %); it fails the run only when
+# GLIMMER_RATIO_ENFORCE=1, otherwise it only prints the figure.
+echo "== test ratio"
+if ! bash tools/test_ratio.sh && [ "${GLIMMER_RATIO_ENFORCE:-0}" = 1 ]; then status=1; fi
 exit $status
