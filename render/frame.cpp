@@ -76,8 +76,9 @@ void drawGlow(const SceneObject& scene) {
   bindTexture(frameCopy());
   const float w = static_cast<float>(screenWidth), h = static_cast<float>(screenHeight);
   glBegin(GL_QUADS);
-  for (const GlowCopy& c :
-       glowCopies(scene.glowPasses, scene.glowAmount, scene.glowColour, screenWidth)) {
+  const int32_t passes = glowPassCount(scene.glowPasses);
+  for (int32_t i = 0; i < passes; ++i) {
+    const GlowCopy c = glowCopy(i, passes, scene.glowAmount, scene.glowColour, screenWidth);
     glColor3f(c.colour[0], c.colour[1], c.colour[2]);
     quadVertices(-c.offset, -c.offset, w + c.offset, h + c.offset);
   }
@@ -99,7 +100,9 @@ void drawEchoRing(const Track& track) {
   glBegin(GL_QUADS);
   quadVertices(0.0f, 0.0f, w, h);
   glEnd();
-  for (const auto& d : echoOffsets(p[0], p[1])) {
+  const int32_t copies = echoCopyCount(p[1]);
+  for (int32_t i = 0; i < copies; ++i) {
+    const auto d = echoOffset(i, copies, p[0]);
     glBegin(GL_QUADS);
     quadVertices(d[0], d[1], w + d[0], h + d[1]);
     glEnd();

@@ -1,6 +1,7 @@
 // Pure geometry of the frame: camera up vector, glow and echo-ring copies, the scene viewport,
 // the mesh sort, the overlay font height and glyph bitmaps. No OpenGL here, so tests run it
 // without a window.
+#include <algorithm>
 #include <cmath>
 
 #include "render/internal.h"
@@ -16,28 +17,24 @@ Vec3f cameraUpVector(float roll) {
   return {std::sin(r), std::cos(r), 0.0f};
 }
 
-std::vector<GlowCopy> glowCopies(int32_t passes, float amount, const Colour& glowColour,
-                                 int width) {
-  std::vector<GlowCopy> out;
-  for (int32_t i = 0; i < passes; ++i) {
-    const float t = static_cast<float>(i) / static_cast<float>(passes);
-    GlowCopy c;
-    c.offset = t * amount * static_cast<float>(width) * 0.02f;
-    for (int k = 0; k < 3; ++k)
-      c.colour[static_cast<size_t>(k)] = glowColour[static_cast<size_t>(k)] * (1.0f - t);
-    out.push_back(c);
-  }
-  return out;
+int32_t glowPassCount(int32_t passes) { return std::clamp(passes, 0, kMaxGlowPasses); }
+
+GlowCopy glowCopy(int32_t i, int32_t passes, float amount, const Colour& glowColour, int width) {
+  const float t = static_cast<float>(i) / static_cast<float>(passes);
+  GlowCopy c;
+  c.offset = t * amount * static_cast<float>(width) * 0.02f;
+  for (int k = 0; k < 3; ++k)
+    c.colour[static_cast<size_t>(k)] = glowColour[static_cast<size_t>(k)] * (1.0f - t);
+  return c;
 }
 
-std::vector<std::array<float, 2>> echoOffsets(float radius, float copies) {
-  std::vector<std::array<float, 2>> out;
-  const int32_t n = glimmer::toInt(copies);
-  for (int32_t i = 0; i < n; ++i) {
-    const float a = (static_cast<float>(i) / static_cast<float>(n) * 360.0f * kPi * 2.0f) / 360.0f;
-    out.push_back({radius * std::cos(a), radius * std::sin(a)});
-  }
-  return out;
+int32_t echoCopyCount(float copies) {
+  return std::clamp(glimmer::toInt(copies), 0, kMaxEchoCopies);
+}
+
+std::array<float, 2> echoOffset(int32_t i, int32_t n, float radius) {
+  const float a = (static_cast<float>(i) / static_cast<float>(n) * 360.0f * kPi * 2.0f) / 360.0f;
+  return {radius * std::cos(a), radius * std::sin(a)};
 }
 
 ViewportRect sceneViewport(const SceneObject& scene, int width, int height) {

@@ -267,15 +267,25 @@ void printText(float x, float y, const char* text);
 // Up vector of a camera rolled by roll degrees: (sin r, cos r, 0).
 Vec3f cameraUpVector(float roll);
 
+// Most glow passes and echo-ring copies drawn: each is a full-screen quad, so a hostile track
+// value could otherwise ask for billions of them. The show uses a handful.
+constexpr int32_t kMaxGlowPasses = 256;
+constexpr int32_t kMaxEchoCopies = 256;
+
 // One zoomed copy of the glow: quad from (-offset, -offset) to (w + offset, h + offset).
 struct GlowCopy {
   float offset = 0.0f;
   std::array<float, 3> colour{};
 };
-std::vector<GlowCopy> glowCopies(int32_t passes, float amount, const Colour& glowColour, int width);
+// Passes drawn for a scene's glow pass count: none below 1, at most kMaxGlowPasses.
+int32_t glowPassCount(int32_t passes);
+// Copy i of `passes` (a count from glowPassCount).
+GlowCopy glowCopy(int32_t i, int32_t passes, float amount, const Colour& glowColour, int width);
 
-// Offsets of the copies of one echo ring: n = toInt(copies) points on a circle of radius.
-std::vector<std::array<float, 2>> echoOffsets(float radius, float copies);
+// Copies of one echo ring: toInt(copies), none below 1, at most kMaxEchoCopies.
+int32_t echoCopyCount(float copies);
+// Offset of copy i of n, on a circle of radius starting at angle 0.
+std::array<float, 2> echoOffset(int32_t i, int32_t n, float radius);
 
 struct ViewportRect {
   int x = 0;

@@ -46,4 +46,8 @@ if [ -z "${GLIMMER_SKIP_WINE:-}" ]; then
   bash tools/windows.sh
   ctest --test-dir build/host -L wine --output-on-failure --timeout 300 || status=1
 fi
+# Size of the tests against the code (at most 35 %); it fails the run only when
+# GLIMMER_RATIO_ENFORCE=1, otherwise it only prints the figure.
+echo "== test ratio"
+if ! bash tools/test_ratio.sh && [ "${GLIMMER_RATIO_ENFORCE:-0}" = 1 ]; then status=1; fi
 exit $status

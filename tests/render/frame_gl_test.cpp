@@ -141,6 +141,23 @@ TEST_F(FrameGlTest, TheSameFrameRendersTheSamePixels) {
   EXPECT_NE(first, a);
 }
 
+// A hostile glow pass count or echo copy count (10^9: gigabytes of copies if gathered) draws
+// exactly what the caps draw.
+TEST_F(FrameGlTest, GlowPassesAndEchoCopiesStopAtTheirCaps) {
+  SceneObject* s = addScene();
+  addLight(1, 2, 3);
+  sphere(1.0f, 180);
+  addTrack(s->tracksA, kSetCamera, {0, 0, 96, 0, 0, 0, 10});
+  glimmer::Track* glow = addTrack(s->tracksA, kSetGlow, {5, 1e9f, 0, 128, 128, 128});
+  glimmer::Track* echo = addTrack(s->tracksA, kEchoRing, {10, 1e9f, 0, 80, 80, 80});
+  s->precalc();
+  renderAt(3.0f);
+  const auto hostile = renderAt(3.0f);
+  glow->params[1] = static_cast<float>(kMaxGlowPasses);
+  echo->params[1] = static_cast<float>(kMaxEchoCopies);
+  EXPECT_EQ(renderAt(3.0f), hostile);
+}
+
 TEST_F(FrameGlTest, LightPassNumbersByPositionAndLeavesLightSevenAlone) {
   for (int i = 0; i < 8; ++i) addLight(0, 1, 0);
   auto* third = static_cast<LightObject*>(glimmer::registryEntity(glimmer::Category::Light, 2));

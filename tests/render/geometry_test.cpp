@@ -26,35 +26,27 @@ TEST(CameraUp, RollTurnsTheUpVectorClockwise) {
 }
 
 TEST(Glow, CopiesGrowAndDarkenFromTheFullColour) {
+  // Copy i of n: t = i/n, offset t * amount * width * 0.02, colour (1 - t) * glow colour.
+  // With amount 6 on 640 pixels the full offset is 76.8: copy 1 of 4 lies 19.2 out.
   const Colour c{0.5f, 1.0f, 0.25f, 0.06f};
-  const auto copies = glowCopies(4, 6.0f, c, 640);
-  ASSERT_EQ(copies.size(), 4u);
-  EXPECT_EQ(copies[0].offset, 0.0f);
-  EXPECT_EQ(copies[0].colour, (std::array<float, 3>{0.5f, 1.0f, 0.25f}));
-  EXPECT_EQ(copies[1].offset, 0.25f * 6.0f * 640.0f * 0.02f);
-  EXPECT_EQ(copies[1].colour, (std::array<float, 3>{0.375f, 0.75f, 0.1875f}));
-  EXPECT_EQ(copies[3].offset, 0.75f * 6.0f * 640.0f * 0.02f);
-  for (size_t i = 1; i < copies.size(); ++i) {
-    EXPECT_GT(copies[i].offset, copies[i - 1].offset);
-    EXPECT_LT(copies[i].colour[1], copies[i - 1].colour[1]);
-  }
-  EXPECT_TRUE(glowCopies(0, 6.0f, c, 640).empty());
-  EXPECT_TRUE(glowCopies(-3, 6.0f, c, 640).empty());
+  EXPECT_EQ(glowCopy(0, 4, 6.0f, c, 640).offset, 0.0f);
+  EXPECT_EQ(glowCopy(0, 4, 6.0f, c, 640).colour, (std::array<float, 3>{0.5f, 1.0f, 0.25f}));
+  EXPECT_FLOAT_EQ(glowCopy(1, 4, 6.0f, c, 640).offset, 19.2f);
+  EXPECT_EQ(glowCopy(1, 4, 6.0f, c, 640).colour, (std::array<float, 3>{0.375f, 0.75f, 0.1875f}));
+  EXPECT_FLOAT_EQ(glowCopy(3, 4, 6.0f, c, 640).offset, 57.6f);
+  const int32_t counts[][2] = {{4, 4}, {0, 0}, {-3, 0}, {1000000000, kMaxGlowPasses}};
+  for (const auto& r : counts) EXPECT_EQ(glowPassCount(r[0]), r[1]) << r[0];
 }
 
 TEST(EchoRing, CopiesLieOnACircleStartingAtAngleZero) {
-  const auto offsets = echoOffsets(10.0f, 4.9f);  // truncated to 4 copies
-  ASSERT_EQ(offsets.size(), 4u);
-  EXPECT_EQ(offsets[0][0], 10.0f);
-  EXPECT_EQ(offsets[0][1], 0.0f);
-  EXPECT_NEAR(offsets[1][0], 0.0f, 1e-4f);
-  EXPECT_NEAR(offsets[1][1], 10.0f, 1e-5f);
-  EXPECT_NEAR(offsets[2][0], -10.0f, 1e-5f);
-  EXPECT_NEAR(offsets[3][1], -10.0f, 1e-5f);
-  for (const auto& o : offsets) EXPECT_NEAR(std::hypot(o[0], o[1]), 10.0f, 1e-5f);
-  EXPECT_TRUE(echoOffsets(10.0f, 0.99f).empty());
-  EXPECT_TRUE(echoOffsets(10.0f, 0.0f).empty());
-  EXPECT_TRUE(echoOffsets(10.0f, -2.0f).empty());
+  // Copy i of n at angle i/n of a turn: 4 copies at 0, 90, 180 and 270 degrees.
+  const std::array<float, 2> expected[] = {{10, 0}, {0, 10}, {-10, 0}, {0, -10}};
+  for (int32_t i = 0; i < 4; ++i) {
+    EXPECT_NEAR(echoOffset(i, 4, 10.0f)[0], expected[i][0], 1e-4f) << i;
+    EXPECT_NEAR(echoOffset(i, 4, 10.0f)[1], expected[i][1], 1e-4f) << i;
+  }
+  const float counts[][2] = {{4.9f, 4}, {0.99f, 0}, {0, 0}, {-2, 0}, {1e9f, kMaxEchoCopies}};
+  for (const auto& r : counts) EXPECT_EQ(echoCopyCount(r[0]), r[1]) << r[0];
 }
 
 TEST(Viewport, PercentagesTruncateTowardZero) {

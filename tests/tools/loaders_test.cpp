@@ -96,6 +96,18 @@ TEST(Loaders, ErrorsNameTheFileAndPosition) {
   }
 }
 
+// A compiled scene is told from a source by its control characters, even when it holds no zero
+// byte: a one-byte stream (a texture count of 3, then nothing) is refused at the offset where the
+// stream runs out, never read as source text.
+TEST(Loaders, ShortCompiledScenesAreReadAsStreams) {
+  const std::string path = write("one.bin", "\x03");
+  EXPECT_FALSE(glimmer::compile::loadScene(path).fromSource);
+  glimmer::SceneStream s;
+  std::string error;
+  EXPECT_FALSE(glimmerc::loadSceneInput(path, s, error));
+  EXPECT_EQ(error.rfind(path + ": offset ", 0), 0u) << error;
+}
+
 }  // namespace
 
 namespace {

@@ -86,8 +86,8 @@ bool readInput(const std::string& path, Loaded& out) {
 Loaded loadScene(const std::string& path) {
   Loaded out;
   if (!readInput(path, out)) return out;
-  // A compiled stream holds counts and floats, so zero bytes; a source is text.
-  if (hasZeroByte(out.bytes)) return out;
+  if (glimmerc::looksCompiled({reinterpret_cast<const char*>(out.bytes.data()), out.bytes.size()}))
+    return out;
   out.fromSource = true;
   SceneStream stream;
   if (!glimmerc::compileSceneSource(asText(out.bytes), path, stream, out.error, nullptr,

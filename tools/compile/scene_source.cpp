@@ -5,6 +5,7 @@
 #include "tools/compile/compile.h"
 
 #include "scene/opcodes.h"
+#include "texgen/texgen.h"
 
 #include <iconv.h>
 
@@ -482,25 +483,12 @@ class Compiler {
     return semanticChecks(*track_, line, t[1].col, err);
   }
 
-  // Values that must be sane for the operators to run safely.
+  // Values that must be sane for the operators to run safely: the texture generator's own rule,
+  // so a disabled layer command or the keys of a track that is not animated pass as they load.
   bool semanticChecks(const glimmer::TrackRecord& tr, int line, int col, SourceError& err) {
     if (cat_ != Category::Texture) return true;
-    const int op = tr.word & 0xFF;
-    auto check = [&](float v) -> bool {
-      if (op == 22) {
-        const int n = glimmer::toInt(v);
-        if (n < 2 || n > 512 || (n & (n - 1)) != 0)
-          return fail(err, line, col, "Resize needs a power of two from 2 to 512, not " + formatFloat(v));
-      } else if (op >= 14 && op <= 16) {
-        const int n = glimmer::toInt(v);
-        if (n < 0 || n > 15) return fail(err, line, col, "layer index must be 0 to 15, not " + formatFloat(v));
-      }
-      return true;
-    };
-    if (!check(tr.params[0])) return false;
-    for (const auto& k : tr.keys)
-      if (!check(k.values[0])) return false;
-    return true;
+    const std::string why = glimmer::textureCommandProblem(tr);
+    return why.empty() || fail(err, line, col, why);
   }
 
   bool key(const std::vector<Token>& t, int line, SourceError& err) {
@@ -698,6 +686,14 @@ std::string decompileScene(const glimmer::SceneStream& stream) {
   return o.str();
 }
 
+bool looksCompiled(std::string_view bytes) {
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F) return true;
+  }
+  return false;
+}
+
 bool loadSceneInput(const std::string& path, glimmer::SceneStream& out, std::string& error,
                     SourceInfo* info) {
   std::ifstream f(path, std::ios::binary);
@@ -706,8 +702,7 @@ bool loadSceneInput(const std::string& path, glimmer::SceneStream& out, std::str
     return false;
   }
   std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  const bool source = path.ends_with(".scene") || bytes.find('\0') == std::string::npos;
-  if (source) return compileSceneSource(bytes, path, out, error, info);
+  if (!looksCompiled(bytes)) return compileSceneSource(bytes, path, out, error, info);
   glimmer::SceneError err;
   const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
   if (!glimmer::parseSceneStream({data, bytes.size()}, path, out, err)) {

@@ -25,6 +25,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scene/scene.h"
@@ -56,6 +57,10 @@ std::string decompileScene(const glimmer::SceneStream& stream);
 const char* opcodeName(glimmer::Category c, int opcode);  // null when the opcode has no name
 const char* paramName(glimmer::Category c, int opcode, int index);  // null when unnamed
 const char* blendModeName(int mode);                                // null past the named modes
+
+// True when the bytes are a compiled stream rather than source text: a compiled stream holds
+// counts and floats, so control characters (a source holds none but tab, CR and LF).
+bool looksCompiled(std::string_view bytes);
 
 // Loads IN as either scene source or a compiled stream (decided by content: a source file is
 // text). Returns false with error set.
