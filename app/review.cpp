@@ -572,7 +572,6 @@ void Session::drawStatus() {
 }
 
 void Session::run() {
-  glimmer::TimelineObject* tl = glimmer::timeline;
   while (!quit_) {
     int key = 0;
     const platform::Message message = platform::takeMessage(key);
@@ -590,7 +589,8 @@ void Session::run() {
       nextWatch_ = SteadyClock::now() + std::chrono::milliseconds(kWatchIntervalMs);
       reload(false);
     }
-    tl = glimmer::timeline;
+    // A reload or a shot replaces the timeline, so it is looked up on every pass.
+    glimmer::TimelineObject* tl = glimmer::timeline;
     if (paused_) tl->clock.reset();
     tl->step();
     if (!paused_ && !tl->running) {
