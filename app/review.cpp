@@ -616,11 +616,8 @@ void Session::run() {
 
 int runReview(const Options& options) {
   platform::setUnattended(true);
-  if (!std::getenv("SDL_VIDEODRIVER")) {
-    const char* x = std::getenv("DISPLAY");
-    const char* w = std::getenv("WAYLAND_DISPLAY");
-    if (!(x && *x) && !(w && *w)) setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  }
+  // A window where there is a display; headless otherwise.
+  platform::prepareOfflineVideo(true);
   screenWidth = options.width > 0 ? options.width : 640;
   screenHeight = options.height > 0 ? options.height : 480;
   fullScreen = false;
