@@ -43,29 +43,33 @@ TEST(PackMeshCodec, EncodesTheStatedLayout) {
   EXPECT_EQ(back.positions[3].z, 0.5f);
 }
 
+// Payloads that lie about their sizes or indices are refused; the message says where.
 TEST(PackMeshCodec, LyingPayloadsAreRefused) {
   const auto good = encodePackMesh(quad());
-  PackMesh out;
-  std::string error;
-  auto truncated = good;
-  truncated.pop_back();
-  EXPECT_FALSE(decodePackMesh(truncated, out, error));
-  EXPECT_NE(error.find("100"), std::string::npos) << error;
-  auto bigCount = good;
-  bigCount[1] = 0x10;  // vertex count 4100
-  EXPECT_FALSE(decodePackMesh(bigCount, out, error));
-  auto hugeCount = good;
-  hugeCount[3] = 0x80;
-  EXPECT_FALSE(decodePackMesh(hugeCount, out, error));
-  EXPECT_NE(error.find("16-bit"), std::string::npos) << error;
-  auto badIndex = good;
-  badIndex[8 + 80 + 4] = 4;  // third index = 4, not below 4
-  EXPECT_FALSE(decodePackMesh(badIndex, out, error));
-  EXPECT_NE(error.find("offset 92"), std::string::npos) << error;
-  auto notTriangles = good;
-  notTriangles[4] = 5;
-  EXPECT_FALSE(decodePackMesh(notTriangles, out, error));
-  EXPECT_FALSE(decodePackMesh(std::span<const uint8_t>(good.data(), 7), out, error));
+  const struct {
+    size_t at;  // byte changed (past the end: the payload is cut there instead)
+    uint8_t value;
+    const char* says;
+  } rows[] = {
+      {99, 0, "100"},                // one byte short of 8 + 4 x 20 + 6 x 2
+      {1, 0x10, ""},                 // vertex count 4100: more than the payload holds
+      {3, 0x80, "16-bit"},           // a vertex count beyond 16-bit indices
+      {8 + 80 + 4, 4, "offset 92"},  // the third index is 4, not below 4 vertices
+      {4, 5, ""},                    // 5 indices: not whole triangles
+      {7, 0, ""},                    // shorter than the 8-byte header
+  };
+  for (const auto& r : rows) {
+    auto bytes = good;
+    if (r.at == 99 || r.at == 7) {
+      bytes.resize(r.at);
+    } else {
+      bytes[r.at] = r.value;
+    }
+    PackMesh out;
+    std::string error;
+    EXPECT_FALSE(decodePackMesh(bytes, out, error)) << r.at;
+    EXPECT_NE(error.find(r.says), std::string::npos) << error;
+  }
 }
 
 TEST_F(PackTest, LoadMeshReadsTheNamedEntry) {
@@ -148,20 +152,23 @@ TEST(ObjReader, TriangulatesAndDuplicatesSeams) {
 }
 
 TEST(ObjReader, ErrorsNameFileLineAndColumn) {
-  PackMesh m;
-  SourceError e;
-  EXPECT_FALSE(parseObj("v 0 0 0\nv 1 0 0\nf 1 2 3\n", "a.obj", m, e));
-  EXPECT_EQ(e.message().rfind("a.obj:3:7: error: position index '3'", 0), 0u) << e.message();
-  EXPECT_FALSE(parseObj("v 0 0 zero\n", "b.obj", m, e));
-  EXPECT_EQ(e.message().rfind("b.obj:1:7: error:", 0), 0u) << e.message();
-  EXPECT_FALSE(parseObj("v 0 0 0\nv 0 0 0\nv 0 0 0\nf 1 2\n", "c.obj", m, e));
-  EXPECT_EQ(e.line, 4);
-  EXPECT_FALSE(parseObj("bogus 1\n", "d.obj", m, e));
-  EXPECT_FALSE(parseObj("v 0 0 0\n", "e.obj", m, e));  // no faces
-  EXPECT_FALSE(parseObj("v 0 0 0\nv 0 0 0\nv 0 0 0\nf 1/1 2 3\n", "f.obj", m, e));
-  EXPECT_EQ(e.column, 3);
-  EXPECT_FALSE(parseObj("v 0 0 0\nv 0 0 0\nv 0 0 0\nf 1//9 2 3\n", "g.obj", m, e));
-  EXPECT_FALSE(parseObj("v 0 0 0\nv 0 0 0\nv 0 0 0\nf 1/1/1/1 2 3\n", "h.obj", m, e));
+  const std::string tri = "v 0 0 0\nv 0 0 0\nv 0 0 0\n";
+  const std::pair<std::string, const char*> rows[] = {
+      {"v 0 0 0\nv 1 0 0\nf 1 2 3\n", "o.obj:3:7: error: "},  // position index 3
+      {"v 0 0 zero\n", "o.obj:1:7: error: "},
+      {tri + "f 1 2\n", "o.obj:4:"},  // fewer than three corners
+      {"bogus 1\n", "o.obj:1:"},
+      {"v 0 0 0\n", "o.obj:"},                      // no faces
+      {tri + "f 1/1 2 3\n", "o.obj:4:3: error: "},  // texture coordinate 1 does not exist
+      {tri + "f 1//9 2 3\n", "o.obj:4:"},           // normal 9 does not exist
+      {tri + "f 1/1/1/1 2 3\n", "o.obj:4:"},
+  };
+  for (const auto& [obj, where] : rows) {
+    PackMesh m;
+    SourceError e;
+    EXPECT_FALSE(parseObj(obj, "o.obj", m, e)) << obj;
+    EXPECT_EQ(e.message().rfind(where, 0), 0u) << obj << " gave " << e.message();
+  }
 }
 
 TEST(ObjReader, SixteenBitLimitIsEnforced) {
