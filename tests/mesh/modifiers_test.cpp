@@ -150,18 +150,6 @@ TEST(Normals, LinearSmoothEqualsPairwiseBitForBit) {
   }
 }
 
-TEST(Normals, LinearSmoothEqualsPairwiseOnGrid) {
-  MeshObject a, b;
-  apply(a, MeshOp::Grid, {{0, 70}, {1, 40}, {3, 64}, {4, 64}});
-  apply(a, MeshOp::Twist, {{0, 20}});
-  b.positions = a.positions;
-  b.corners = a.corners;
-  meshops::smoothNormals(a);
-  meshops::smoothNormalsPairwise(b);
-  ASSERT_EQ(a.normals.size(), 71u * 41u);
-  EXPECT_EQ(std::memcmp(a.normals.data(), b.normals.data(), a.normals.size() * sizeof(Vec3)), 0);
-}
-
 TEST(Twist, ZeroRateLeavesTheGrid) {
   MeshObject m;
   apply(m, MeshOp::Grid, {{0, 4}, {1, 4}, {3, 64}, {4, 64}});

@@ -125,23 +125,6 @@ TEST_F(FrameGlTest, FadeOfFullAlphaCoversTheFrameAndZeroDrawsNothing) {
       ASSERT_EQ(pixel(covered, x, y), (std::array<uint8_t, 4>{0, 255, 0, 255}));
 }
 
-TEST_F(FrameGlTest, TheSameFrameRendersTheSamePixels) {
-  SceneObject* s = addScene();
-  addLight(1, 2, 3);
-  sphere(1.0f, 180);
-  addTrack(s->tracksA, kSetCamera, {0, 0, 96, 0, 0, 0, 10});
-  addTrack(s->tracksA, kSetGlow, {5, 4, 0, 128, 128, 128});
-  addTrack(s->tracksA, kEchoRing, {10, 5, 0, 80, 80, 80});
-  s->precalc();
-  const auto first = renderAt(3.0f);
-  const auto a = renderAt(3.0f);
-  const auto b = renderAt(3.0f);
-  EXPECT_EQ(a, b);
-  // The first frame differs: it uses the scene's own aspect (fov x 1.33), later frames the 4:3
-  // projection carried over from the previous frame's end2D().
-  EXPECT_NE(first, a);
-}
-
 // A hostile glow pass count or echo copy count (10^9: gigabytes of copies if gathered) draws
 // exactly what the caps draw.
 TEST_F(FrameGlTest, GlowPassesAndEchoCopiesStopAtTheirCaps) {
