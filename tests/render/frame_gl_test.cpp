@@ -1,6 +1,7 @@
 // Frame state on a real context: no scene draws nothing, the projection carried between frames,
-// clears, the fade, lights, GLSL builds and their logs, the water time, and drawing without
-// shader support.
+// clears, the fade, the glow and echo caps, lights, the state each pass leaves (materials, cull
+// and polygon modes, particles, glow, echo, text), Repeat copies, GLSL builds and their logs, the
+// water time, and drawing without shader support.
 #include <cstring>
 
 #include "gl_harness.h"
