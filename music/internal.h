@@ -162,7 +162,7 @@ namespace glimmer::music {
 // Stops the output thread and leaves the device playing what the ring holds.
 void haltOutput();
 // Renders the song's current state into the ring from block `first` up to block `playing` (the
-// one the device plays), then restarts the output thread; with silent, clears the ring and
+// one the device is reading), then restarts the output thread; with silent, clears the ring and
 // stays halted.
 void restartOutput(int first, int playing, bool silent);
 

@@ -275,13 +275,17 @@ void restartOutput(int first, int playing, bool silent) {
     std::fill(output.ring.begin(), output.ring.end(), int16_t{0});
     return;
   }
-  // The blocks from `first` round to the one playing now are rewritten at once, in play order,
-  // so nothing the device reaches is stale; the thread then carries on as after play(): the
-  // block it fills next is the one the device played when the caller looked, whose position record
-  // is still the old one.
+  // The blocks from `first` round to `playing` (the one the device is reading) are rewritten at
+  // once, in play order, so nothing the device reaches is stale. They become the next lap of the
+  // ring: `playing` stands for the latest block of that slot the device has reached, and the
+  // thread then refills it, and the rest in turn, only once the device has finished it.
+  const uint64_t count = uint64_t(output.blockCount);
+  const uint64_t readBlocks = output.device->readBytes() / (uint64_t(output.blockLength) * 4);
+  const uint64_t slot = uint64_t(playing) % count;
+  const uint64_t playingBlock = readBlocks - (readBlocks + count - slot) % count;
+  renderedBlocks = playingBlock + (uint64_t(first) + count - slot) % count;
   output.fillBlock = first % output.blockCount;
   while (output.fillBlock != playing) renderNextBlock(*output.current);
-  output.audibleBlock.store(playing);
   output.stopRequest.store(false);
   output.threadFinished.store(false);
   output.thread = std::thread(outputThread);

@@ -16,11 +16,12 @@ constexpr int kLeadBlocks = 2;
 // A song whose ticks never reach the target (a zero-length tick) gives up after this many.
 constexpr int64_t kMaxChaseTicks = int64_t{1} << 26;
 
-// The song position along the device's ring, kept by the thread that seeks and queries.
+// The song position against what the device has played, kept by the thread that seeks and
+// queries.
 struct SeekState {
   const Song* song = nullptr;
-  int64_t frame = 0;  // song frame at ring frame `ringFrame`
-  uint32_t ringFrame = 0;
+  int64_t frame = 0;  // song frame heard when the device had played `heardFrame` frames
+  uint64_t heardFrame = 0;
   bool paused = false;
 };
 SeekState gSeek;
@@ -84,9 +85,8 @@ void mixAhead(Song& song, int64_t frames) {
   song.tickSamplesLeft = framesLeft;
 }
 
-uint32_t ringFrameNow() {
-  return output.device->playPosition() / 4 % static_cast<uint32_t>(output.bufferLength);
-}
+// Frames the device has played to the listener since play() started.
+uint64_t heardFrames() { return output.device->heardBytes() / 4; }
 
 }  // namespace
 
@@ -98,33 +98,29 @@ bool seekTo(Song* song, int64_t frame, bool silent) {
   if (silent) {
     mixAhead(*song, frame - rowFrame);
     restartOutput(0, 0, true);
-    gSeek = {song, frame, 0, true};
+    gSeek = {song, frame, heardFrames(), true};
     return true;
   }
-  // The first rewritten block starts `lead` frames from the device's position now; the song is
-  // mixed on from the row's start to the frame that belongs there.
-  const uint32_t now = ringFrameNow();
-  const int playing = static_cast<int>(now / static_cast<uint32_t>(output.blockLength));
+  // The block the device is reading cannot change under it; the first rewritten block comes
+  // kLeadBlocks after it, `lead` frames after what is heard now, and the song is mixed on from
+  // the row's start to the frame that belongs there. (The output thread is halted, so this thread
+  // alone asks the device for its read position.)
+  const uint64_t read = output.device->readBytes() / 4;
+  const uint64_t heard = heardFrames();
+  const uint64_t length = uint64_t(output.blockLength);
+  const int playing = static_cast<int>(read / length % uint64_t(output.blockCount));
   const int first = (playing + kLeadBlocks) % output.blockCount;
-  const uint32_t firstFrame = static_cast<uint32_t>(first * output.blockLength);
-  const int64_t lead =
-      (static_cast<int64_t>(firstFrame) - now + output.bufferLength) % output.bufferLength;
+  const int64_t lead = static_cast<int64_t>((read / length + kLeadBlocks) * length - heard);
   mixAhead(*song, frame + lead - rowFrame);
   restartOutput(first, playing, false);
-  gSeek = {song, frame, now, false};
+  gSeek = {song, frame, heard, false};
   return true;
 }
 
 int64_t playingFrame(const Song* song) {
   if (!song || gSeek.song != song || !output.device || output.ring.empty()) return -1;
   if (gSeek.paused) return gSeek.frame;
-  // Called more often than once per ring (two seconds), each call adds what the device played
-  // since the one before.
-  const uint32_t now = ringFrameNow();
-  const uint32_t length = static_cast<uint32_t>(output.bufferLength);
-  gSeek.frame += (now + length - gSeek.ringFrame) % length;
-  gSeek.ringFrame = now;
-  return gSeek.frame;
+  return gSeek.frame + static_cast<int64_t>(heardFrames() - gSeek.heardFrame);
 }
 
 }  // namespace glimmer::music

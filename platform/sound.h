@@ -37,7 +37,8 @@ class SdlSoundDevice : public glimmer::music::SoundDevice {
   // Bytes the callback has copied out of the ring since start(), or the clock's count when the
   // device has fallen behind it or is lost.
   uint64_t readBytes() override;
-  // readBytes() less one device buffer, the part still queued on its way to the listener.
+  // What has been played: from one device buffer behind the last callback's read count (the
+  // part still queued on its way to the listener), moving on with the clock between callbacks.
   uint64_t heardBytes() override;
   // Stops the callback and closes the device and the audio subsystem.
   void close() override;
@@ -75,6 +76,9 @@ class SdlSoundDevice : public glimmer::music::SoundDevice {
   const uint8_t* ring_ = nullptr;
   uint32_t ringBytes_ = 0;
   std::atomic<uint64_t> read_{0};
+  // The read count the last callback left and the largest heard count given out.
+  std::atomic<uint64_t> readAtCall_{0};
+  std::atomic<uint64_t> heard_{0};
   // Kept by the callback: how many calls, the last one's time, how many in a row came on time,
   // and when the ring was first read (0 until then).
   std::atomic<uint64_t> calls_{0};

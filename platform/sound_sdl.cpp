@@ -101,6 +101,8 @@ void SdlSoundDevice::start(const int16_t* ring, uint32_t ringBytes) {
   ring_ = reinterpret_cast<const uint8_t*>(ring);
   ringBytes_ = ringBytes & ~3u;
   read_.store(0);
+  readAtCall_.store(0);
+  heard_.store(0);
   firstReadNs_.store(0);
   lost_.store(false);
   forceLoss_.store(false);
@@ -146,9 +148,34 @@ uint64_t SdlSoundDevice::readBytes() {
 
 uint64_t SdlSoundDevice::heardBytes() {
   if (device_ == 0 || ringBytes_ == 0) return 0;
-  const uint64_t read = read_.load(std::memory_order_acquire);
+  // What the last callback left: its time and the read count after it (a callback marks the pair
+  // as changing by clearing the time first).
+  int64_t at = 0;
+  uint64_t readAtCall = 0;
+  for (int tries = 0; tries < 1000; ++tries) {
+    at = lastCallNs_.load(std::memory_order_acquire);
+    if (at == 0) continue;
+    readAtCall = readAtCall_.load(std::memory_order_acquire);
+    if (lastCallNs_.load(std::memory_order_acquire) == at) break;
+    at = 0;
+  }
+  // The device plays the buffer it was handed at the rate, so what is heard moves on smoothly
+  // from a buffer behind the last callback's count; never past what was read. With no callback
+  // to go by (none yet, or one in progress for long) it is a buffer behind what was read.
   const uint64_t held = uint64_t(bufferFrames_) * 4;
-  return read > held ? read - held : 0;
+  const uint64_t read = read_.load(std::memory_order_acquire);
+  uint64_t heard = read > held ? read - held : 0;
+  if (at != 0) {
+    const uint64_t since = static_cast<uint64_t>(std::max<int64_t>(nowNs() - at, 0)) *
+                           uint64_t(rate_) / 1000000000 * 4;
+    const uint64_t base = readAtCall > held ? readAtCall - held : 0;
+    heard = std::min(base + since, read);
+  }
+  // Several threads ask; each answer is at least the last one given.
+  uint64_t last = heard_.load();
+  while (last < heard && !heard_.compare_exchange_weak(last, heard)) {
+  }
+  return std::max(last, heard);
 }
 
 void SdlSoundDevice::simulateLoss() {
@@ -167,6 +194,8 @@ void SdlSoundDevice::close() {
   ring_ = nullptr;
   ringBytes_ = 0;
   read_.store(0);
+  readAtCall_.store(0);
+  heard_.store(0);
   calls_.store(0);
   lastCallNs_.store(0);
   onTime_.store(0);
@@ -184,10 +213,11 @@ void SdlSoundDevice::callback(void* self, uint8_t* stream, int length) {
   const int64_t periodNs = int64_t{d->bufferFrames_} * 1000000000 / d->rate_;
   const bool onTime = last != 0 && now - last <= 2 * periodNs + 2000000;
   d->onTime_.store(onTime ? d->onTime_.load(std::memory_order_relaxed) + 1 : 0);
-  d->lastCallNs_.store(now);
+  d->lastCallNs_.store(0, std::memory_order_release);
   if (d->calls_.fetch_add(1) == 0) raiseAudioThread();
   if (!d->ring_ || d->ringBytes_ == 0) {
     std::memset(stream, 0, static_cast<size_t>(length));
+    d->lastCallNs_.store(now, std::memory_order_release);
     return;
   }
   const uint64_t read = d->read_.load(std::memory_order_relaxed);
@@ -203,6 +233,8 @@ void SdlSoundDevice::callback(void* self, uint8_t* stream, int length) {
   }
   if (read == 0) d->firstReadNs_.store(now);
   d->read_.store(read + static_cast<uint64_t>(length), std::memory_order_release);
+  d->readAtCall_.store(read + static_cast<uint64_t>(length), std::memory_order_release);
+  d->lastCallNs_.store(now, std::memory_order_release);
 }
 
 }  // namespace platform

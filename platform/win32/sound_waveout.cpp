@@ -37,6 +37,8 @@ class WaveOutDevice : public glimmer::music::SoundDevice {
 
   void start(const int16_t* ring, uint32_t ringBytes) override {
     clock_.start(ringBytes, rate_, nowMs());
+    ringBytes_ = ringBytes & ~3u;
+    position_.store(0);
     startThread_ = GetCurrentThreadId();
     raised_.store(false);
     played_ = 0;
@@ -53,7 +55,9 @@ class WaveOutDevice : public glimmer::music::SoundDevice {
     }
   }
 
-  uint32_t playPosition() override {
+  // waveOut reports the position it plays at; the driver's own read-ahead is not reported, so
+  // the ring is refilled behind that position, as the device has read everything before it.
+  uint64_t readBytes() override {
     // The output thread is the one that polls: it runs at time-critical priority so the ring
     // is refilled in time even on a busy machine.
     if (!raised_.load() && GetCurrentThreadId() != startThread_) {
@@ -72,8 +76,14 @@ class WaveOutDevice : public glimmer::music::SoundDevice {
         played_ = RingPosition::extend(played_, counter, 32);
       }
     }
-    return clock_.update(played_, stopped, nowMs());
+    // The ring position (the device's, or the clock's once it is lost) widened to a count: it
+    // is polled far more often than once per ring.
+    const uint32_t at = clock_.update(played_, stopped, nowMs());
+    const uint32_t ringBytes = ringBytes_ ? ringBytes_ : 1;
+    position_.store(position_.load() + (at + ringBytes - position_.load() % ringBytes) % ringBytes);
+    return position_.load();
   }
+  uint64_t heardBytes() override { return position_.load(); }
 
   void close() override {
     if (device_) {
@@ -90,6 +100,8 @@ class WaveOutDevice : public glimmer::music::SoundDevice {
   int rate_ = 0;
   uint64_t played_ = 0;
   RingPosition clock_;
+  uint32_t ringBytes_ = 0;
+  std::atomic<uint64_t> position_{0};
   DWORD startThread_ = 0;
   std::atomic<bool> raised_{false};
 };
