@@ -55,7 +55,9 @@ void mapTexCoords(MeshObject& mesh, const Params& p);
 // Pushes positions along their normals by the blue channel of a size x size 0xAARRGGBB image.
 void displace(MeshObject& mesh, const uint32_t* pixels, int32_t size, float amount);
 
-// Builds the glyphs of codes 0-254 with the current glyph source.
+// True when a glyph source is installed (setGlyphSource).
+bool hasGlyphSource();
+// Builds the glyphs of codes 0-254 with the installed glyph source.
 bool buildGlyphs(float depth, std::vector<platform::OutlineGlyph>& glyphs, std::string& error);
 
 }  // namespace glimmer::meshops

@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/glyph_lists.h"
 #include "platform/glyph_outline.h"
 #include "scene/scene.h"
 
@@ -147,6 +148,9 @@ struct Material {
 constexpr int kGlyphListCount = 256;  // lists reserved per Text command
 constexpr int kGlyphCodeCount = 255;  // character codes 0 to 254 get glyphs; 255 stays empty
 constexpr float kGlyphDeviation = 0.001f;
+// The fixed font of outline text: "Arial Black", character height 12, bold, ANSI character set,
+// TrueType, anti-aliased (the glyphs come in em units, so the height does not scale them).
+inline constexpr platform::GlyphFont kTextFont{"Arial Black", -12, 700, 0, 4, 4};
 
 // A line of extruded 3D text drawn instead of the mesh's geometry.
 struct TextMesh {
@@ -186,6 +190,12 @@ struct MeshGpuHooks {
   uint32_t (*createGlyphLists)(std::span<const platform::OutlineGlyph> glyphs) = nullptr;
   // glDeleteLists(listBase, count).
   void (*deleteGlyphLists)(uint32_t listBase, int32_t count) = nullptr;
+  // Makes 256 consecutive display lists and has the system fill those of codes 0 to 254 with the
+  // outline glyphs of `font` extruded by depth (platform::buildOutlineGlyphLists); list base + 255
+  // stays empty. Returns the first name, 0 on failure; error says why glyphs are missing. Used
+  // instead of createGlyphLists when no glyph source is installed.
+  uint32_t (*createOutlineGlyphLists)(const platform::GlyphFont& font, float depth,
+                                      std::string& error) = nullptr;
   // (Re)builds program.programObject and its two shaders from built-in pair program.sourcePair
   // (delete the old objects first; sourcePair 0: build nothing). Must not touch the shader entry
   // points when the GL has no shader support.
@@ -204,8 +214,9 @@ const MeshGpuHooks& meshGpuHooks();
 using MeshDiagnosticHook = void (*)(const std::string& message);
 void setMeshDiagnosticHook(MeshDiagnosticHook hook);
 
-// Source of the glyph triangles for outline text; the default asks the platform for the face
-// "Arial Black". Tests replace it to stay independent of installed fonts; null restores it.
+// Source of glyph triangles for outline text, compiled by createGlyphLists in place of the
+// system's outline glyph lists (createOutlineGlyphLists). Tests install one to stay independent
+// of installed fonts; null restores the system's lists.
 using GlyphSource = bool (*)(float depth, std::vector<platform::OutlineGlyph>& glyphs,
                              std::string& error);
 void setGlyphSource(GlyphSource source);

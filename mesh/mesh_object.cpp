@@ -195,14 +195,21 @@ void applyText(MeshObject& mesh, const Track& track) {
     gHooks.deleteGlyphLists(mesh.text.listBase, kGlyphListCount);
   mesh.text.listBase = 0;
   mesh.text.listsCreated = false;
-  if (!gHooks.createGlyphLists) return;
-  std::vector<platform::OutlineGlyph> glyphs;
   std::string error;
-  if (!meshops::buildGlyphs(mesh.text.depth, glyphs, error)) {
-    meshops::diagnostic("Text: " + error);
-    glyphs.assign(kGlyphCodeCount, platform::OutlineGlyph{});
+  if (!meshops::hasGlyphSource()) {
+    // The system's outline glyph lists of the text font.
+    if (!gHooks.createOutlineGlyphLists) return;
+    mesh.text.listBase = gHooks.createOutlineGlyphLists(kTextFont, mesh.text.depth, error);
+    if (!error.empty()) meshops::diagnostic("Text: " + error);
+  } else {
+    if (!gHooks.createGlyphLists) return;
+    std::vector<platform::OutlineGlyph> glyphs;
+    if (!meshops::buildGlyphs(mesh.text.depth, glyphs, error)) {
+      meshops::diagnostic("Text: " + error);
+      glyphs.assign(kGlyphCodeCount, platform::OutlineGlyph{});
+    }
+    mesh.text.listBase = gHooks.createGlyphLists(glyphs);
   }
-  mesh.text.listBase = gHooks.createGlyphLists(glyphs);
   mesh.text.listsCreated = mesh.text.listBase != 0;
 }
 

@@ -1,9 +1,9 @@
-// The bitmap font for screen text: one glBitmap display list per character 32..127, rendered by
-// the platform's font services from the "Impact" face at a height that follows the screen width.
+// The bitmap font for screen text: one bitmap display list per character 32..127, made by the
+// platform's glyph lists from the "Impact" face at a height that follows the screen width.
 #include <cstring>
 
-#include "platform/fonts.h"
 #include "platform/gl.h"
+#include "platform/glyph_lists.h"
 #include "render/internal.h"
 
 namespace render {
@@ -12,33 +12,17 @@ BitmapFont* overlayFont = nullptr;
 
 bool BitmapFont::create(int width) {
   destroy();
-  platform::FontFace face;
-  if (!platform::findFontFace("Impact", platform::kFontWeightNormal, face)) return false;
-  auto font = platform::Font::open(face, -overlayFontHeight(width));
-  if (!font) return false;
-  faceName = face.family;
-  faceFile = face.path;
   listBase = glGenLists(kFontCharCount);
   if (listBase == 0) return false;
-  GLint alignment = 4;
-  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  for (int i = 0; i < kFontCharCount; ++i) {
-    platform::GlyphBitmap bitmap;
-    GlyphBits bits;
-    if (font->glyph(static_cast<char32_t>(kFontFirstChar + i), bitmap))
-      bits = glyphToBits(bitmap.width, bitmap.rows, bitmap.left, bitmap.top, bitmap.advance,
-                         bitmap.coverage);
-    // A glyph without pixels (the space) still needs a bitmap call that moves the raster
-    // position; some drivers drop a call with no data, so it gets one blank pixel.
-    static const GLubyte kBlank[1] = {0};
-    const bool blank = bits.bits.empty();
-    glNewList(listBase + static_cast<GLuint>(i), GL_COMPILE);
-    glBitmap(blank ? 1 : bits.width, blank ? 1 : bits.rows, bits.xorig, bits.yorig, bits.advance,
-             0.0f, blank ? kBlank : bits.bits.data());
-    glEndList();
+  const platform::GlyphFont font{
+      "Impact", -overlayFontHeight(width), platform::kFontWeightNormal, 1, 4, 4};
+  platform::FontFace face;
+  if (!platform::buildBitmapGlyphLists(font, kFontFirstChar, kFontCharCount, listBase, &face)) {
+    destroy();
+    return false;
   }
-  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+  faceName = face.family;
+  faceFile = face.path;
   return true;
 }
 

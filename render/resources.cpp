@@ -5,6 +5,7 @@
 
 #include "mesh/mesh.h"
 #include "platform/gl.h"
+#include "platform/glyph_lists.h"
 #include "platform/platform.h"
 #include "render/internal.h"
 #include "texgen/texgen.h"
@@ -68,19 +69,17 @@ void deleteBuffers(glimmer::MeshRenderData& data) {
 uint32_t createGlyphLists(std::span<const platform::OutlineGlyph> glyphs) {
   const GLuint base = glGenLists(glimmer::kGlyphListCount);
   if (base == 0) return 0;
-  const size_t count = std::min(glyphs.size(), static_cast<size_t>(glimmer::kGlyphListCount - 1));
-  for (size_t k = 0; k < count; ++k) {
-    const platform::OutlineGlyph& g = glyphs[k];
-    glNewList(base + static_cast<GLuint>(k), GL_COMPILE);
-    glBegin(GL_TRIANGLES);
-    for (size_t v = 0; v + 6 <= g.vertices.size(); v += 6) {
-      glNormal3f(g.vertices[v + 3], g.vertices[v + 4], g.vertices[v + 5]);
-      glVertex3f(g.vertices[v], g.vertices[v + 1], g.vertices[v + 2]);
-    }
-    glEnd();
-    glTranslatef(g.advanceX, g.advanceY, 0.0f);
-    glEndList();
-  }
+  platform::compileOutlineGlyphLists(
+      glyphs.first(std::min(glyphs.size(), static_cast<size_t>(glimmer::kGlyphListCount - 1))),
+      base);
+  return base;
+}
+
+uint32_t createOutlineGlyphLists(const platform::GlyphFont& font, float depth, std::string& error) {
+  const GLuint base = glGenLists(glimmer::kGlyphListCount);
+  if (base == 0) return 0;
+  platform::buildOutlineGlyphLists(font, 0, glimmer::kGlyphCodeCount, glimmer::kGlyphDeviation,
+                                   depth, base, error);
   return base;
 }
 
@@ -113,6 +112,7 @@ void installGpuHooks() {
   meshes.createBuffers = createBuffers;
   meshes.deleteBuffers = deleteBuffers;
   meshes.createGlyphLists = createGlyphLists;
+  meshes.createOutlineGlyphLists = createOutlineGlyphLists;
   meshes.deleteGlyphLists = deleteGlyphLists;
   meshes.buildProgram = buildProgram;
   meshes.releaseProgram = releaseProgram;

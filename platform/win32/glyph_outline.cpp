@@ -1,6 +1,8 @@
 // Outline glyphs on Win32: the glyph-outline service gives each character's native outline
 // (unhinted, at a large em so the fixed-point points lose nothing), which is flattened and
-// turned into front, back and side triangles like on every system.
+// turned into front, back and side triangles like on every system. The show's outline text does
+// not go through here: it draws WGL's outline glyph lists (glyph_lists.cpp); these triangles are
+// for callers that need the glyphs as vertex data.
 #include "platform/glyph_outline.h"
 
 #include <windows.h>

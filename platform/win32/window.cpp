@@ -9,6 +9,7 @@
 
 #include "platform/gl.h"
 #include "platform/platform.h"
+#include "platform/win32/window_dc.h"
 
 namespace platform {
 
@@ -265,6 +266,8 @@ GlContextInfo glContextInfo() { return gVideo.info; }
 void swapBuffers() {
   if (gVideo.deviceContext) SwapBuffers(gVideo.deviceContext);
 }
+
+HDC win32::windowDeviceContext() { return gVideo.deviceContext; }
 
 // wglGetProcAddress answers for extension entry points only; the OpenGL 1.1 functions are
 // exported by opengl32 itself.

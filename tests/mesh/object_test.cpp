@@ -270,5 +270,42 @@ TEST_F(MeshObjectTest, TextBuildsGlyphListsAndDeletesThemOnce) {
   setGlyphSource(nullptr);
 }
 
+// Without a glyph source the lists come from the system, for the fixed text font.
+platform::GlyphFont gAskedFont;
+float gAskedDepth = -1.0f;
+std::vector<std::string> gDiagnostics;
+uint32_t systemLists(const platform::GlyphFont& font, float depth, std::string& error) {
+  gAskedFont = font;
+  gAskedDepth = depth;
+  if (depth == 0.0f) error = "no font";  // made-up failure: lists are still returned
+  return 7;
+}
+
+TEST_F(MeshObjectTest, TextAsksTheSystemForOutlineListsOfTheTextFont) {
+  MeshGpuHooks hooks;
+  hooks.createOutlineGlyphLists = systemLists;
+  setMeshGpuHooks(hooks);
+  setMeshDiagnosticHook([](const std::string& m) { gDiagnostics.push_back(m); });
+  gDiagnostics.clear();
+  MeshObject m;
+  apply(m, MeshOp::Text, {{0, 8}}, "3D");
+  // "Arial Black", character height 12 (-12), weight 700, ANSI (0), TrueType (4), antialiased (4).
+  EXPECT_STREQ(gAskedFont.face, "Arial Black");
+  EXPECT_EQ(gAskedFont.height, -12);
+  EXPECT_EQ(gAskedFont.weight, 700);
+  EXPECT_EQ(gAskedFont.charSet, 0);
+  EXPECT_EQ(gAskedFont.outputPrecision, 4);
+  EXPECT_EQ(gAskedFont.quality, 4);
+  EXPECT_FLOAT_EQ(gAskedDepth, 0.25f);  // 8 / 32
+  EXPECT_EQ(m.text.listBase, 7u);
+  EXPECT_TRUE(m.text.listsCreated);
+  EXPECT_TRUE(gDiagnostics.empty());
+  apply(m, MeshOp::Text, {{0, 0}}, "flat");
+  ASSERT_EQ(gDiagnostics.size(), 1u);
+  EXPECT_EQ(gDiagnostics[0], "Text: no font");
+  setMeshDiagnosticHook(nullptr);
+  setMeshGpuHooks({});
+}
+
 }  // namespace
 }  // namespace glimmer::test
