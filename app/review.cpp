@@ -20,10 +20,15 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
-#include <iostream>
 #include <mutex>
 #include <optional>
 #include <thread>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "app/gl_context.h"
 #include "app/offline.h"
@@ -41,6 +46,15 @@ namespace app {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+
+// Bytes from standard input as they arrive; 0 at its end, negative on an error.
+long readStandardInput(char* buffer, unsigned size) {
+#ifdef _WIN32
+  return _read(0, buffer, size);
+#else
+  return static_cast<long>(read(0, buffer, size));
+#endif
+}
 
 constexpr int kWatchIntervalMs = 250;
 
@@ -64,10 +78,14 @@ double msSince(SteadyClock::time_point t0) {
 
 using LoadFunction = glimmer::compile::Loaded (*)(const std::string&);
 
+// What the watcher compares: the time of a file's last change and its size (an editor that
+// truncates and then writes can do both within one tick of the file system's clock).
 struct FileStamp {
   std::string path;
   std::filesystem::file_time_type time{};
+  uintmax_t size = 0;
   bool exists = false;
+  bool operator==(const FileStamp&) const = default;
 };
 
 // One of the three contents: a file named on the command line (source or compiled) or the
@@ -76,8 +94,9 @@ struct Content {
   std::string path;  // empty: the embedded resource
   int resource = 0;
   LoadFunction load = nullptr;
-  std::vector<uint8_t> bytes;  // what the show uses now (the last content that compiled)
-  std::vector<FileStamp> stamps;
+  std::vector<uint8_t> bytes;       // what the show uses now (the last content that compiled)
+  std::vector<FileStamp> stamps;    // the files as they were when last compiled
+  std::vector<FileStamp> changing;  // as the watcher last saw them, while they differ
 };
 
 FileStamp stampOf(const std::string& path) {
@@ -86,14 +105,21 @@ FileStamp stampOf(const std::string& path) {
   std::error_code ec;
   s.time = std::filesystem::last_write_time(path, ec);
   s.exists = !ec;
+  if (s.exists) s.size = std::filesystem::file_size(path, ec);
   return s;
 }
 
-bool changedOnDisk(const Content& c) {
-  for (const FileStamp& s : c.stamps) {
-    const FileStamp now = stampOf(s.path);
-    if (now.exists != s.exists || now.time != s.time) return true;
+// True once the content's files differ from when they were compiled and have stayed the same
+// for one watch interval, so that a file caught half-written is read only once it is whole.
+bool changedOnDisk(Content& c) {
+  std::vector<FileStamp> now;
+  for (const FileStamp& s : c.stamps) now.push_back(stampOf(s.path));
+  if (now == c.stamps) {
+    c.changing.clear();
+    return false;
   }
+  if (now == c.changing) return true;
+  c.changing = std::move(now);
   return false;
 }
 
@@ -107,6 +133,7 @@ bool compileContent(Content& c, std::vector<uint8_t>& out, std::string& error) {
   }
   glimmer::compile::Loaded loaded = c.load(c.path);
   c.stamps.clear();
+  c.changing.clear();
   for (const std::string& input : loaded.inputs) c.stamps.push_back(stampOf(input));
   for (const std::string& w : loaded.warnings) say(w);
   if (!loaded.error.empty()) {
@@ -224,9 +251,9 @@ struct InputLines {
 class Session {
  public:
   explicit Session(const Options& options) : options_(options) {
-    scene_ = {options.sceneFile, resources::kSceneData, glimmer::compile::loadScene, {}, {}};
-    pack_ = {options.packFile, resources::kMeshPack, glimmer::compile::loadPack, {}, {}};
-    music_ = {options.musicFile, resources::kMusicModule, glimmer::compile::loadMusic, {}, {}};
+    scene_ = {options.sceneFile, resources::kSceneData, glimmer::compile::loadScene, {}, {}, {}};
+    pack_ = {options.packFile, resources::kMeshPack, glimmer::compile::loadPack, {}, {}, {}};
+    music_ = {options.musicFile, resources::kMusicModule, glimmer::compile::loadMusic, {}, {}, {}};
   }
 
   bool start();
@@ -297,10 +324,24 @@ bool Session::start() {
                               : c->path);
   note("loaded " + names + " in " + std::to_string(std::lround(msSince(t0))) + " ms");
 
+  // The reader uses the descriptor, not stdio: a thread blocked inside stdio holds the stream's
+  // lock, and the flush of every stream at exit would then wait for it forever.
   std::thread([input = input_] {
-    for (std::string line; std::getline(std::cin, line);) {
+    std::string pending;
+    char buffer[4096];
+    for (;;) {
+      const auto n = readStandardInput(buffer, sizeof buffer);
+      if (n <= 0) break;
+      pending.append(buffer, static_cast<size_t>(n));
+      for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+        std::lock_guard<std::mutex> lock(input->mutex);
+        input->lines.push_back(pending.substr(0, end));
+        pending.erase(0, end + 1);
+      }
+    }
+    if (!pending.empty()) {
       std::lock_guard<std::mutex> lock(input->mutex);
-      input->lines.push_back(line);
+      input->lines.push_back(pending);
     }
     input->ended.store(true);
   }).detach();
@@ -531,7 +572,6 @@ void Session::drawStatus() {
 }
 
 void Session::run() {
-  glimmer::TimelineObject* tl = glimmer::timeline;
   while (!quit_) {
     int key = 0;
     const platform::Message message = platform::takeMessage(key);
@@ -549,7 +589,8 @@ void Session::run() {
       nextWatch_ = SteadyClock::now() + std::chrono::milliseconds(kWatchIntervalMs);
       reload(false);
     }
-    tl = glimmer::timeline;
+    // A reload or a shot replaces the timeline, so it is looked up on every pass.
+    glimmer::TimelineObject* tl = glimmer::timeline;
     if (paused_) tl->clock.reset();
     tl->step();
     if (!paused_ && !tl->running) {
@@ -575,11 +616,8 @@ void Session::run() {
 
 int runReview(const Options& options) {
   platform::setUnattended(true);
-  if (!std::getenv("SDL_VIDEODRIVER")) {
-    const char* x = std::getenv("DISPLAY");
-    const char* w = std::getenv("WAYLAND_DISPLAY");
-    if (!(x && *x) && !(w && *w)) setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  }
+  // A window where there is a display; headless otherwise.
+  platform::prepareOfflineVideo(true);
   screenWidth = options.width > 0 ? options.width : 640;
   screenHeight = options.height > 0 ? options.height : 480;
   fullScreen = false;

@@ -73,8 +73,22 @@ void printText(float x, float y, const char* text) {
   glPopAttrib();
 }
 
+namespace {
+// The overlay font's face at a quarter of its size, for status lines; made on first use.
+BitmapFont* statusFont = nullptr;
+}  // namespace
+
+void releaseStatusFont() {
+  delete statusFont;
+  statusFont = nullptr;
+}
+
 void drawStatusLine(const char* text) {
   if (!text) return;
+  if (!statusFont) {
+    statusFont = new BitmapFont();
+    statusFont->create(screenWidth / 4);
+  }
   glPushAttrib(GL_ALL_ATTRIB_BITS);
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
@@ -91,7 +105,7 @@ void drawStatusLine(const char* text) {
   glDisable(GL_ALPHA_TEST);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  const float band = static_cast<float>(overlayFontHeight(screenWidth)) * 1.4f;
+  const float band = static_cast<float>(overlayFontHeight(screenWidth / 4)) * 1.5f;
   glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
   glBegin(GL_QUADS);
   glVertex2f(0.0f, 0.0f);
@@ -107,8 +121,8 @@ void drawStatusLine(const char* text) {
     const auto code = static_cast<unsigned char>(*c);
     if (code >= kFontFirstChar && code < kFontFirstChar + kFontCharCount) printable.push_back(*c);
   }
-  if (overlayFont && overlayFont->listBase != 0 && !printable.empty()) {
-    glListBase(overlayFont->listBase - kFontFirstChar);
+  if (statusFont->listBase != 0 && !printable.empty()) {
+    glListBase(statusFont->listBase - kFontFirstChar);
     glCallLists(static_cast<GLsizei>(printable.size()), GL_UNSIGNED_BYTE, printable.data());
   }
   glMatrixMode(GL_PROJECTION);

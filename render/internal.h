@@ -257,6 +257,8 @@ class BitmapFont {
 };
 
 extern BitmapFont* overlayFont;
+// Deletes the smaller font of drawStatusLine (with the context that holds its lists).
+void releaseStatusFont();
 
 // Prints a string with its first glyph's origin at (x, y) in the current projection.
 void printText(float x, float y, const char* text);

@@ -145,6 +145,7 @@ bool createRenderResources(int width, int height) {
 void destroyRenderResources() {
   delete overlayFont;
   overlayFont = nullptr;
+  releaseStatusFont();
   gUniform1f = nullptr;
   // The context goes right after: entities destroyed later must not reach OpenGL any more.
   removeGpuHooks();

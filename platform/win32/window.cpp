@@ -294,10 +294,45 @@ void injectEscapePress() {
 }
 
 Message takeMessage() {
+  int key = 0;
+  return takeMessage(key);
+}
+
+Message takeMessage(int& key) {
+  key = 0;
   if (!gVideo.started) return Message::None;
   MSG msg;
   if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return Message::None;
   if (msg.message == WM_QUIT) return Message::Quit;
+  // Keys without a character come as key-down messages; printable ones as the character that
+  // TranslateMessage posts next, lower-cased as the SDL backend reports them.
+  if (msg.message == WM_KEYDOWN) {
+    switch (msg.wParam) {
+      case VK_LEFT:
+        key = kKeyLeft;
+        break;
+      case VK_RIGHT:
+        key = kKeyRight;
+        break;
+      case VK_UP:
+        key = kKeyUp;
+        break;
+      case VK_DOWN:
+        key = kKeyDown;
+        break;
+      case VK_HOME:
+        key = kKeyHome;
+        break;
+      case VK_ESCAPE:
+        key = 27;
+        break;
+      default:
+        break;
+    }
+  } else if (msg.message == WM_CHAR && msg.wParam < 128 && msg.wParam != 27) {
+    const int c = static_cast<int>(msg.wParam);
+    key = (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
+  }
   TranslateMessage(&msg);
   DispatchMessageA(&msg);
   // The static class closes its window itself (Alt+F4): that ends the show like Escape.

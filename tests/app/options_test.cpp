@@ -105,6 +105,17 @@ TEST(Options, CaptureTakesFpsAndARange) {
   error({"--capture"});
 }
 
+TEST(Options, ReviewTakesContentFilesAndNoOtherMode) {
+  const Options o = ok({"--review", "--scene", "s.scene", "--resolution", "800x600"});
+  EXPECT_EQ(o.mode, RunMode::Review);
+  EXPECT_TRUE(o.noDialog);
+  EXPECT_FALSE(o.offline());
+  EXPECT_EQ(o.sceneFile, "s.scene");
+  error({"--review", "--frame", "1", "--out", "a.png"});
+  error({"--review", "--fullscreen"});
+  error({"--review=yes"});
+}
+
 TEST(Options, BenchTakesARange) {
   const Options o = ok({"--bench", "--to", "10"});
   EXPECT_EQ(o.mode, RunMode::Bench);
