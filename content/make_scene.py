@@ -179,7 +179,8 @@ tex("voidsky", "indigo nebula with stars, the opening's background", 512, [
     ("Tint", {"red": -90, "green": -80, "blue": -20}),
     ("Dots", {"count": 300, "seed": 11, "red": 255, "green": 240, "blue": 200, "mode": "Maximum"}),
     ("Dots", {"count": 60, "seed": 5, "red": 255, "green": 210, "blue": 140, "mode": "Add"}),
-    ("Blur", {"radius": 3, "gain": 20})])
+    ("Blur", {"radius": 3, "gain": 20}),
+    ("Fill", {"red": 0, "green": 0, "blue": 0, "alpha": 255, "mode": "Or"})])  # opaque: drawn without blending
 
 emit()
 emit("# ---- textures: the void and the tunnel --------------------------------------------------------")
@@ -490,9 +491,11 @@ m.A("SetTransform", **at(TUNNEL), scaleX=-1, scaleY=-1)
 m.A("SetColours", **colours((64, 224, 255), (0, 0, 0), (0, 0, 0), 1))
 m.A("SetTextures", tex0="@cyanlines", tex1=-1)
 m.A("SetRenderState", depthWrite=0, cull=1)
-m.A("ShareGeometry", mesh="@tube")
 m.A("PolygonMode", mode=1, width=1, smooth=0)
 m.A("Lighting", on=0)
+m.B("Tube", segments=10, rings=28, radius=u(5), length=u(200))  # a coarse cage: few lines to draw
+m.B("Twist", rate=0.25, x=0, y=u(-100), z=0)
+m.B("Transform", rotX=90)
 
 m = mesh("rings", "gold rings rushing past", BUILD, T_END)
 m.A("SetTransform", keys=[(BUILD, "flat", dict(at(TUNNEL, 0, 0, 70), rotZ=0)),
@@ -501,7 +504,7 @@ m.A("SetTransform", keys=[(BUILD, "flat", dict(at(TUNNEL, 0, 0, 70), rotZ=0)),
 m.A("SetColours", **colours((60, 40, 10), (255, 200, 80), (255, 255, 200), 50))
 m.A("SetTextures", tex0="@goldring", tex1="@goldenv")
 m.A("SetRenderState", depthWrite=1)
-m.A("Repeat", count=13, z=u(-10), rotZ=15)
+m.A("Repeat", count=9, z=u(-15), rotZ=22)
 m.B("LoadMesh", text="torus.msh")
 m.B("Transform", rotX=90, scaleX=250, scaleY=250, scaleZ=250)
 m.B("Normals", smooth=1)
@@ -704,7 +707,7 @@ m.A("SetTextures", tex0="@deepglow", tex1=-1)
 m.A("SetRenderState", depthWrite=0, cull=1)
 m.A("PolygonMode", mode=2, width=3, smooth=1)
 m.A("Lighting", on=0)
-m.B("Sphere", segments=40, bands=24, radius=u(14))
+m.B("Sphere", segments=24, bands=14, radius=u(14))
 m.B("Twist", rate=1.2)
 
 emit()
@@ -758,7 +761,7 @@ m.A("SetTransform", **at(LATTICE, 0, -6, 0))
 m.A("SetColours", **colours((120, 60, 220), (0, 0, 0), (0, 0, 0), 1))
 m.A("SetTextures", tex0="@violetgrid", tex1=-1)
 m.A("SetRenderState", depthWrite=1, cull=1)
-m.A("PolygonMode", mode=1, width=1, smooth=1)
+m.A("PolygonMode", mode=1, width=1, smooth=0)  # 1 500 lines: smoothing them costs a frame 2 ms
 m.A("Lighting", on=0)
 m.B("Grid", cellsX=16, cellsY=16, width=u(96), height=u(96))
 m.B("Transform", rotX=-90)
@@ -778,7 +781,7 @@ m.A("SetTextures", tex0="@violetglow", tex1=-1)
 m.A("SetRenderState", depthWrite=1, cull=1)
 m.A("PolygonMode", mode=2, width=3, smooth=1)
 m.A("Lighting", on=0)
-m.B("Sphere", segments=30, bands=16, radius=u(22))
+m.B("Sphere", segments=20, bands=12, radius=u(22))  # each corner is a point: few bands
 
 emit()
 emit("# ---- meshes: the credits (black, warm gold, cream) -------------------------------------------")
@@ -938,11 +941,20 @@ s.A("SetCamera", keys=tk)
 s.A("SetClear", enabled=1, red=16, green=24, blue=90)
 s.A("SetFog", mode=0, red=16, green=24, blue=90, start=u(8), end=u(46))
 s.A("SetViewport", keys=[(BUILD, "flat", lens(40)), (bar(16), "smooth", lens(40)), (W1, "flat", lens(52))])
-# The echo ring (two full-screen copies) only plays over the last four bars of the build-up; in
-# black before that, it costs nothing.
-s.A("EchoRing", keys=[(BUILD, "hold", {"radius": 0, "copies": 1, "red": 0, "green": 0, "blue": 0}),
-                      (bar(16), "flat", {"radius": 2, "copies": 1, "red": 40, "green": 90, "blue": 120}),
-                      (W1, "flat", {"radius": 24, "copies": 1, "red": 100, "green": 130, "blue": 160})])
+# The echo ring (two full-screen copies) plays over the last four bars of the build-up only,
+# flashing on every beat and growing toward the drop; in black between the flashes it costs
+# nothing.
+echo = [(BUILD, "hold", {"radius": 0, "copies": 1, "red": 0, "green": 0, "blue": 0})]
+t = bar(16)
+k = 0
+while t < W1 - 0.001:
+    grow = k / 16.0
+    echo.append((round(t - 0.01, 2), "flat", {"radius": 2 + 22 * grow, "copies": 1, "red": 0, "green": 0, "blue": 0}))
+    echo.append((round(t, 2), "flat", {"radius": 2 + 22 * grow, "copies": 1, "red": 60 + 60 * grow, "green": 100 + 50 * grow, "blue": 130 + 50 * grow}))
+    echo.append((round(t + 0.24, 2), "flat", {"radius": 2 + 22 * grow, "copies": 1, "red": 0, "green": 0, "blue": 0}))
+    t += 4 * ROW
+    k += 1
+s.A("EchoRing", keys=echo)
 
 # 3. the foundry, two camera set-ups
 fk = []

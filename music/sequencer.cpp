@@ -311,11 +311,13 @@ void setEnvelopePosition(EnvelopeState& env, const std::array<EnvelopePoint, kEn
     env.value = pts[count - 1].value;
     return;
   }
-  if (pts[p].tick == position) {
+  int ta = pts[p].tick, tb = pts[p + 1].tick;
+  if (ta >= position || tb == ta) {
+    // On the point itself (or before the first one): the next step starts from that point.
     env.point = p;
+    env.tick = ta;
     return;
   }
-  int ta = pts[p].tick, tb = pts[p + 1].tick;
   env.step = (pts[p + 1].value * 65536 - pts[p].value * 65536) / (tb - ta);
   env.value16 = pts[p].value * 65536 + env.step * (position - ta - 1);
   env.point = p + 1;

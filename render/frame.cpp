@@ -1,6 +1,8 @@
 // Frame composition: the scene the timeline names supplies camera, projection, clear, fog and
 // viewport; lights, meshes and particles are drawn through it, then the screen effects built
 // from the 128 x 128 frame copy, the screen layers, text and the fade.
+#include <cmath>
+
 #include "mesh/mesh.h"
 #include "platform/gl.h"
 #include "render/internal.h"
@@ -47,6 +49,23 @@ bool echoAddsLight(const Track& track) {
 }
 
 bool layerShows(const ScreenLayer& layer) { return layer.colour[3] > 0.0f; }
+
+// The screen passes (background layer, glow, echo rings, layers, fade) lie at eye distance 0:
+// 2D quads at z = 0 under an identity modelview. There exponential fog has the factor 1, and so
+// has linear fog that starts beyond the eye (the factor end / (end - start) is clamped to 1), so
+// fog leaves their pixels as they are and they are drawn with fog off, which spares llvmpipe the
+// fog term on every pixel of every full-screen pass. Text is drawn at distance 1 and keeps fog.
+bool fogSparesScreenPasses(const SceneObject& scene) {
+  switch (scene.fogMode) {
+    case GL_EXP:
+    case GL_EXP2:
+      return std::isfinite(scene.fogDensity);
+    case GL_LINEAR:
+      return scene.fogStart > 0.0f && scene.fogEnd > scene.fogStart && std::isfinite(scene.fogEnd);
+    default:
+      return false;
+  }
+}
 
 // Whether anything in this frame reads the frame copy: the glow, an echo ring, or an active mesh
 // that shows the copy as one of its textures. When nothing does, the small frame-copy pass is
@@ -195,8 +214,12 @@ void drawScene(SceneObject& scene) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
   glViewport(0, 0, screenWidth, screenHeight);
-  if (scene.backgroundLayer.textureIndex != -1 && layerShows(scene.backgroundLayer))
+  const bool screenFogOff = fogSparesScreenPasses(scene);
+  if (scene.backgroundLayer.textureIndex != -1 && layerShows(scene.backgroundLayer)) {
+    if (screenFogOff) glDisable(GL_FOG);
     drawBackgroundLayer(scene);
+    if (screenFogOff) glEnable(GL_FOG);
+  }
   if (scene.viewportEnabled) {
     const ViewportRect v = sceneViewport(scene, screenWidth, screenHeight);
     glViewport(v.x, v.y, v.width, v.height);
@@ -207,6 +230,7 @@ void drawScene(SceneObject& scene) {
   drawParticleSystems();
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_LIGHTING);
+  if (screenFogOff) glDisable(GL_FOG);
 
   // A skipped glow or echo ring still leaves texturing off on both units, as drawing it would.
   if ((scene.effectFlags & kGlowFlag) && scene.glowAmount > 0.0f) {
@@ -230,6 +254,7 @@ void drawScene(SceneObject& scene) {
       const ScreenLayer layer = layerFromTrack(*n->value);
       if (layerShows(layer)) drawLayer(layer);
     }
+  if (screenFogOff) glEnable(GL_FOG);
   for (auto* n = scene.tracksA.first(); n; n = n->next) {
     const Track& t = *n->value;
     if (!t.isEnabled() || t.opcode() != kDrawText) continue;
@@ -238,11 +263,13 @@ void drawScene(SceneObject& scene) {
               static_cast<float>(screenHeight) / 100.0f * t.params[1], t.nameOrNull());
   }
   if (scene.fadeColour[3] > 0.0f) {
+    if (screenFogOff) glDisable(GL_FOG);
     selectTextureUnits(false, false);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
     glColor4fv(scene.fadeColour.data());
     drawFullScreenQuad();
+    if (screenFogOff) glEnable(GL_FOG);
   }
   end2D();
 }

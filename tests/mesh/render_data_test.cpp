@@ -46,7 +46,8 @@ TEST(RenderData, UnitTriangleTangentFrame) {
 
 TEST(RenderData, EqualTexCoordsGiveZeroFrame) {
   MeshObject m;
-  triangle(m, {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}}, {{{0.3f, 0.3f}, {0.3f, 0.3f}, {0.3f, 0.3f}}}, {0, 0, 1});
+  triangle(m, {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}}, {{{0.3f, 0.3f}, {0.3f, 0.3f}, {0.3f, 0.3f}}},
+           {0, 0, 1});
   m.buildRenderData();
   for (const RenderVertex& v : m.renderData.vertices) {
     EXPECT_VEC3_EQ(v.tangent, 0.0f, 0.0f, 0.0f);

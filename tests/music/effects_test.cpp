@@ -235,6 +235,19 @@ TEST(Effects, SampleOffsetKeyOffAndEnvelopePosition) {
                 envelope, [](const Song&) { return musicChannels[0].volumeEnvelope.value; },
                 volumeEnvelope),
             envelope.expected);
+  // L02 before an envelope's first point (two points on tick 4) starts from that point: 40
+  // (found by the fuzzer as a division by zero).
+  const EffectCase early = {"L before the first point", {{kC4, 1, 0, 0x15, 0x02}}, {40, 40}};
+  auto lateEnvelope = [](Instrument& inst) {
+    inst.volumeEnvelope[0] = {4, 40};
+    inst.volumeEnvelope[1] = {4, 50};
+    inst.volumePointCount = 2;
+    inst.volumeType = kEnvelopeOn;
+  };
+  EXPECT_EQ(
+      run(
+          early, [](const Song&) { return musicChannels[0].volumeEnvelope.value; }, lateEnvelope),
+      early.expected);
 }
 
 TEST(Effects, AutoVibratoPerTick) {

@@ -1,9 +1,11 @@
 // Frame state on a real context: no scene draws nothing, the projection carried between frames,
-// clears, the fade, lights, GLSL builds and their logs, the water time, and drawing without
-// shader support.
+// clears, the fade, the glow and echo caps, lights, the state each pass leaves (materials, cull
+// and polygon modes, particles, glow, echo, text), Repeat copies, GLSL builds and their logs, the
+// water time, and drawing without shader support.
 #include <cstring>
 
 #include "gl_harness.h"
+#include "mesh/mesh.h"
 #include "platform/gl.h"
 #include "platform/platform.h"
 
@@ -124,23 +126,6 @@ TEST_F(FrameGlTest, FadeOfFullAlphaCoversTheFrameAndZeroDrawsNothing) {
       ASSERT_EQ(pixel(covered, x, y), (std::array<uint8_t, 4>{0, 255, 0, 255}));
 }
 
-TEST_F(FrameGlTest, TheSameFrameRendersTheSamePixels) {
-  SceneObject* s = addScene();
-  addLight(1, 2, 3);
-  sphere(1.0f, 180);
-  addTrack(s->tracksA, kSetCamera, {0, 0, 96, 0, 0, 0, 10});
-  addTrack(s->tracksA, kSetGlow, {5, 4, 0, 128, 128, 128});
-  addTrack(s->tracksA, kEchoRing, {10, 5, 0, 80, 80, 80});
-  s->precalc();
-  const auto first = renderAt(3.0f);
-  const auto a = renderAt(3.0f);
-  const auto b = renderAt(3.0f);
-  EXPECT_EQ(a, b);
-  // The first frame differs: it uses the scene's own aspect (fov x 1.33), later frames the 4:3
-  // projection carried over from the previous frame's end2D().
-  EXPECT_NE(first, a);
-}
-
 // A hostile glow pass count or echo copy count (10^9: gigabytes of copies if gathered) draws
 // exactly what the caps draw.
 TEST_F(FrameGlTest, GlowPassesAndEchoCopiesStopAtTheirCaps) {
@@ -225,6 +210,167 @@ TEST_F(FrameGlTest, OutlineTextDrawsItsWholeString) {
   const size_t twice = litPixels(renderAt(1.0f), 0, 0, kWidth, kHeight);
   EXPECT_GT(single, 50u);
   EXPECT_GT(twice, single + single / 2) << "the last character is drawn too";
+}
+
+bool on(GLenum cap) { return glIsEnabled(cap) == GL_TRUE; }
+GLint intState(GLenum name) {
+  GLint v[2] = {};
+  glGetIntegerv(name, v);
+  return v[0];
+}
+float floatState(GLenum name) {
+  GLfloat v[2] = {};
+  glGetFloatv(name, v);
+  return v[0];
+}
+
+// The state each blend mode of a material leaves: mode 3 carries over whatever the previous
+// material set; the depth mask follows depthWrite and endMaterial turns it back on.
+TEST_F(FrameGlTest, MaterialsLeaveBlendAlphaTestAndDepthMask) {
+  const struct {
+    int mode;
+    bool depthWrite;
+    bool blend, alphaTest;
+  } rows[] = {{2, true, true, true},   {3, true, true, true},  {0, false, false, false},
+              {3, true, false, false}, {1, true, false, true}, {3, false, false, true}};
+  for (const auto& r : rows) {
+    glimmer::Material m;
+    m.blendMode = r.mode;
+    m.depthWrite = r.depthWrite;
+    applyMaterial(m);
+    EXPECT_EQ(on(GL_BLEND), r.blend) << "mode " << r.mode;
+    EXPECT_EQ(on(GL_ALPHA_TEST), r.alphaTest) << "mode " << r.mode;
+    EXPECT_EQ(intState(GL_DEPTH_WRITEMASK), r.depthWrite ? GL_TRUE : GL_FALSE) << "mode " << r.mode;
+    if (r.mode == 2) {
+      EXPECT_EQ(intState(GL_BLEND_SRC), GL_SRC_ALPHA);
+      EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE_MINUS_SRC_ALPHA);
+      EXPECT_EQ(intState(GL_ALPHA_TEST_FUNC), GL_GREATER);
+      EXPECT_EQ(floatState(GL_ALPHA_TEST_REF), 0.0f);
+    }
+    endMaterial(m);
+    EXPECT_EQ(intState(GL_DEPTH_WRITEMASK), GL_TRUE);
+  }
+}
+
+// What a drawn mesh leaves: cull modes 2 and 3 end on back-face culling; polygon mode and line
+// width go back to fill and 1 after every mesh, while smoothing and point size stay.
+TEST_F(FrameGlTest, MeshesLeaveCullingPolygonModeAndLineWidth) {
+  const struct {
+    std::initializer_list<float> renderState, polygonMode;
+    bool lineSmooth, pointSmooth;
+    float pointSize;
+  } rows[] = {
+      {{0, 0, 0, 1, 0, 0, 3}, {1, 0, 0, 4, 0, 0, 1}, true, false, 1},
+      {{0, 0, 0, 1, 0, 0, 2}, {2, 0, 0, 6, 0, 0, 1}, false, true, 6},
+      {{0, 0, 0, 1, 0, 0, 1}, {1, 0, 0, 3}, false, false, 1},
+  };
+  addScene()->precalc();
+  for (const auto& r : rows) {
+    glDisable(GL_LINE_SMOOTH);
+    glDisable(GL_POINT_SMOOTH);
+    glPointSize(1.0f);
+    MeshObject* m = addMeshFor([&](MeshObject& mesh) {
+      addTrack(mesh.tracksA, op(MeshOp::SetRenderState), r.renderState);
+      addTrack(mesh.tracksA, op(MeshOp::PolygonMode), r.polygonMode);
+      addTrack(mesh.tracksB, op(MeshOp::Sphere), {8, 4, 0, 32});
+    });
+    glCullFace(GL_FRONT);
+    drawMesh(*m);
+    GLint modes[2] = {};
+    glGetIntegerv(GL_POLYGON_MODE, modes);
+    EXPECT_EQ(modes[0], GL_FILL);
+    EXPECT_EQ(modes[1], GL_FILL);
+    EXPECT_EQ(floatState(GL_LINE_WIDTH), 1.0f);
+    EXPECT_TRUE(on(GL_CULL_FACE) || r.renderState.begin()[6] == 1);
+    EXPECT_TRUE(r.renderState.begin()[6] == 1 || intState(GL_CULL_FACE_MODE) == GL_BACK);
+    EXPECT_EQ(on(GL_LINE_SMOOTH), r.lineSmooth);
+    EXPECT_EQ(on(GL_POINT_SMOOTH), r.pointSmooth);
+    EXPECT_EQ(floatState(GL_POINT_SIZE), r.pointSize);
+  }
+}
+
+// Samples that reach the frame buffer while one frame renders (an occlusion query).
+GLuint samplesOfFrame(GlSceneTest& t, float time) {
+  auto gen = reinterpret_cast<PFNGLGENQUERIESPROC>(platform::glProcAddress("glGenQueries"));
+  auto begin = reinterpret_cast<PFNGLBEGINQUERYPROC>(platform::glProcAddress("glBeginQuery"));
+  auto end = reinterpret_cast<PFNGLENDQUERYPROC>(platform::glProcAddress("glEndQuery"));
+  auto get =
+      reinterpret_cast<PFNGLGETQUERYOBJECTUIVPROC>(platform::glProcAddress("glGetQueryObjectuiv"));
+  if (!gen || !begin || !end || !get) return 0;
+  GLuint q = 0, n = 0;
+  gen(1, &q);
+  begin(GL_SAMPLES_PASSED, q);
+  t.renderAt(time);
+  end(GL_SAMPLES_PASSED);
+  get(q, GL_QUERY_RESULT, &n);
+  return n;
+}
+
+// Repeat 8 draws the mesh 9 times: once in place and 8 copies (here stepping nowhere, so each
+// copy passes the LEQUAL depth test again). Repeat 0 and a disabled Repeat add none.
+TEST_F(FrameGlTest, RepeatEightDrawsNineTimes) {
+  SceneObject* s = addScene();
+  addTrack(s->tracksA, kSetCamera, {0, 0, 96, 0, 0, 0});
+  s->precalc();
+  glimmer::Track* repeat = nullptr;
+  addMeshFor([&](MeshObject& m) {
+    repeat = addTrack(m.tracksA, op(MeshOp::Repeat), {0});
+    addTrack(m.tracksB, op(MeshOp::Sphere), {8, 4, 0, 32});
+  });
+  renderAt(0.0f);
+  const GLuint once = samplesOfFrame(*this, 0.0f);
+  if (once == 0) GTEST_SKIP() << "no occlusion queries";
+  repeat->params[0] = 8;
+  EXPECT_EQ(samplesOfFrame(*this, 0.0f), 9 * once);
+  repeat->word &= ~glimmer::kEnabledBit;
+  EXPECT_EQ(samplesOfFrame(*this, 0.0f), once);
+}
+
+// The screen passes' blend state: particles add (source alpha, one) with alpha testing, depth
+// testing on and the depth mask restored; the glow blends (one minus source colour, one), an
+// echo ring (source colour, one); printed text leaves texturing, alpha test, depth test and
+// blending off.
+TEST_F(FrameGlTest, ScreenPassesLeaveTheirBlendState) {
+  SceneObject* s = addScene();
+  addTrack(s->tracksA, kSetCamera, {0, 0, 96, 0, 0, 0});
+  addLight(1, 2, 3);
+  sphere(1.0f, 200);
+  glimmer::Track* glow = addTrack(s->tracksA, kSetGlow, {5, 4, 0, 128, 128, 128});
+  s->precalc();
+  renderAt(0.0f);
+  EXPECT_EQ(intState(GL_BLEND_SRC), GL_ONE_MINUS_SRC_COLOR);
+  EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE);
+  EXPECT_FALSE(on(GL_BLEND));  // end2D
+  glow->params[0] = 0;
+  addTrack(s->tracksA, kEchoRing, {10, 3, 0, 80, 80, 80});
+  s->precalc();
+  renderAt(0.0f);
+  EXPECT_EQ(intState(GL_BLEND_SRC), GL_SRC_COLOR);
+  EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE);
+
+  auto* p = new ParticleObject();
+  p->endTime = 1000.0f;
+  (*glimmer::entityRegistry)[glimmer::Category::Particle].append(p);
+  glimmer::timeline->time = 0.0f;
+  glDepthMask(GL_TRUE);
+  glDisable(GL_ALPHA_TEST);
+  glEnable(GL_LIGHTING);
+  drawParticleSystems();
+  EXPECT_EQ(intState(GL_BLEND_SRC), GL_SRC_ALPHA);
+  EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE);
+  EXPECT_TRUE(on(GL_BLEND));
+  EXPECT_TRUE(on(GL_ALPHA_TEST));
+  EXPECT_TRUE(on(GL_DEPTH_TEST));
+  EXPECT_FALSE(on(GL_LIGHTING));
+  EXPECT_EQ(intState(GL_DEPTH_WRITEMASK), GL_TRUE);
+
+  begin2D();
+  glEnable(GL_ALPHA_TEST);
+  glEnable(GL_DEPTH_TEST);
+  printText(10, 10, "A");
+  for (GLenum cap : {GL_TEXTURE_2D, GL_ALPHA_TEST, GL_DEPTH_TEST, GL_BLEND})
+    EXPECT_FALSE(on(cap)) << cap;
+  end2D();
 }
 
 class ShaderGlTest : public FrameGlTest {

@@ -9,6 +9,8 @@
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb/stb_image.h>
 
+#include "app/gl_context.h"
+#include "app/shell.h"
 #include "platform/gl.h"
 #include "platform/platform.h"
 
@@ -18,26 +20,6 @@ namespace {
 
 bool gOpen = false;
 std::string gOpenError;
-
-bool hasExtensionWord(const char* name) {
-  const char* list = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-  if (!list) return false;
-  const std::string all = std::string(" ") + list + " ";
-  return all.find(std::string(" ") + name + " ") != std::string::npos;
-}
-
-void setInitialState() {
-  glClearColor(0.9f, 0.87f, 0.86f, 1.0f);
-  glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL_EXT, GL_SEPARATE_SPECULAR_COLOR_EXT);
-  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-  glHint(GL_FOG_HINT, GL_DONT_CARE);
-  glDepthFunc(GL_LEQUAL);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_LIGHTING);
-  glFrontFace(GL_CCW);
-  glCullFace(GL_BACK);
-  glEnable(GL_CULL_FACE);
-}
 
 bool regenerating() {
   const char* v = std::getenv("GLIMMER_REGENERATE_GOLDEN");
@@ -53,25 +35,17 @@ bool openContext(std::string& error) {
     return false;
   }
   platform::setUnattended(true);
+  // The show's own start-up after the window: extensions, initial render state, frame copy,
+  // overlay font.
+  app::screenWidth = kWidth;
+  app::screenHeight = kHeight;
   std::string e;
   if (!platform::startVideo(e) || !platform::createWindow(kWidth, kHeight, e) ||
-      !platform::createGlContext(e)) {
+      !app::createGLContext(e)) {
     gOpenError = e.empty() ? "no GL context" : e;
     error = gOpenError;
     return false;
   }
-  glext::loadMultitextureEntryPoints();
-  glext::loadVertexBufferEntryPoints();
-  if (hasExtensionWord("GL_ARB_shading_language_100")) {
-    glext::loadShadingLanguageEntryPoints();
-    glext::shadersAvailable = true;
-  }
-  setInitialState();
-  installGpuHooks();
-  glimmer::frameCopyTexture = new glimmer::TextureObject();
-  glimmer::frameCopyTexture->resize(128);
-  glimmer::frameCopyTexture->upload();
-  createRenderResources(kWidth, kHeight);
   gOpen = true;
   return true;
 }

@@ -21,6 +21,15 @@ void sphere(MeshObject& m, float r, float x, float y, float z, float red, float 
   addTrack(m.tracksB, op(MeshOp::Normals), {1});
 }
 
+// Checks one pixel (x from the left, row from the top) against a colour worked out by hand,
+// within a tolerance of 2 for the 8-bit rounding of the blend stages; the golden image is then
+// not the only witness of the frame.
+void expectPixel(const std::vector<uint8_t>& f, int x, int row, std::array<int, 3> rgb) {
+  const size_t i = (static_cast<size_t>(row) * kWidth + static_cast<size_t>(x)) * 4;
+  for (size_t c = 0; c < 3; ++c)
+    EXPECT_NEAR(f[i + c], rgb[c], 2) << "pixel " << x << "," << row << " channel " << c;
+}
+
 class GoldenTest : public GlSceneTest {
  protected:
   // Scene 0 looking from (0, 0, 5) at the origin, one light, a black clear.
@@ -58,7 +67,11 @@ TEST_F(GoldenTest, FogModes) {
     addTrack(s->tracksA, kSetClear, {1, 0, 0, 0, 0, 0, 1});  // clear with the fog colour
     s->precalc();
     appliedFov = 0.0f;
-    EXPECT_TRUE(matchesGolden(c.name, renderAt(1.0f)));
+    const auto frame = renderAt(1.0f);
+    EXPECT_TRUE(matchesGolden(c.name, frame));
+    // No sphere reaches the top-left corner: the clear with the fog colour (128, 150, 200)/256
+    // in 8 bits, 255 x 0.5, 255 x 0.586, 255 x 0.781.
+    expectPixel(frame, 0, 0, {128, 149, 199});
   }
 }
 
@@ -67,13 +80,18 @@ TEST_F(GoldenTest, GlowAndEchoRing) {
   addMeshFor([](MeshObject& m) { sphere(m, 1.0f, 0, 0, 0, 255, 240, 200); });
   addTrack(s->tracksA, kSetGlow, {4, 4, 0, 200, 120, 60});
   s->precalc();
-  EXPECT_TRUE(matchesGolden("glow", renderAt(1.0f)));
+  auto frame = renderAt(1.0f);
+  EXPECT_TRUE(matchesGolden("glow", frame));
+  // The glow adds copies of the frame scaled by (1 - source colour): black stays black.
+  expectPixel(frame, 2, 2, {0, 0, 0});
 
   addTrack(s->tracksA, kSetGlow, {0});
   addTrack(s->tracksA, kEchoRing, {12, 6, 0, 100, 100, 255});
   addTrack(s->tracksA, kEchoRing, {30, 0.5f, 0, 255, 0, 0});  // fewer than one copy: nothing
   s->precalc();
-  EXPECT_TRUE(matchesGolden("echo_ring", renderAt(1.0f)));
+  frame = renderAt(1.0f);
+  EXPECT_TRUE(matchesGolden("echo_ring", frame));
+  expectPixel(frame, 2, 2, {0, 0, 0});  // copies of black, (source colour, one): black
 }
 
 TEST_F(GoldenTest, LayersAndFade) {
@@ -89,7 +107,12 @@ TEST_F(GoldenTest, LayersAndFade) {
   addTrack(s->tracksA, kDrawText, {60, 80, 0, 128, 256, 256});  // no name: prints nothing
   addTrack(s->tracksA, kSetFade, {25, 0, 0, 0, 0, 200});
   s->precalc();
-  EXPECT_TRUE(matchesGolden("layers_fade", renderAt(1.0f)));
+  const auto frame = renderAt(1.0f);
+  EXPECT_TRUE(matchesGolden("layers_fade", frame));
+  // Pixel (20, 220 from the bottom) lies in layer 0 only (x 16-128, y 132-228): texel (2.3,
+  // 58.7) of the checker, cell (0, 7), white. Alpha 220/255 over black gives 220; the fade
+  // (0, 0, 200/256, alpha 0.25) then gives 0.75 x 220 = 165 and 165 + 0.25 x 199.2 = 215.
+  expectPixel(frame, 20, 19, {165, 165, 215});
 }
 
 // The face the golden text was rendered with; another face on another machine draws other
@@ -117,6 +140,7 @@ TEST_F(GoldenTest, ScreenText) {
   if (file != kGoldenFontFile)
     GTEST_SKIP() << "golden text made with " << kGoldenFontFile << ", this machine uses " << file;
   EXPECT_TRUE(matchesGolden("text", frame));
+  expectPixel(frame, 2, 2, {0, 0, 0});  // above both lines of text: the black clear
 }
 
 TEST_F(GoldenTest, CustomViewportSqueezesGlowNotLayers) {
@@ -128,7 +152,13 @@ TEST_F(GoldenTest, CustomViewportSqueezesGlowNotLayers) {
   addTrack(s->tracksA, kSetBackgroundLayer, {0, 255, 0, 0, 0, 0, 100, 100, 0, 255, 255, 255});
   addTrack(s->tracksA, kSetLayer, {0, 255, 0, 80, 80, 0, 18, 18, 0, 255, 255, 255});
   s->precalc();
-  EXPECT_TRUE(matchesGolden("viewport", renderAt(1.0f)));
+  const auto frame = renderAt(1.0f);
+  EXPECT_TRUE(matchesGolden("viewport", frame));
+  // The last layer covers x 256-313.6, y 192-235.2 from the bottom over the full screen, 7.2
+  // pixels per 4-texel cell; the centre of pixel (259, 44 from the top), (259.5, 195.5), reads
+  // texels (1.9, 2.6) of the 32-texel checker: cell (0, 0) on both sides of the linear filter,
+  // 0xFF302010, opaque.
+  expectPixel(frame, 259, 44, {0x30, 0x20, 0x10});
 }
 
 TEST_F(GoldenTest, FourPrograms) {
@@ -144,7 +174,9 @@ TEST_F(GoldenTest, FourPrograms) {
       if (p == 4) addTrack(m.tracksA, op(MeshOp::SetRenderState), {2, 0, 0, 1});
     });
   s->precalc();
-  EXPECT_TRUE(matchesGolden("programs", renderAt(2.5f)));
+  const auto frame = renderAt(2.5f);
+  EXPECT_TRUE(matchesGolden("programs", frame));
+  expectPixel(frame, 160, 2, {0, 0, 0});  // above the row of spheres: the black clear
 }
 
 TEST_F(GoldenTest, CullModes) {
@@ -165,7 +197,11 @@ TEST_F(GoldenTest, CullModes) {
     addTrack(m.tracksA, op(MeshOp::SetRenderState), {0, 0, 0, 1, 0, 0, 4});
   });
   s->precalc();
-  EXPECT_TRUE(matchesGolden("cull_modes", renderAt(1.0f)));
+  const auto frame = renderAt(1.0f);
+  EXPECT_TRUE(matchesGolden("cull_modes", frame));
+  // The sphere of unknown cull mode at (0, 1.5, 0), seen from z = 3.125, would cover the
+  // screen around (160, 65 from the top): nothing is drawn there.
+  expectPixel(frame, 160, 65, {0, 0, 0});
 }
 
 TEST_F(GoldenTest, PolygonModesRepeatsAndParents) {
@@ -208,7 +244,9 @@ TEST_F(GoldenTest, PolygonModesRepeatsAndParents) {
   for (auto* n = (*glimmer::entityRegistry)[glimmer::Category::Mesh].first(); n; n = n->next)
     n->value->applyTracksA();
   s->precalc();
-  EXPECT_TRUE(matchesGolden("drawing_tracks", renderAt(1.0f)));
+  const auto frame = renderAt(1.0f);
+  EXPECT_TRUE(matchesGolden("drawing_tracks", frame));
+  expectPixel(frame, 2, 2, {0, 0, 0});  // the black clear in the corner
 }
 
 TEST_F(GoldenTest, ParticlesAfterNinetySteps) {
@@ -225,7 +263,9 @@ TEST_F(GoldenTest, ParticlesAfterNinetySteps) {
   p->precalc();
   s->precalc();
   for (int f = 1; f <= 90; ++f) p->update(float(f) / 60.0f, 1.0f / 60.0f);
-  EXPECT_TRUE(matchesGolden("particles", renderAt(1.5f)));
+  const auto frame = renderAt(1.5f);
+  EXPECT_TRUE(matchesGolden("particles", frame));
+  expectPixel(frame, 2, 2, {0, 0, 0});  // particles rise from below the centre: the black clear
 }
 
 }  // namespace

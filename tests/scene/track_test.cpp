@@ -1,5 +1,12 @@
-// Keyframe evaluation: search order, tie-breaks, hold segments and float32 arithmetic.
+// Keyframe evaluation: search order, tie-breaks, neighbour choice by key type, hold segments, and
+// the float32 key arithmetic. Expected values are worked out by hand from the uniform
+// Catmull-Rom form 0.5 * (A u^3 + B u^2 + C u + D) with A = -p0 + 3 p1 - 3 p2 + p3,
+// B = 2 p0 - 5 p1 + 4 p2 - p3, C = -p0 + p2, D = 2 p1.
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
 
 #include "scene/scene.h"
 
@@ -7,120 +14,105 @@ using namespace glimmer;
 
 namespace {
 
-Track makeTrack(std::initializer_list<std::tuple<float, uint8_t, float>> keys) {
-  Track t;
-  t.word = kEnabledBit | kAnimatedBit;
-  for (auto [time, type, v] : keys) {
-    Key* k = t.appendKey();
-    k->time = time;
-    k->type = type;
-    k->values.fill(v);
+struct K {
+  float time;
+  uint8_t type;  // 0 hold, 1 flat, 2 smooth
+  float value;   // every one of the twelve values
+};
+
+TEST(TrackEvaluate, ValuesAtTimes) {
+  constexpr float kUntouched = -1.0f;
+  struct Row {
+    const char* what;
+    std::vector<K> keys;
+    float t;
+    float expected;
+  };
+  const std::vector<K> smooth4 = {{0, 2, 0}, {1, 2, 1}, {2, 2, 4}, {3, 2, 9}};
+  const std::vector<K> hold = {{0, 2, 0}, {1, 0, 5}, {2, 2, 9}, {3, 2, 1}};
+  const Row rows[] = {
+      {"no keys", {}, 3, kUntouched},
+      {"one key, before it: copied", {{1, 2, 5}}, 0.5f, 5},
+      {"one key, at it: copied", {{1, 2, 5}}, 1, 5},
+      {"one key, past it: untouched", {{1, 2, 5}}, 2, kUntouched},
+      // Two keys of any type: linear, u = 0.25 of 0 -> 10.
+      {"two hold keys", {{0, 0, 0}, {2, 0, 10}}, 0.5f, 2.5f},
+      {"two smooth keys", {{0, 2, 0}, {2, 2, 10}}, 0.5f, 2.5f},
+      {"two keys, at the second", {{0, 1, 0}, {2, 1, 10}}, 2, 10},
+      // First segment, no key before: p = (0, 0, 1, 4), u = 0.5: A = 1, B = 0, C = 1, D = 0,
+      // 0.5 * (1/8 + 1/2) = 0.3125.
+      {"three smooth keys, first segment", {{0, 2, 0}, {1, 2, 1}, {2, 2, 4}}, 0.5f, 0.3125f},
+      {"exact key time gives that key", {{0, 2, 0}, {1, 2, 3}, {2, 2, 9}}, 1, 3},
+      // Middle segment with real keys on both sides: p = (0, 1, 4, 9), u = 0.5: A = 0, B = 2,
+      // C = 4, D = 2, 0.5 * (0 + 0.5 + 2 + 2) = 2.25 (the spline of t^2 is exact).
+      {"both neighbours real keys", smooth4, 1.5f, 2.25f},
+      // The segment ends on a hold key: it acts as flat, so Kn = K1: p = (0, 1, 4, 4): A = -5,
+      // B = 7, C = 4, D = 2, 0.5 * (-0.625 + 1.75 + 2 + 2) = 2.5625.
+      {"hold key ending a segment", {{0, 2, 0}, {1, 2, 1}, {2, 0, 4}, {3, 2, 9}}, 1.5f, 2.5625f},
+      // Flat keys repeat themselves: p = (1, 1, 4, 4): A = -6, B = 9, C = 3, D = 2,
+      // 0.5 * (-0.75 + 2.25 + 1.5 + 2) = 2.5.
+      {"flat keys", {{0, 1, 0}, {1, 1, 1}, {2, 1, 4}}, 1.5f, 2.5f},
+      // A hold key starting a segment keeps its value up to and including the next key's time.
+      {"hold segment, just after", hold, 1.01f, 5},
+      {"hold segment, middle", hold, 1.5f, 5},
+      {"hold segment, at the next key", hold, 2, 5},
+      // After the hold segment: p = (5, 9, 1, 1), u = 0.5: A = 20, B = -32, C = -4, D = 18,
+      // 0.5 * (2.5 - 8 - 2 + 18) = 5.25.
+      {"after the hold segment", hold, 2.5f, 5.25f},
+      // Keys out of time order follow list order: 171.92, 177.72, 144.64, 148.84.
+      {"unordered, before all",
+       {{171.92f, 1, 1}, {177.72f, 1, 2}, {144.64f, 1, 3}, {148.84f, 1, 4}},
+       150,
+       1},
+      {"unordered, past the first two",
+       {{171.92f, 1, 1}, {177.72f, 1, 2}, {144.64f, 1, 3}, {148.84f, 1, 4}},
+       178,
+       kUntouched},
+  };
+  for (const Row& r : rows) {
+    Track t;
+    t.word = kEnabledBit | kAnimatedBit;
+    for (const K& k : r.keys) {
+      Key* key = t.appendKey();
+      key->time = k.time;
+      key->type = k.type;
+      key->values.fill(k.value);
+    }
+    t.params.fill(kUntouched);
+    t.evaluate(r.t);
+    EXPECT_EQ(t.params[0], r.expected) << r.what;
+    EXPECT_EQ(t.params[11], r.expected) << r.what;
   }
-  return t;
 }
 
-TEST(TrackEvaluate, NoKeysLeavesParams) {
-  Track t;
-  t.params[0] = 7.0f;
-  t.evaluate(3.0f);
-  EXPECT_EQ(t.params[0], 7.0f);
-}
-
-TEST(TrackEvaluate, SingleKeyBeforeAtAndAfter) {
-  Track t = makeTrack({{1.0f, 2, 5.0f}});
-  t.params.fill(-1.0f);
-  t.evaluate(0.5f);
-  EXPECT_EQ(t.params[0], 5.0f);
-  t.params.fill(-1.0f);
-  t.evaluate(1.0f);
-  EXPECT_EQ(t.params[0], 5.0f);
-  t.params.fill(-1.0f);
-  t.evaluate(2.0f);  // past the last key: untouched
-  EXPECT_EQ(t.params[0], -1.0f);
-}
-
-TEST(TrackEvaluate, TwoKeysAreLinearWhateverTheirTypes) {
-  for (uint8_t type : {0, 1, 2}) {
-    Track t = makeTrack({{0.0f, type, 0.0f}, {2.0f, type, 10.0f}});
-    t.evaluate(0.5f);
-    EXPECT_FLOAT_EQ(t.params[3], 2.5f) << int(type);
-    t.evaluate(2.0f);
-    EXPECT_FLOAT_EQ(t.params[3], 10.0f);
-  }
-}
-
-TEST(TrackEvaluate, ThreeSmoothKeysUseCatmullRomWithClampedEnds) {
-  Track t = makeTrack({{0.0f, 2, 0.0f}, {1.0f, 2, 1.0f}, {2.0f, 2, 4.0f}});
-  t.evaluate(0.5f);
-  // Kp = K0 = 0, K1 = 1, Kn = 4: 0.5 * ((-0+3-12+4)/8*... computed step by step below.
-  Key p0, p1, p2, p3;
-  p0.values.fill(0.0f);
-  p1.values.fill(0.0f);
-  p2.values.fill(1.0f);
-  p3.values.fill(4.0f);
-  EXPECT_EQ(t.params[0], catmullRom(p0, p1, p2, p3, 0.5f).values[0]);
-  // -p0+3p1-3p2+p3 = 1; 2p0-5p1+4p2-p3 = 0; C = 1; D = 0 -> 0.5*(0.125 + 0 + 0.5) = 0.3125
-  EXPECT_FLOAT_EQ(t.params[0], 0.3125f);
-}
-
-TEST(TrackEvaluate, ExactKeyTimeGivesThatKey) {
-  Track t = makeTrack({{0.0f, 2, 0.0f}, {1.0f, 2, 3.0f}, {2.0f, 2, 9.0f}});
-  t.evaluate(1.0f);
-  EXPECT_EQ(t.params[0], 3.0f);
-}
-
-TEST(TrackEvaluate, HoldSegmentKeepsValueUpToAndIncludingNextKey) {
-  Track t = makeTrack({{0.0f, 2, 0.0f}, {1.0f, 0, 5.0f}, {2.0f, 2, 9.0f}, {3.0f, 2, 1.0f}});
-  for (float x : {1.01f, 1.5f, 1.99f, 2.0f}) {
-    t.evaluate(x);
-    EXPECT_EQ(t.params[0], 5.0f) << x;
-  }
-  t.evaluate(2.5f);
-  EXPECT_NE(t.params[0], 5.0f);
-}
-
-TEST(TrackEvaluate, FlatKeysRepeatThemselvesAsNeighbours) {
-  Track t = makeTrack({{0.0f, 1, 0.0f}, {1.0f, 1, 1.0f}, {2.0f, 1, 4.0f}});
-  t.evaluate(1.5f);
-  Key a, b;
-  a.values.fill(1.0f);
-  b.values.fill(4.0f);
-  EXPECT_EQ(t.params[0], catmullRom(a, a, b, b, 0.5f).values[0]);
-}
-
-TEST(TrackEvaluate, OutOfOrderKeysFollowListOrder) {
-  // Keys 171.92, 177.72, 144.64, 148.84: the last two are never reached.
-  Track t = makeTrack({{171.92f, 1, 1.0f}, {177.72f, 1, 2.0f}, {144.64f, 1, 3.0f}, {148.84f, 1, 4.0f}});
-  t.evaluate(100.0f);
-  EXPECT_EQ(t.params[0], 1.0f);
-  t.evaluate(150.0f);
-  EXPECT_EQ(t.params[0], 1.0f);
-  t.evaluate(175.0f);
-  EXPECT_GT(t.params[0], 1.0f);
-  EXPECT_LT(t.params[0], 2.0f);
-  const float before = t.params[0];
-  t.evaluate(178.0f);
-  EXPECT_EQ(t.params[0], before);
-}
-
-TEST(KeyArithmetic, RoundsEveryStepToFloat) {
-  Key a;
-  a.values.fill(0.1f);
-  const Key s = keyScale(a, 3.0f);
-  EXPECT_EQ(s.values[0], static_cast<float>(0.1f * 3.0f));
-  const Key l = keyLerp(a, s, 0.3f);
-  const float v = 1.0f - 0.3f;
-  EXPECT_EQ(l.values[0], static_cast<float>(static_cast<float>(0.1f * v) + static_cast<float>(s.values[0] * 0.3f)));
+TEST(KeyArithmetic, EveryStepRoundsToFloat) {
+  // 2^-24 is half an ulp of 1: a float sum rounds back to 1 (to even), a double one would not.
+  const float tiny = std::ldexp(1.0f, -24);
+  Key one, small;
+  one.values.fill(1.0f);
+  small.values.fill(tiny);
+  EXPECT_EQ(keyAdd(one, small).values[5], 1.0f);
+  EXPECT_EQ(keyAdd(keyAdd(one, small), small).values[5], 1.0f);
+  EXPECT_EQ(keySub(one, small).values[5], 1.0f - tiny);  // exact below 1
+  EXPECT_EQ(keyScale(one, 3.0f).values[11], 3.0f);
+  // lerp(1, 1, u) is exactly 1 for u = 0.25 (0.75 + 0.25); results carry the default type.
+  const Key l = keyLerp(one, one, 0.25f);
+  EXPECT_EQ(l.values[0], 1.0f);
+  EXPECT_EQ(l.type, 2);
 }
 
 TEST(Conversions, TruncationAndRounding) {
-  EXPECT_EQ(toInt(3.9f), 3);
-  EXPECT_EQ(toInt(-3.9f), -3);
-  EXPECT_EQ(roundToInt(2.5f), 2);
-  EXPECT_EQ(roundToInt(3.5f), 4);
-  EXPECT_EQ(roundToInt(-2.5f), -2);
-  EXPECT_EQ(toInt(1e20f), INT32_MAX);  // saturates instead of undefined behaviour
-  EXPECT_EQ(toInt(std::numeric_limits<float>::quiet_NaN()), 0);
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const struct {
+    float x;
+    int32_t toInt, round;  // toward zero; to nearest, ties to even
+  } rows[] = {{3.9f, 3, 4}, {-3.9f, -3, -4}, {2.5f, 2, 2},
+              {3.5f, 3, 4}, {-2.5f, -2, -2}, {1e20f, INT32_MAX, INT32_MAX},
+              {nan, 0, 0}};
+  for (const auto& r : rows) {
+    EXPECT_EQ(toInt(r.x), r.toInt) << r.x;
+    EXPECT_EQ(roundToInt(r.x), r.round) << r.x;
+  }
 }
 
 }  // namespace

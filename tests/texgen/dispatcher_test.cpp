@@ -1,5 +1,8 @@
-// TextureObject, the dispatcher, layers, resize, the GPU hooks and the compiler checks.
+// TextureObject and the dispatcher: geometry, resize, layers, flags, list order, the GPU hooks,
+// and the compiler checks.
 #include <algorithm>
+#include <cmath>
+#include <memory>
 
 #include "tests/texgen/test_util.h"
 
@@ -12,75 +15,48 @@ bool allZero(const std::vector<TexturePixel>& v) {
   return std::all_of(v.begin(), v.end(), [](TexturePixel p) { return p == 0; });
 }
 
-TEST_F(Dispatcher, GeometryFollowsEdgeLength) {
-  setTextureGeometry(256);
-  EXPECT_EQ(textureGeometry.texSize, 256);
-  EXPECT_EQ(textureGeometry.texPixels, 65536);
-  EXPECT_EQ(textureGeometry.texBytes, 262144);
-  EXPECT_EQ(textureGeometry.texShift, 8);
-  EXPECT_FLOAT_EQ(textureGeometry.texInvSize, 1.0f / 256.0f);
-  setTextureGeometry(512);
-  EXPECT_EQ(textureGeometry.texShift, 9);
-  setTextureGeometry(2);
-  EXPECT_EQ(textureGeometry.texShift, 1);
-  setTextureGeometry(32);
-  EXPECT_EQ(textureGeometry.texShift, 5);
+void apply(TextureObject& t, uint32_t word, std::initializer_list<float> p) {
+  std::unique_ptr<Track> track(makeTrack(word, p));
+  t.applyCommand(*track);
 }
 
-TEST_F(Dispatcher, NewTextureIsZeroed256) {
+TEST_F(Dispatcher, GeometryFollowsEdgeLength) {
+  const struct {
+    int size, pixels, bytes, shift;
+  } rows[] = {
+      {256, 65536, 262144, 8}, {512, 262144, 1048576, 9}, {2, 4, 16, 1}, {32, 1024, 4096, 5}};
+  for (const auto& r : rows) {
+    setTextureGeometry(r.size);
+    EXPECT_EQ(textureGeometry.texSize, r.size);
+    EXPECT_EQ(textureGeometry.texPixels, r.pixels);
+    EXPECT_EQ(textureGeometry.texBytes, r.bytes);
+    EXPECT_EQ(textureGeometry.texShift, r.shift);
+    EXPECT_FLOAT_EQ(textureGeometry.texInvSize, 1.0f / static_cast<float>(r.size));
+  }
+}
+
+TEST_F(Dispatcher, ResizeAndDisabledCommands) {
   TextureObject t;
   EXPECT_EQ(t.size, 256);
-  EXPECT_EQ(t.glTexture, 0u);
   ASSERT_EQ(t.pixels.size(), 65536u);
-  t.precalc();
-  EXPECT_TRUE(allZero(t.pixels));
-  EXPECT_EQ(t.glTexture, 0u);  // no hooks installed: nothing reaches a GPU
-}
-
-TEST_F(Dispatcher, ResizeKeepsOrReplacesImage) {
-  TextureObject t;
-  t.tracksB.append(makeTrack(TextureOp::Fill, {1, 2, 3, 4}));
-  t.tracksB.append(makeTrack(TextureOp::Resize, {256}));
-  t.precalc();
-  EXPECT_EQ(t.pixels[100], 0x04010203u);
-  Track* r = makeTrack(TextureOp::Resize, {64});
-  t.applyCommand(*r);
-  EXPECT_EQ(t.size, 64);
-  EXPECT_EQ(t.pixels.size(), 4096u);
-  EXPECT_TRUE(allZero(t.pixels));
-  delete r;
-}
-
-TEST_F(Dispatcher, DisabledResizeStillResizesOtherDisabledCommandsDoNothing) {
-  TextureObject t;
-  Track* r = makeTrack(TextureOp::Resize, {128});
-  r->word &= ~kEnabledBit;
-  t.applyCommand(*r);
-  EXPECT_EQ(t.size, 128);
-  Track* f = makeTrack(TextureOp::Fill, {255, 255, 255, 255});
-  f->word &= ~kEnabledBit;
-  t.applyCommand(*f);
-  EXPECT_TRUE(allZero(t.pixels));
-  delete r;
-  delete f;
-}
-
-TEST_F(Dispatcher, InvalidEdgeLengthsAreRefused) {
-  TextureObject t;
   t.pixels[5] = 9;
-  for (float n : {300.0f, 1024.0f, 1.0f, 0.0f, -256.0f, 3.0f}) {
-    Track* r = makeTrack(TextureOp::Resize, {n});
-    t.applyCommand(*r);
-    delete r;
-    EXPECT_EQ(t.size, 256) << n;
-  }
+  // Invalid edge lengths are refused and leave the image alone.
+  for (float n : {300.0f, 1024.0f, 1.0f, 0.0f, -256.0f, 3.0f})
+    apply(t, commandWord(TextureOp::Resize), {n});
+  EXPECT_EQ(t.size, 256);
   EXPECT_EQ(t.pixels[5], 9u);
+  // A disabled Resize still resizes (to a cleared image); other disabled commands do nothing.
+  apply(t, commandWord(TextureOp::Resize) & ~kEnabledBit, {128});
+  EXPECT_EQ(t.size, 128);
+  EXPECT_EQ(t.pixels.size(), 16384u);
+  apply(t, commandWord(TextureOp::Fill) & ~kEnabledBit, {255, 255, 255, 255});
+  EXPECT_TRUE(allZero(t.pixels));
   EXPECT_TRUE(t.resize(2));
   EXPECT_TRUE(t.resize(512));
   EXPECT_FALSE(t.resize(513));
 }
 
-TEST_F(Dispatcher, LayersCarryAcrossTextures) {
+TEST_F(Dispatcher, LayersCarryAcrossTexturesAndBadIndicesDoNothing) {
   TextureObject a, b;
   a.tracksB.append(makeTrack(TextureOp::Fill, {10, 20, 30, 40}));
   a.tracksB.append(makeTrack(TextureOp::StoreLayer, {3}));
@@ -91,20 +67,7 @@ TEST_F(Dispatcher, LayersCarryAcrossTextures) {
   b.precalc();
   EXPECT_EQ(b.pixels[777], 0x280A141Eu);
   EXPECT_EQ(layerImages[4][0], 0u);
-}
 
-TEST_F(Dispatcher, MoveToLayerAndClearImageLeaveZero) {
-  std::vector<TexturePixel> img = patternImage(64);
-  const std::vector<TexturePixel> orig = img;
-  run(img, 64, commandWord(TextureOp::MoveToLayer), {15});
-  EXPECT_TRUE(allZero(img));
-  EXPECT_TRUE(std::equal(orig.begin(), orig.end(), layerImages[15]));
-  img = orig;
-  run(img, 64, commandWord(TextureOp::ClearImage), {});
-  EXPECT_TRUE(allZero(img));
-}
-
-TEST_F(Dispatcher, LayerIndexOutsideSlotsDoesNothing) {
   std::vector<TexturePixel> img = patternImage(32);
   const std::vector<TexturePixel> orig = img;
   for (float i : {-1.0f, 16.0f, 1e9f, -1e9f}) {
@@ -113,29 +76,26 @@ TEST_F(Dispatcher, LayerIndexOutsideSlotsDoesNothing) {
     run(img, 32, commandWord(TextureOp::CombineLayer, static_cast<uint8_t>(BlendMode::And)), {i});
   }
   EXPECT_EQ(img, orig);
-}
-
-TEST_F(Dispatcher, XorWithOwnLayerGivesZero) {
-  std::vector<TexturePixel> img = patternImage(16);
-  run(img, 16, commandWord(TextureOp::StoreLayer), {0});
-  run(img, 16, commandWord(TextureOp::CombineLayer, static_cast<uint8_t>(BlendMode::Xor)), {0});
+  run(img, 32, commandWord(TextureOp::MoveToLayer), {15});  // moves, leaving the image clear
+  EXPECT_TRUE(allZero(img));
+  EXPECT_TRUE(std::equal(orig.begin(), orig.end(), layerImages[15]));
+  run(img, 32, commandWord(TextureOp::CombineLayer, static_cast<uint8_t>(BlendMode::Or)), {15});
+  run(img, 32, commandWord(TextureOp::CombineLayer, static_cast<uint8_t>(BlendMode::Xor)), {15});
+  EXPECT_TRUE(allZero(img));
+  img = orig;
+  run(img, 32, commandWord(TextureOp::ClearImage), {});
   EXPECT_TRUE(allZero(img));
 }
 
-TEST_F(Dispatcher, HighOpcodesOnlyClearWorkImage) {
+TEST_F(Dispatcher, HighOpcodesOnlyClearTheWorkImageAndFlagsAreSet) {
   std::vector<TexturePixel> img = patternImage(32);
   const std::vector<TexturePixel> orig = img;
   std::fill(workImage, workImage + kMaxTexturePixels, 0xDEADBEEFu);
   run(img, 32, kEnabledBit | 24u, {1, 2, 3});
   run(img, 32, kEnabledBit | 255u, {1, 2, 3});
   EXPECT_EQ(img, orig);
-  EXPECT_EQ(workImage[0], 0u);
   EXPECT_EQ(workImage[32 * 32 - 1], 0u);
-  EXPECT_EQ(workImage[32 * 32], 0xDEADBEEFu);  // only texBytes are cleared
-}
-
-TEST_F(Dispatcher, FlagsSetSmoothAndEdgeMode) {
-  std::vector<TexturePixel> img(64, 0);
+  EXPECT_EQ(workImage[32 * 32], 0xDEADBEEFu);  // only the image's own pixels are cleared
   run(img, 8, commandWord(TextureOp::Invert, 0, true, 2), {});
   EXPECT_EQ(textureGeometry.smoothFlag, 1);
   EXPECT_EQ(textureGeometry.edgeMode, 2);
@@ -144,26 +104,25 @@ TEST_F(Dispatcher, FlagsSetSmoothAndEdgeMode) {
   EXPECT_EQ(textureGeometry.edgeMode, 3);
 }
 
-TEST_F(Dispatcher, PrecalcRunsListBThenA) {
+TEST_F(Dispatcher, PrecalcRunsListBThenAAndScratchRoundTrips) {
   TextureObject t;
   t.tracksA.append(makeTrack(TextureOp::Fill, {0, 0, 0, 1}, static_cast<uint8_t>(BlendMode::Add)));
   t.tracksB.append(makeTrack(TextureOp::Fill, {0, 0, 0, 255}));  // Or into zero
   t.tracksB.append(makeTrack(TextureOp::Invert, {}));
   t.precalc();
-  // B: fill alpha 255, invert -> 0x00FFFFFF; A: add alpha 1.
+  // B: fill alpha 255, invert -> 0x00FFFFFF; then A: add alpha 1.
   EXPECT_EQ(t.pixels[0], 0x01FFFFFFu);
-}
-
-TEST_F(Dispatcher, ScratchRoundTrip) {
-  TextureObject t;
-  t.resize(64);
-  auto p = patternImage(64);
-  std::copy(p.begin(), p.end(), t.pixels.begin());
+  EXPECT_EQ(t.glTexture, 0u);  // no hooks installed: nothing reaches a GPU
   t.saveToScratch();
   t.clear();
   EXPECT_TRUE(allZero(t.pixels));
   t.loadFromScratch();
-  EXPECT_EQ(t.pixels, p);
+  EXPECT_EQ(t.pixels[0], 0x01FFFFFFu);
+  texgen::textureRandom();
+  layerImages[7][9] = 5;
+  resetTextureState();
+  EXPECT_EQ(textureSeed, kTextureSeedStart);
+  EXPECT_EQ(layerImages[7][9], 0u);
 }
 
 struct HookLog {
@@ -193,49 +152,40 @@ TEST_F(Dispatcher, UploadAndReleaseGoThroughHooks) {
   EXPECT_EQ(HookLog::first, 0x01010101u);
   t.upload();  // a second upload releases the first texture
   EXPECT_EQ(t.glTexture, 42u);
-  ASSERT_EQ(HookLog::destroyed.size(), 1u);
-  EXPECT_EQ(HookLog::destroyed[0], 41u);
+  t.release();
   t.release();
   EXPECT_EQ(t.glTexture, 0u);
-  t.release();
-  EXPECT_EQ(HookLog::destroyed.size(), 2u);
+  EXPECT_EQ(HookLog::destroyed, (std::vector<uint32_t>{41, 42}));
 }
 
-TEST_F(Dispatcher, ResetRestoresStartState) {
-  texgen::textureRandom();
-  layerImages[7][9] = 5;
-  resetTextureState();
-  EXPECT_EQ(textureSeed, kTextureSeedStart);
-  EXPECT_EQ(layerImages[7][9], 0u);
-}
-
+// The one rule of values that must be sane for a command to run: enabled layer commands need a
+// slot 0-15 (keys too when animated); Resize, even disabled, a power of two from 2 to 512.
 TEST(TextureChecks, LayerIndexAndEdgeLength) {
-  TrackRecord t;
-  t.word = commandWord(TextureOp::StoreLayer);
-  t.params[0] = 15;
-  EXPECT_EQ(textureCommandProblem(t), "");
-  t.params[0] = 16;
-  EXPECT_NE(textureCommandProblem(t).find("layer index 16"), std::string::npos);
-  t.word &= ~kEnabledBit;
-  EXPECT_EQ(textureCommandProblem(t), "");  // a disabled layer command never runs
-
-  t.word = commandWord(TextureOp::Resize) & ~kEnabledBit;  // Resize acts even when disabled
-  t.params[0] = 300;
-  EXPECT_NE(textureCommandProblem(t).find("300"), std::string::npos);
-  t.params[0] = 512;
-  EXPECT_EQ(textureCommandProblem(t), "");
-
-  t.word = commandWord(TextureOp::CombineLayer) | kAnimatedBit;
-  t.params[0] = 2;
-  t.keys.push_back(KeyRecord{});
-  t.keys.back().values[0] = -1;
-  EXPECT_NE(textureCommandProblem(t).find("key 0"), std::string::npos);
-  t.word = commandWord(TextureOp::Fill);
-  EXPECT_EQ(textureCommandProblem(t), "");
-}
-
-TEST(TextureNames, OpcodesAndModes) {
-  EXPECT_STREQ(textureOpName(0), "Fill");
+  const uint32_t store = commandWord(TextureOp::StoreLayer),
+                 resize = commandWord(TextureOp::Resize);
+  const uint32_t combine = commandWord(TextureOp::CombineLayer);
+  const struct {
+    uint32_t word;
+    float p0;
+    float key;  // NaN: no key
+    bool refused;
+  } rows[] = {
+      {store, 15, NAN, false},
+      {store, 16, NAN, true},
+      {store & ~kEnabledBit, 16, NAN, false},
+      {resize & ~kEnabledBit, 300, NAN, true},
+      {resize, 512, NAN, false},
+      {combine | kAnimatedBit, 2, -1, true},
+      {combine, 2, -1, false},  // keys of a track that is not animated never run
+      {commandWord(TextureOp::Fill), 1e9f, -1, false},
+  };
+  for (const auto& r : rows) {
+    TrackRecord t;
+    t.word = r.word;
+    t.params[0] = r.p0;
+    if (!std::isnan(r.key)) t.keys.emplace_back().values[0] = r.key;
+    EXPECT_EQ(!textureCommandProblem(t).empty(), r.refused) << std::hex << r.word << " " << r.p0;
+  }
   EXPECT_STREQ(textureOpName(23), "RenderText");
   EXPECT_EQ(textureOpName(24), nullptr);
   EXPECT_STREQ(blendModeLabel(6), "Average");
