@@ -9,9 +9,9 @@
 // steady pace; start() returns right after the callback has taken the ring's first frames.
 //
 // From then on the read position is held to the clock: when the callback stops coming (a lost
-// server, an unplugged card) or falls more than kMaxLagMs behind the time since start, the
-// position is moved on with the clock, under the device lock, so the music keeps its place
-// against the pictures; should the callback come back, it carries on from there.
+// server, an unplugged card) or, on a device that is heard, falls more than kMaxLagMs behind the
+// time since start, the position is moved on with the clock, under the device lock, so the music
+// keeps its place against the pictures; should the callback come back, it carries on from there.
 #pragma once
 
 #include <atomic>

@@ -91,8 +91,8 @@ TEST_F(SeekTest, DevicePositionFollowsTheTimelineFromTheRowSoughtTo) {
     // Once the rewritten blocks are audible (two 20 ms blocks ahead), the position the device
     // has reached maps onto the song at the row's frame plus what the device played since.
     std::this_thread::sleep_for(std::chrono::milliseconds(80));
-    const int64_t played = static_cast<int64_t>(device_.heardBytes() - before) / 4;
     const int64_t at = playingFrame(song_.get());
+    const int64_t played = static_cast<int64_t>(device_.heardBytes() - before) / 4;
     EXPECT_NEAR(static_cast<double>(at), static_cast<double>(r.frame + played), r.samplesPerTick);
     // What the output actually rendered for the block the device plays names the same row,
     // give or take the tick and the 884-frame block that the record lags or leads by.
@@ -102,22 +102,34 @@ TEST_F(SeekTest, DevicePositionFollowsTheTimelineFromTheRowSoughtTo) {
   }
 }
 
-TEST_F(SeekTest, TheRingHoldsTheNextRowsNoteAtItsFrame) {
+TEST(Seek, TheRingHoldsTheNextRowsNoteAtItsFrame) {
+  // A device moved by hand, so that nothing it plays is rewritten while the ring is read.
+  SongPtr song = seekSong();
+  installResourceCallbacks();
+  NullSoundDevice device;
+  device.setManual(true);
+  ASSERT_TRUE(play(song.get(), device));
   // Channel 1's note on order 1 row 0 (frame 63504) raises the level; seeking to points before
-  // it, the ring must hold that rise where the device will be when the song reaches the frame.
-  // The nearest case stays beyond the seek's reach: the device buffer (1024 frames) plus the
-  // two blocks (2 x 884) after the one being read, which the rewrite leaves alone.
-  for (const int64_t before : {int64_t{20000}, int64_t{7000}, int64_t{4000}}) {
-    SCOPED_TRACE(testing::Message() << before << " frames before the note");
-    ASSERT_TRUE(seekTo(song_.get(), 63504 - before));
+  // it, from places all round the ring, the ring must hold that rise where the device will be
+  // when the song reaches the frame.
+  const struct {
+    int64_t before;  // frames between the point sought to and the note
+    uint64_t move;   // frames the device plays before the seek
+  } cases[] = {{20000, 30000}, {7000, 41000}, {2500, 12345}, {2500, 60000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.before << " frames before the note");
+    device.advanceFrames(c.move);
+    ASSERT_TRUE(seekTo(song.get(), 63504 - c.before));
     const int64_t ringFrames = static_cast<int64_t>(output.ring.size() / 2);
-    const int64_t deviceFrame = static_cast<int64_t>(device_.heardBytes() / 4);
-    const int64_t songFrame = playingFrame(song_.get());
+    const int64_t deviceFrame = static_cast<int64_t>(device.heardBytes() / 4);
+    const int64_t songFrame = playingFrame(song.get());
+    ASSERT_EQ(songFrame, 63504 - c.before);
     auto left = [&](int64_t frame) {
       const int64_t at = ((deviceFrame + frame - songFrame) % ringFrames + ringFrames) % ringFrames;
       return static_cast<int>(output.ring[static_cast<size_t>(at) * 2]);
     };
-    // The frames before the one sought to still hold the old sound; the search starts after it.
+    // Up to two blocks (1768 frames) after the point sought to, the ring still holds the old
+    // sound (the device may be playing it); the search starts after that.
     const int low = left(63504 - 300), high = left(63504 + 600);
     ASSERT_GT(high, low + 500);
     int64_t rise = 63504 - 300;
@@ -125,6 +137,8 @@ TEST_F(SeekTest, TheRingHoldsTheNextRowsNoteAtItsFrame) {
     // The new note ramps in over 128 frames; its middle lies well within one 735-frame tick.
     EXPECT_NEAR(static_cast<double>(rise), 63504.0, 735.0);
   }
+  stop(song.get());
+  resetPlayer();
 }
 
 }  // namespace
