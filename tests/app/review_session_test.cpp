@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -132,13 +133,33 @@ TEST(ReviewSession, ScriptedAuthoringSession) {
   const fs::path pack = dir / "content" / "pack" / "pack.manifest";
   const fs::path song = dir / "content" / "song.txt";
 
-  // The floor texture's Fill command and its 1-based line number in the source.
+  // The edit appends an Invert to the end of every texture's command list, so whatever the show
+  // shows at the time sought to, its textures change. The first texture's last command line is
+  // where the syntax error goes later.
   const std::string source = readText(scene);
-  const std::string fill = "B Fill red=40 green=60 blue=90";
-  const size_t fillAt = source.find(fill);
-  ASSERT_NE(fillAt, std::string::npos) << "the scene source no longer holds " << fill;
-  const int fillLine =
-      1 + static_cast<int>(std::count(source.begin(), source.begin() + fillAt, '\n'));
+  std::string edited;
+  int errorLine = 0;
+  {
+    std::istringstream in(source);
+    std::string line, lastCommand;
+    bool inTexture = false;
+    int lineNo = 0;
+    auto closeTexture = [&] {
+      if (inTexture) edited += "  B Invert\n";
+      inTexture = false;
+    };
+    while (std::getline(in, line)) {
+      ++lineNo;
+      const bool indented = !line.empty() && (line[0] == ' ' || line[0] == '\t');
+      if (!indented && (line.empty() || line[0] != '#')) closeTexture();
+      if (line.rfind("texture", 0) == 0) inTexture = true;
+      if (inTexture && indented && errorLine == 0 && line.find("B ") != std::string::npos)
+        errorLine = lineNo;
+      edited += line + "\n";
+    }
+    closeTexture();
+  }
+  ASSERT_GT(errorLine, 0) << "the scene source has no texture command";
 
   ReviewProcess review(
       {"--review", "--scene", scene.string(), "--pack", pack.string(), "--music", song.string()});
@@ -155,10 +176,7 @@ TEST(ReviewSession, ScriptedAuthoringSession) {
   EXPECT_TRUE(readText(dir / "before.png") == readText(dir / "frame-before.png"))
       << "the shot differs from --frame 12.5";
 
-  // An edited texture command: the next shot at the same time shows it, as --frame does.
-  std::string edited = source;
-  const std::string brighter = "B Fill red=220 green=60 blue=90";
-  edited.replace(fillAt, fill.size(), brighter);
+  // Edited texture commands: the next shot at the same time shows them, as --frame does.
   writeText(scene, edited);
   review.send("reload");
   EXPECT_NE(review.untilPrefix("review: reloaded "), "") << review.seen();
@@ -173,13 +191,19 @@ TEST(ReviewSession, ScriptedAuthoringSession) {
 
   // A syntax error, found by the watcher: the error names the file and line, the old content
   // stays on screen.
-  std::string broken = edited;
-  broken.replace(fillAt, brighter.size(), "B Fill red=");
+  // The first texture command line (the edit above only added lines after it) loses its value.
+  std::string broken;
+  {
+    std::istringstream in(edited);
+    std::string line;
+    for (int lineNo = 1; std::getline(in, line); ++lineNo)
+      broken += (lineNo == errorLine ? "  B Fill red=" : line) + "\n";
+  }
   writeText(scene, broken);
   review.send("wait 1");
   const std::string error =
       review.until([](const std::string& l) { return l.find(": error: ") != std::string::npos; });
-  EXPECT_EQ(error.rfind("review: " + scene.string() + ":" + std::to_string(fillLine) + ":", 0), 0u)
+  EXPECT_EQ(error.rfind("review: " + scene.string() + ":" + std::to_string(errorLine) + ":", 0), 0u)
       << error;
   review.send("shot " + (dir / "broken.png").string());
   EXPECT_NE(review.untilPrefix("review: shot"), "");
