@@ -933,7 +933,7 @@ s.A("SetLayer", keys=[(0, "flat", {"texture": "@subtitle", "alpha": 0, "x": 20, 
                       (12.48, "flat", {"texture": "@subtitle", "alpha": 230, "x": 20, "y": 20, "width": 60, "height": 45, "red": 200, "green": 210, "blue": 255}),
                       (15.36, "flat", {"texture": "@subtitle", "alpha": 0, "x": 20, "y": 20, "width": 60, "height": 45, "red": 200, "green": 210, "blue": 255})])
 s.A("SetFade", keys=[(0, "flat", {"alpha": 100, "red": 0, "green": 0, "blue": 0}),
-                     (3.84, "flat", {"alpha": 0, "red": 0, "green": 0, "blue": 0})])
+                     (1.92, "flat", {"alpha": 0, "red": 0, "green": 0, "blue": 0})])
 
 # 2. the tunnel
 tk = []
