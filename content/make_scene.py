@@ -471,8 +471,8 @@ m.B("Tube", segments=64, rings=3, radius=u(3.2), length=u(0.6))
 emit()
 emit("# ---- meshes: the tunnel (ultramarine, electric cyan, gold) ---------------------------------------")
 T_END = W1
-m = mesh("tube", "the twisted tunnel, seen from inside", BUILD, T_END)
-m.A("SetTransform", **at(TUNNEL))
+m = mesh("tube", "the twisted tunnel, seen from inside (sorted after the rings)", BUILD, T_END)
+m.A("SetTransform", **at(TUNNEL, 0, 200, 0))
 m.A("SetColours", **colours((40, 60, 140), (120, 200, 255), (255, 255, 255), 30), keys=[
     (BUILD, "flat", colours((10, 20, 60), (60, 90, 200), (120, 160, 255), 30)),
     (bar(16), "smooth", colours((30, 50, 120), (110, 190, 255), (255, 255, 255), 30)),
@@ -482,12 +482,12 @@ m.A("SetRenderState", depthWrite=1, cull=3)
 m.A("SetShader", program=2)
 m.B("Tube", segments=20, rings=70, radius=u(5), length=u(200))
 m.B("Twist", rate=0.25, x=0, y=u(-100), z=0)
-m.B("Transform", rotX=90)
+m.B("Transform", rotX=90, y=u(-200))
 m.B("MapTexCoords", scaleU=0, scaleV=900)
 m.B("Normals", smooth=1)
 
 m = mesh("tunnelwire", "cyan line cage over the tunnel wall", BUILD, T_END)
-m.A("SetTransform", **at(TUNNEL), scaleX=-1, scaleY=-1)
+m.A("SetTransform", **at(TUNNEL, 0, 300, 0))
 m.A("SetColours", **colours((64, 224, 255), (0, 0, 0), (0, 0, 0), 1))
 m.A("SetTextures", tex0="@cyanlines", tex1=-1)
 m.A("SetRenderState", depthWrite=0, cull=1)
@@ -495,7 +495,7 @@ m.A("PolygonMode", mode=1, width=1, smooth=0)
 m.A("Lighting", on=0)
 m.B("Tube", segments=10, rings=28, radius=u(5), length=u(200))  # a coarse cage: few lines to draw
 m.B("Twist", rate=0.25, x=0, y=u(-100), z=0)
-m.B("Transform", rotX=90)
+m.B("Transform", rotX=90, y=u(-300), scaleX=-10, scaleZ=-10)
 
 m = mesh("rings", "gold rings rushing past", BUILD, T_END)
 m.A("SetTransform", keys=[(BUILD, "flat", dict(at(TUNNEL, 0, 0, 70), rotZ=0)),
@@ -504,6 +504,7 @@ m.A("SetTransform", keys=[(BUILD, "flat", dict(at(TUNNEL, 0, 0, 70), rotZ=0)),
 m.A("SetColours", **colours((60, 40, 10), (255, 200, 80), (255, 255, 200), 50))
 m.A("SetTextures", tex0="@goldring", tex1="@goldenv")
 m.A("SetRenderState", depthWrite=1)
+m.A("Lighting", on=0)  # the rings show their own gold bands and reflections, unlit
 m.A("Repeat", count=9, z=u(-15), rotZ=22)
 m.B("LoadMesh", text="torus.msh")
 m.B("Transform", rotX=90, scaleX=250, scaleY=250, scaleZ=250)
@@ -512,14 +513,17 @@ m.B("Normals", smooth=1)
 emit()
 emit("# ---- meshes: the foundry (charcoal, copper, ember, molten yellow) -------------------------------")
 F_START, F_END = W1, OUTRO
+# Large surfaces that everything else stands in front of are placed by a translation far away
+# and built with the opposite offset: the mesh pass sorts opaque meshes nearest first by their
+# translation, so these come last and llvmpipe shades only their visible pixels.
 m = mesh("floor", "bump-mapped copper floor plates", F_START, F_END)
-m.A("SetTransform", **at(FOUNDRY, 0, -3, 0))
+m.A("SetTransform", **at(FOUNDRY, 0, -63, 0))
 m.A("SetColours", **colours((50, 30, 20), (230, 150, 100), (255, 200, 140), 24))
 m.A("SetTextures", tex0="@plates", tex1="@platebump")
 m.A("SetRenderState", depthWrite=1)
 m.A("SetShader", program=2)
 m.B("Grid", cellsX=10, cellsY=10, width=u(90), height=u(90))
-m.B("Transform", rotX=-90)
+m.B("Transform", rotX=-90, y=u(60))
 m.B("MapTexCoords", scaleU=700, scaleV=700)
 m.B("Normals", smooth=0)
 
@@ -602,11 +606,12 @@ m.B("Transform", scaleX=100, scaleY=150, scaleZ=100)
 m.B("Normals", smooth=1)
 
 m = mesh("hall", "the foundry hall's sooty walls, seen from inside", F_START, F_END)
-m.A("SetTransform", **at(FOUNDRY, 0, 8, -4))
+m.A("SetTransform", **at(FOUNDRY, 0, 98, -4))
 m.A("SetColours", **colours((40, 28, 20), (150, 110, 90), (0, 0, 0), 1))
 m.A("SetTextures", tex0="@soot", tex1="@emberfloor")
 m.A("SetRenderState", depthWrite=1, cull=3)
 m.B("Tube", segments=16, rings=2, radius=u(42), length=u(26))
+m.B("Transform", y=u(-90))
 m.B("MapTexCoords", scaleU=700, scaleV=100)
 m.B("Normals", smooth=1)
 
@@ -928,7 +933,7 @@ s.A("SetLayer", keys=[(0, "flat", {"texture": "@subtitle", "alpha": 0, "x": 20, 
                       (12.48, "flat", {"texture": "@subtitle", "alpha": 230, "x": 20, "y": 20, "width": 60, "height": 45, "red": 200, "green": 210, "blue": 255}),
                       (15.36, "flat", {"texture": "@subtitle", "alpha": 0, "x": 20, "y": 20, "width": 60, "height": 45, "red": 200, "green": 210, "blue": 255})])
 s.A("SetFade", keys=[(0, "flat", {"alpha": 100, "red": 0, "green": 0, "blue": 0}),
-                     (3.84, "flat", {"alpha": 0, "red": 0, "green": 0, "blue": 0})])
+                     (1.92, "flat", {"alpha": 0, "red": 0, "green": 0, "blue": 0})])
 
 # 2. the tunnel
 tk = []
