@@ -363,10 +363,12 @@ const OpcodeDef kLightOps[] = {
       R(8, "specularB", "channel", 0, 255)}},
 };
 
+// Screen positions of layers and text may lie off the screen (-100 to 200 percent), so that an
+// author can slide them in or park them out of sight between hold keys.
 #define LAYER_PARAMS                                                    \
   R(0, "texture", "texture", 0, 254), R(1, "alpha", "channel", 0, 255), \
-      R(3, "x", "percent of the screen from the left", 0, 100),         \
-      R(4, "y", "percent of the screen from the bottom", 0, 100),       \
+      R(3, "x", "percent of the screen from the left", -100, 200),      \
+      R(4, "y", "percent of the screen from the bottom", -100, 200),    \
       R(6, "width", "percent of the screen", 0, 100),                   \
       R(7, "height", "percent of the screen", 0, 100), RGB(9)
 
@@ -432,8 +434,8 @@ const OpcodeDef kSceneOps[] = {
      'A',
      "the text (UTF-8, drawn as Windows-1251)",
      "a line of screen text",
-     {R(0, "x", "percent of the screen from the left", 0, 100),
-      R(1, "y", "percent of the screen from the bottom", 0, 100), RGB(3)}},
+     {R(0, "x", "percent of the screen from the left", -100, 200),
+      R(1, "y", "percent of the screen from the bottom", -100, 200), RGB(3)}},
     {S,
      9,
      "EchoRing",
