@@ -9,20 +9,7 @@
 
 namespace platform {
 
-namespace {
-
-// One glyph as a 1-bit bitmap for glBitmap: rows bottom first, each row padded to a byte, set
-// where the coverage is at least half.
-struct GlyphBits {
-  int width = 0;
-  int rows = 0;
-  float xorig = 0.0f;  // origin from the bitmap's lower-left corner
-  float yorig = 0.0f;
-  float advance = 0.0f;
-  std::vector<uint8_t> bits;
-};
-
-GlyphBits toBits(const GlyphBitmap& glyph) {
+GlyphBits glyphToBits(const GlyphBitmap& glyph) {
   GlyphBits g;
   g.advance = static_cast<float>(glyph.advance);
   const int width = glyph.width, rows = glyph.rows;
@@ -45,8 +32,6 @@ GlyphBits toBits(const GlyphBitmap& glyph) {
   return g;
 }
 
-}  // namespace
-
 bool buildBitmapGlyphLists(const GlyphFont& font, int first, int count, uint32_t listBase,
                            FontFace* face) {
   FontFace found;
@@ -62,7 +47,7 @@ bool buildBitmapGlyphLists(const GlyphFont& font, int first, int count, uint32_t
     GlyphBits bits;
     const int code = first + i;
     if (code >= 0 && code <= 255 && opened->glyph(static_cast<char32_t>(code), bitmap))
-      bits = toBits(bitmap);
+      bits = glyphToBits(bitmap);
     // A glyph without pixels (the space) still needs a bitmap call that moves the raster
     // position; some drivers drop a call with no data, so it gets one blank pixel.
     static const GLubyte kBlank[1] = {0};

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/fonts.h"
 #include "platform/glyph_outline.h"
@@ -24,6 +25,18 @@ struct GlyphFont {
   int outputPrecision = 4;  // 4: TrueType preferred
   int quality = 4;          // 4: anti-aliased
 };
+
+// One glyph as a 1-bit bitmap for glBitmap: rows bottom first, each row padded to a byte.
+struct GlyphBits {
+  int width = 0;
+  int rows = 0;
+  float xorig = 0.0f;  // origin from the bitmap's lower-left corner
+  float yorig = 0.0f;
+  float advance = 0.0f;
+  std::vector<uint8_t> bits;
+};
+// Converts 8-bit coverage (top row first) into the 1-bit form, set where coverage >= 128.
+GlyphBits glyphToBits(const GlyphBitmap& glyph);
 
 // Bitmap glyphs of the single-byte codes first ... first + count - 1: list listBase + k draws the
 // glyph of code first + k with glBitmap at the current raster position, in the current colour,

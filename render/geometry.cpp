@@ -67,27 +67,4 @@ int overlayFontHeight(int width) {
   return glimmer::toInt(static_cast<float>(width) / 640.0f * 64.0f);
 }
 
-GlyphBits glyphToBits(int width, int rows, int left, int top, int advance,
-                      const std::vector<uint8_t>& coverage) {
-  GlyphBits g;
-  g.advance = static_cast<float>(advance);
-  if (width <= 0 || rows <= 0 ||
-      coverage.size() < static_cast<size_t>(width) * static_cast<size_t>(rows))
-    return g;
-  g.width = width;
-  g.rows = rows;
-  g.xorig = static_cast<float>(-left);
-  g.yorig = static_cast<float>(rows - top);
-  const size_t stride = (static_cast<size_t>(width) + 7) / 8;
-  g.bits.assign(stride * static_cast<size_t>(rows), 0);
-  for (int r = 0; r < rows; ++r) {
-    // glBitmap rows run from the bottom up; coverage rows from the top down.
-    uint8_t* out = g.bits.data() + stride * static_cast<size_t>(rows - 1 - r);
-    const uint8_t* in = coverage.data() + static_cast<size_t>(r) * static_cast<size_t>(width);
-    for (int c = 0; c < width; ++c)
-      if (in[c] >= 128) out[c / 8] |= static_cast<uint8_t>(0x80u >> (c % 8));
-  }
-  return g;
-}
-
 }  // namespace render

@@ -226,19 +226,6 @@ constexpr int kFontCharCount = 96;
 // The requested character height of the overlay font at a screen width (64 at 640).
 int overlayFontHeight(int width);
 
-// One glyph as a 1-bit bitmap for glBitmap: rows bottom first, each row padded to a byte.
-struct GlyphBits {
-  int width = 0;
-  int rows = 0;
-  float xorig = 0.0f;  // origin from the bitmap's lower-left corner
-  float yorig = 0.0f;
-  float advance = 0.0f;
-  std::vector<uint8_t> bits;
-};
-// Converts 8-bit coverage (top row first) into the 1-bit form, set where coverage >= 128.
-GlyphBits glyphToBits(int width, int rows, int left, int top, int advance,
-                      const std::vector<uint8_t>& coverage);
-
 class BitmapFont {
  public:
   BitmapFont() = default;
