@@ -6,7 +6,7 @@
 namespace platform {
 namespace {
 
-TEST(GlyphBits, GlyphBitsRunBottomUpWithByteRows) {
+TEST(GlyphBits, RunBottomUpWithByteRows) {
   // A 10 x 3 glyph: top row full, middle row only column 9, bottom row only column 0.
   std::vector<uint8_t> cov(30, 0);
   for (int c = 0; c < 10; ++c) cov[static_cast<size_t>(c)] = 255;
@@ -29,7 +29,7 @@ TEST(GlyphBits, GlyphBitsRunBottomUpWithByteRows) {
   const GlyphBits space = glyphToBits(GlyphBitmap{0, 0, 0, 0, 17, {}});
   EXPECT_TRUE(space.bits.empty());
   EXPECT_EQ(space.advance, 17.0f);
-  const GlyphBits shortData = glyphToBits(4, 4, 0, 0, 5, std::vector<uint8_t>(3, 255));
+  const GlyphBits shortData = glyphToBits(GlyphBitmap{4, 4, 0, 0, 5, std::vector<uint8_t>(3, 255)});
   EXPECT_TRUE(shortData.bits.empty());  // coverage shorter than width x rows is refused
 }
 
