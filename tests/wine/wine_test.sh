@@ -15,6 +15,7 @@
 #   silent        no sound server (waveOutOpen fails): the show runs its 3 seconds silently on
 #                 the clock and exits 0
 #   extension     a required extension hidden: exit 1 and the line naming it
+#   review        review mode reads commands from a pipe: seek, a shot to PNG, quit: exit 0
 #   frames        --frame T through WGL against the Linux build's frame at T: strict limits
 #                 (mean <= 2 levels, <= 1 % of pixels off by more than 16) where no text is on
 #                 screen, loose ones (8 levels, 5 %) where text is, since the fonts differ (the
@@ -149,6 +150,14 @@ case $check in
     [ "$code" = 1 ] || fail "exit code $code, expected 1"
     grep -q 'lacks the required extension GL_ARB_vertex_buffer_object' "$work/err" ||
       fail "no line naming the missing extension"
+    ;;
+  review)
+    printf 'seek 5\nshot %s\nquit\n' "$work/shot.png" | wine "$exe" --review >"$work/out" 2>&1
+    code=$?
+    cat "$work/out"
+    [ "$code" = 0 ] || fail "exit code $code"
+    [ -s "$work/shot.png" ] || fail "no shot written"
+    grep -q 'review: shot .* at 5.000 s' "$work/out" || fail "no shot line at 5 s"
     ;;
   frames)
     # T and whether text is on screen then: the Foundry and the Lattice without text; the
