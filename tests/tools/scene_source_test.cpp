@@ -178,5 +178,5 @@ TEST(SceneSource, WarningsForLikelyMistakes) {
   SourceInfo info;
   ASSERT_TRUE(compileSceneSource(text, "scene.scene", s, err, &info, &warnings)) << err;
   EXPECT_TRUE(warnings.empty()) << warnings[0];
-  EXPECT_EQ(info.entities[0][0].label, "spark");  // the first texture of content/scene.scene
+  EXPECT_EQ(info.entities[0][0].label, "checker");
 }
