@@ -7,9 +7,6 @@
 // the frame is rendered.
 #include "app/offline.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -334,38 +331,6 @@ double percentile(std::vector<double> v, double p) {
   return v[i];
 }
 
-// Milliseconds since this process started: the kernel's start time of the process (field 22 of
-// /proc/self/stat, clock ticks since boot) against the boot-time clock. The start time has the
-// resolution of a clock tick (10 ms), so the figure errs on the long side. -1 when unreadable.
-double msSinceProcessStart() {
-  std::ifstream in("/proc/self/stat");
-  std::string stat;
-  std::getline(in, stat);
-  const size_t close = stat.rfind(')');  // the command name may hold spaces and parentheses
-  if (close == std::string::npos) return -1.0;
-  std::istringstream fields(stat.substr(close + 1));
-  std::string skip;
-  for (int field = 3; field < 22; ++field) fields >> skip;
-  unsigned long long startTicks = 0;
-  if (!(fields >> startTicks)) return -1.0;
-  timespec now{};
-  if (clock_gettime(CLOCK_BOOTTIME, &now) != 0) return -1.0;
-  const double nowMs =
-      static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1.0e6;
-  return nowMs -
-         static_cast<double>(startTicks) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-// CPU time of the whole process (every thread, the renderer's included), user plus system.
-double processCpuMs() {
-  rusage use{};
-  getrusage(RUSAGE_SELF, &use);
-  auto ms = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
-  };
-  return ms(use.ru_utime) + ms(use.ru_stime);
-}
-
 int runBench(const Options& options) {
   int64_t first = 0, last = 0;
   if (!frameRange(options, "measure", first, last)) return kExitUsage;
@@ -373,7 +338,7 @@ int runBench(const Options& options) {
   // The precalculation figure runs from process start to the end of the show's first frame.
   // When the measured range starts later that frame is not drawn: the figure then ends when the
   // content is built, before the steps to the range.
-  double precalcMs = first == 0 ? -1.0 : msSinceProcessStart();
+  double precalcMs = first == 0 ? -1.0 : platform::msSinceProcessStart();
   const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
   int64_t frame = 0;
   advanceTo(frame, first);
@@ -387,8 +352,8 @@ int runBench(const Options& options) {
     platform::swapBuffers();
     glFinish();
     const double ms = static_cast<double>(platform::counter() - t0) * tick;
-    if (precalcMs < 0.0) precalcMs = msSinceProcessStart();
-    if (cpuStartMs < 0.0) cpuStartMs = processCpuMs();
+    if (precalcMs < 0.0) precalcMs = platform::msSinceProcessStart();
+    if (cpuStartMs < 0.0) cpuStartMs = platform::processCpuMs();
     all.push_back(ms);
     SceneTimes& s = scenes[glimmer::timeline->currentScene];
     s.ms.push_back(ms);
@@ -402,7 +367,7 @@ int runBench(const Options& options) {
     stepFrames(1);
     ++frame;
   }
-  const double cpuMs = processCpuMs() - cpuStartMs;
+  const double cpuMs = platform::processCpuMs() - cpuStartMs;
   closeShow();
   double sum = 0.0;
   for (double v : all) sum += v;

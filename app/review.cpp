@@ -35,7 +35,7 @@
 #include "app/shell.h"
 #include "music/music.h"
 #include "platform/platform.h"
-#include "platform/sound.h"
+#include "platform/sound_device.h"
 #include "render/render.h"
 #include "resources/resources.h"
 #include "texgen/texgen.h"
@@ -201,12 +201,6 @@ std::vector<float> sceneCuts(std::span<const uint8_t> bytes) {
 // ---------------------------------------------------------------------------------------------
 // Music
 
-platform::SdlSoundDevice& soundDevice() {
-  // Lives as long as the process, like the output thread that feeds it.
-  static platform::SdlSoundDevice device;
-  return device;
-}
-
 // Replaces the playing song by one loaded from module bytes; false with a reason.
 bool startSong(const std::vector<uint8_t>& module, std::string& failure) {
   if (song) {
@@ -222,7 +216,7 @@ bool startSong(const std::vector<uint8_t>& module, std::string& failure) {
     failure = error.describe();
     return false;
   }
-  musicStarted = glimmer::music::play(song, soundDevice());
+  musicStarted = glimmer::music::play(song, platform::systemSoundDevice());
   if (!musicStarted) {
     static glimmer::music::NullSoundDevice clockDevice;
     musicStarted = glimmer::music::play(song, clockDevice);

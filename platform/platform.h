@@ -2,7 +2,7 @@
 // settings dialog, sound, fonts. The engine reaches the system only through this layer.
 //
 // Index:
-//   clock            high-resolution counter, sleep
+//   clock            high-resolution counter, sleep, process start and CPU time
 //   video            start/stop, whether a person can see the windows
 //   display mode     full-screen request and restore, cursor
 //   window           the one show window
@@ -27,6 +27,11 @@ uint64_t counter();
 uint64_t counterFrequency();
 // Suspends the calling thread for at least ms milliseconds.
 void sleepMilliseconds(uint32_t ms);
+// Milliseconds since this process was started by the system (its start time may be coarse:
+// the figure then errs on the long side); -1 when the system cannot tell.
+double msSinceProcessStart();
+// CPU time of the whole process (every thread), user plus system, in milliseconds.
+double processCpuMs();
 
 // ---------------------------------------------------------------------------------------------
 // Video

@@ -6,8 +6,7 @@
 
 #include "scene/opcodes.h"
 #include "texgen/texgen.h"
-
-#include <iconv.h>
+#include "tools/compile/cp1251.h"
 
 #include <charconv>
 #include <cmath>
@@ -49,23 +48,6 @@ struct SourceError {
   int col = 0;
   std::string what;
 };
-
-// Appends the Windows-1251 byte of one UTF-8 character, or fails.
-bool utf8ToCp1251(const std::string& utf8, std::string& out) {
-  iconv_t cd = iconv_open("CP1251", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  std::string in = utf8;
-  std::string buf(in.size() * 2 + 4, '\0');
-  char* ip = in.data();
-  size_t il = in.size();
-  char* op = buf.data();
-  size_t ol = buf.size();
-  const size_t r = iconv(cd, &ip, &il, &op, &ol);
-  iconv_close(cd);
-  if (r == static_cast<size_t>(-1)) return false;
-  out.append(buf.data(), buf.size() - ol);
-  return true;
-}
 
 bool tokenize(const std::string& line, int lineNo, std::vector<Token>& tokens, std::string& comment,
               SourceError& err) {
