@@ -44,7 +44,9 @@ ctest --test-dir build/fuzz -L fuzz --output-on-failure -j "$jobs" || status=1
 if [ -z "${GLIMMER_SKIP_WINE:-}" ]; then
   echo "== wine"
   bash tools/windows.sh
-  ctest --test-dir build/host -L wine --output-on-failure --timeout 300 || status=1
+  # A prefix of this checkout's own, so no prefix left behind by another run is reused.
+  GLIMMER_WINE_PREFIX="$PWD/build/wine-prefix" \
+    ctest --test-dir build/host -L wine --output-on-failure --timeout 300 || status=1
 fi
 # Size of the tests against the code (at most 35 %); it fails the run only when
 # GLIMMER_RATIO_ENFORCE=1, otherwise it only prints the figure.
