@@ -255,7 +255,8 @@ class NullSoundDevice : public SoundDevice {
 // Playback.
 
 // Starts playback on the device: prefills the whole ring, starts the device and the output
-// thread. False for a null song, missing file callbacks or a device that cannot be opened.
+// thread. False for a null song, missing file callbacks or a device that cannot be opened. The
+// song must not be playing already (asserted): stop() it before starting it again.
 bool play(Song* song, SoundDevice& device);
 // Stops the output thread and the device and releases the ring; false for null.
 bool stop(Song* song);

@@ -1,6 +1,7 @@
 // Playback: the output thread that keeps the device ring filled behind its play position, the
 // position queries, offline rendering in the same blocks, the row timeline and WAV encoding.
 #include <algorithm>
+#include <cassert>
 #include <chrono>
 #include <cstring>
 
@@ -107,6 +108,8 @@ void NullSoundDevice::advanceFrames(uint64_t frames) { manualFrames_ += frames; 
 
 bool play(Song* song, SoundDevice& device) {
   if (!song || !fileCallbacksInstalled()) return false;
+  assert(!(output.current == song && output.thread.joinable()) &&
+         "play() on a song that already plays; stop() it first");
   stop(song);
   startSong(*song);
   output.timeInfo = std::make_unique<TimeInfo[]>(size_t(timeInfoEntries()));

@@ -1,10 +1,12 @@
 // Frame composition: the scene the timeline names supplies camera, projection, clear, fog and
 // viewport; lights, meshes and particles are drawn through it, then the screen effects built
 // from the 128 x 128 frame copy, the screen layers, text and the fade.
+#include <cassert>
 #include <cmath>
 
 #include "mesh/mesh.h"
 #include "platform/gl.h"
+#include "platform/platform.h"
 #include "render/internal.h"
 
 namespace render {
@@ -152,6 +154,7 @@ void drawBackgroundLayer(const SceneObject& scene) {
 }  // namespace
 
 void renderFrame() {
+  assert(platform::hasGlContext() && "renderFrame() needs the show's GL context current");
   glViewport(0, 0, screenWidth, screenHeight);
   glColor3f(1.0f, 1.0f, 1.0f);
   activeScene = nullptr;
