@@ -249,9 +249,11 @@ void drawMeshes() {
   glEnable(GL_DEPTH_TEST);
   glDisable(GL_BLEND);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  if (!activeScene) return;
-  std::vector<SortEntry> opaque, transparent;
-  collectMeshes(activeScene->eye, opaque, transparent);
+  if (!gState.activeScene) return;
+  // drawMeshes runs twice a frame and never inside itself, so the lists' storage is reused.
+  std::vector<SortEntry>& opaque = gState.opaqueMeshes;
+  std::vector<SortEntry>& transparent = gState.transparentMeshes;
+  collectMeshes(gState.activeScene->eye, opaque, transparent);
   for (const auto* list : {&opaque, &transparent}) {
     for (const SortEntry& e : *list) {
       auto& mesh = static_cast<glimmer::MeshObject&>(*e.mesh);
