@@ -73,8 +73,7 @@ bool frameCopyNeeded(const SceneObject& scene) {
     if (echoAddsLight(*n->value)) return true;
   if (!glimmer::entityRegistry || !glimmer::timeline) return false;
   const glimmer::TextureObject* copy = frameCopy();
-  for (auto* n = (*glimmer::entityRegistry)[glimmer::Category::Mesh].first(); n; n = n->next) {
-    const auto* mesh = dynamic_cast<const glimmer::MeshObject*>(n->value);
+  for (const glimmer::MeshObject* mesh : meshEntities()) {
     if (mesh && glimmer::timeline->isActive(*mesh) &&
         (mesh->textures[0] == copy || mesh->textures[1] == copy))
       return true;
@@ -155,8 +154,8 @@ void renderFrame() {
   glColor3f(1.0f, 1.0f, 1.0f);
   gState.activeScene = nullptr;
   if (glimmer::timeline && glimmer::timeline->currentScene != -1)
-    gState.activeScene = dynamic_cast<SceneObject*>(
-        glimmer::registryEntity(glimmer::Category::Scene, glimmer::timeline->currentScene));
+    gState.activeScene =
+        gState.scenes.at(glimmer::Category::Scene, glimmer::timeline->currentScene);
   if (gState.activeScene) {
     applyCamera(*gState.activeScene);
     drawScene(*gState.activeScene);

@@ -9,6 +9,7 @@
 //   BitmapFont, printText     glyph display lists for screen text
 //   pure geometry             up vector, glow and echo copies, viewport, layer tracks, sorting
 //   GL passes                 frame, materials, programs, meshes, particles
+//   typed entity lists        the registry's lists cast once: textureEntities() and the others
 //   State, gState             the renderer's process-wide state; resetRenderState
 #pragma once
 
@@ -349,6 +350,16 @@ glimmer::TextureObject* textureAt(int32_t index);
 glimmer::TextureObject* frameCopy();
 
 // ---------------------------------------------------------------------------------------------
+// Typed entity lists
+
+// The registry's entities of a category as their render type, in list order (null where an entity
+// is of another type; empty without a registry). A list is cast again only after it changes, so
+// the per-frame walks and lookups by index make no dynamic cast.
+const std::vector<glimmer::MeshObject*>& meshEntities();
+const std::vector<LightObject*>& lightEntities();
+const std::vector<ParticleObject*>& particleEntities();
+
+// ---------------------------------------------------------------------------------------------
 // Process-wide state of the renderer: everything render/ keeps between calls, in one place.
 
 struct State {
@@ -366,6 +377,12 @@ struct State {
   // The per-frame mesh lists of drawMeshes, kept so that their storage is reused.
   std::vector<SortEntry> opaqueMeshes;
   std::vector<SortEntry> transparentMeshes;
+  // The registry's lists as render types (see textureEntities and the others).
+  glimmer::TypedEntities<glimmer::TextureObject> textures;
+  glimmer::TypedEntities<glimmer::MeshObject> meshes;
+  glimmer::TypedEntities<LightObject> lights;
+  glimmer::TypedEntities<SceneObject> scenes;
+  glimmer::TypedEntities<ParticleObject> particles;
 };
 
 extern State gState;

@@ -232,8 +232,7 @@ void collectMeshes(const Vec3f& eye, std::vector<SortEntry>& opaque,
   opaque.clear();
   transparent.clear();
   if (!glimmer::entityRegistry || !glimmer::timeline) return;
-  for (auto* n = (*glimmer::entityRegistry)[glimmer::Category::Mesh].first(); n; n = n->next) {
-    auto* mesh = dynamic_cast<glimmer::MeshObject*>(n->value);
+  for (glimmer::MeshObject* mesh : meshEntities()) {
     if (!mesh || !glimmer::timeline->isActive(*mesh)) continue;
     const SortEntry e{
         mesh, distance3(eye, {mesh->translation.x, mesh->translation.y, mesh->translation.z})};

@@ -178,8 +178,7 @@ void bindParticleTexture(const ParticleObject& system) {
 
 void drawParticleSystems() {
   if (!glimmer::entityRegistry || !glimmer::timeline) return;
-  for (auto* n = (*glimmer::entityRegistry)[glimmer::Category::Particle].first(); n; n = n->next) {
-    auto* system = dynamic_cast<ParticleObject*>(n->value);
+  for (ParticleObject* system : particleEntities()) {
     if (!system || !glimmer::timeline->isActive(*system)) continue;
     bindParticleTexture(*system);
     system->draw();

@@ -164,9 +164,18 @@ void showMessage(const char* caption, const char* text) {
   platform::messageBox(caption, text);
 }
 
+const std::vector<glimmer::MeshObject*>& meshEntities() {
+  return gState.meshes.of(glimmer::Category::Mesh);
+}
+const std::vector<LightObject*>& lightEntities() {
+  return gState.lights.of(glimmer::Category::Light);
+}
+const std::vector<ParticleObject*>& particleEntities() {
+  return gState.particles.of(glimmer::Category::Particle);
+}
+
 glimmer::TextureObject* textureAt(int32_t index) {
-  return dynamic_cast<glimmer::TextureObject*>(
-      glimmer::registryEntity(glimmer::Category::Texture, index));
+  return gState.textures.at(glimmer::Category::Texture, index);
 }
 
 glimmer::TextureObject* frameCopy() { return glimmer::frameCopyTexture; }
