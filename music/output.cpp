@@ -146,6 +146,9 @@ bool stop(Song* song) {
   return true;
 }
 
+Song::Song() : playback(std::make_unique<SongPlayback>()) {}
+Song::~Song() = default;
+
 bool freeSong(Song* song) {
   if (!song) return false;
   if (output.current == song) stop(song);
@@ -167,6 +170,9 @@ uint32_t positionTimeMs(const Song* song) {
   if (!song || !output.timeInfo) return 0;
   return output.timeInfo[output.audibleBlock.load()].timeMs.load(std::memory_order_relaxed);
 }
+
+int songOrder(const Song* song) { return song ? song->playback->order : 0; }
+int songRow(const Song* song) { return song ? song->playback->row : 0; }
 
 void resetPlayer() {
   if (output.current) stop(output.current);
@@ -212,18 +218,19 @@ SongTimeline songTimeline(Song* song, int64_t maxFrames) {
   startSong(*song);
   int64_t frame = 0;
   while (frame < maxFrames) {
-    bool rowStarts = song->tick == 0;
-    uint32_t wraps = song->wrapCount;
-    song->tickFunction(*song);
-    if (song->wrapCount != wraps) {
+    bool rowStarts = song->playback->tick == 0;
+    uint32_t wraps = song->playback->wrapCount;
+    song->playback->tickFunction(*song);
+    if (song->playback->wrapCount != wraps) {
       timeline.ended = true;
       break;
     }
     if (rowStarts) {
-      timeline.rows.push_back(
-          {frame, song->order, song->orderTable[song->order], song->row, song->samplesPerTick});
+      timeline.rows.push_back({frame, song->playback->order,
+                               song->orderTable[song->playback->order], song->playback->row,
+                               song->playback->samplesPerTick});
     }
-    frame += song->samplesPerTick;
+    frame += song->playback->samplesPerTick;
   }
   timeline.endFrame = std::min(frame, maxFrames);
   output.current = nullptr;
