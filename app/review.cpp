@@ -228,7 +228,7 @@ bool startSong(const std::vector<uint8_t>& module, std::string& failure) {
 // output thread is halted then, so the song is read directly).
 std::pair<int, int> musicPosition(bool paused) {
   if (!song || !musicStarted) return {0, 0};
-  if (paused) return {song->order, song->row};
+  if (paused) return {glimmer::music::songOrder(song), glimmer::music::songRow(song)};
   return {glimmer::music::positionOrder(song), glimmer::music::positionRow(song)};
 }
 

@@ -14,6 +14,10 @@ namespace {
 
 MeshGpuHooks gHooks;
 MeshDiagnosticHook gDiagnostic = nullptr;
+// The registry's texture and mesh lists cast once: SetTextures, ShareGeometry and SetParent are
+// list A commands, which the frame update applies every frame.
+TypedEntities<TextureObject> gTextureEntities;
+TypedEntities<MeshObject> gMeshEntities;
 
 void defaultDiagnostic(const std::string& message) {
   std::fprintf(stderr, "mesh: %s\n", message.c_str());
@@ -23,12 +27,10 @@ void defaultDiagnostic(const std::string& message) {
 TextureObject* textureFor(int32_t k) {
   if (k == -1) return nullptr;
   if (k == -2) return frameCopyTexture;
-  return dynamic_cast<TextureObject*>(registryEntity(Category::Texture, k));
+  return gTextureEntities.at(Category::Texture, k);
 }
 
-MeshObject* meshEntity(int32_t k) {
-  return dynamic_cast<MeshObject*>(registryEntity(Category::Mesh, k));
-}
+MeshObject* meshEntity(int32_t k) { return gMeshEntities.at(Category::Mesh, k); }
 
 template <typename T>
 void resizePool(std::vector<T>& pool, int32_t n) {

@@ -21,6 +21,36 @@ constexpr uint8_t kDirtyVolume = 2;
 constexpr uint8_t kDirtyPanning = 4;
 constexpr uint8_t kDirtyTrigger = 8;
 
+// The playback state of a song: the sequencer's position, timing and row flow. The loader sets
+// tickFunction; play, startOffline, songTimeline and seeking reset the rest from the song.
+struct SongPlayback {
+  int32_t tickSamplesLeft = 0;
+  int32_t samplesPerTick = 0;
+  int32_t globalVolume = 64;
+  int32_t tick = 0;
+  int32_t speed = 0;
+  int32_t tempo = 0;
+  int32_t row = 0;
+  int32_t order = 0;
+  int32_t nextRow = -1;
+  int32_t nextOrder = -1;
+  uint32_t timeMs = 0;
+  TickFunction tickFunction = nullptr;
+  // Bookkeeping for offline use: nextOrder was set by running off the end (or breaking past the
+  // last order), and how many times such a wrap has been applied since playback started.
+  bool nextOrderWraps = false;
+  uint32_t wrapCount = 0;
+  // Row flow set by the effects of the row being started: position jump target, break row, the
+  // pattern-loop row to return to, and the pattern delay (extra repeats of the row).
+  int32_t jumpOrder = -1;
+  int32_t breakRow = -1;
+  int32_t loopJumpRow = -1;
+  int32_t patternDelay = 0;  // extra passes of the current row (EEx)
+  // Rows played since the start or the last wrap, one bit per (order, row): a jump onto one of
+  // them means the song has ended and starts over.
+  std::array<uint64_t, 256 * 256 / 64> visited{};
+};
+
 // Sample and instrument that stand for missing data.
 extern const Sample kEmptySample;
 extern const Instrument kEmptyInstrument;

@@ -375,7 +375,7 @@ bool loadModule(Cursor& in, Song& song) {
   if (std::memcmp(magic, kMagic, 17) != 0) {
     return in.fail("module header", 0, "not an Extended Module (no \"Extended Module: \" magic)");
   }
-  song.tickFunction = tick;
+  song.playback->tickFunction = tick;
   song.defaultGlobalVolume = 64;
   char title[20];
   if (!in.read(title, 20, "module header")) return false;

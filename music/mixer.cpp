@@ -288,20 +288,20 @@ void prepareMixer(int channelCount) {
 }
 
 void resetSongState(Song& song) {
-  song.globalVolume = song.defaultGlobalVolume;
-  song.speed = song.defaultSpeed;
-  song.row = 0;
-  song.order = 0;
-  song.nextOrder = -1;
-  song.nextRow = -1;
-  song.tickSamplesLeft = 0;
-  song.tick = 0;
-  song.timeMs = 0;
-  song.nextOrderWraps = false;
-  song.wrapCount = 0;
-  song.jumpOrder = song.breakRow = song.loopJumpRow = -1;
-  song.patternDelay = 0;
-  song.visited.fill(0);
+  song.playback->globalVolume = song.defaultGlobalVolume;
+  song.playback->speed = song.defaultSpeed;
+  song.playback->row = 0;
+  song.playback->order = 0;
+  song.playback->nextOrder = -1;
+  song.playback->nextRow = -1;
+  song.playback->tickSamplesLeft = 0;
+  song.playback->tick = 0;
+  song.playback->timeMs = 0;
+  song.playback->nextOrderWraps = false;
+  song.playback->wrapCount = 0;
+  song.playback->jumpOrder = song.playback->breakRow = song.playback->loopJumpRow = -1;
+  song.playback->patternDelay = 0;
+  song.playback->visited.fill(0);
   setTempo(song, song.defaultTempo);
   for (int c = 0; c < kMaxChannels; ++c) musicChannels[c] = MusicChannel{};
   for (int c = 0; c < song.channelCount; ++c) musicChannels[c].voice = &mixerVoices[c];
@@ -342,7 +342,7 @@ void updateVoice(Song& song, MusicChannel& ch) {
   if (ch.dirty & kDirtyVolume) {
     float volume = static_cast<float>(ch.fadeout) *
                    static_cast<float>(effectiveVolume(ch) * ch.volumeEnvelope.value) *
-                   static_cast<float>(song.globalVolume) * kVolumeScale;
+                   static_cast<float>(song.playback->globalVolume) * kVolumeScale;
     v->volume = std::clamp(static_cast<int32_t>(volume), 0, 127);
     setStereo(*v, song.squareRootPanning);
   }
@@ -377,24 +377,25 @@ void renderBlock(Song& song, int16_t* dest, TimeInfo* info) {
   float* mix = output.mixBuffer.data();
   const int length = output.blockLength;
   std::fill(mix, mix + 2 * length, 0.0f);
-  int framesLeft = song.tickSamplesLeft;
+  int framesLeft = song.playback->tickSamplesLeft;
   int done = 0;
   while (done < length) {
     if (framesLeft == 0) {
-      song.tickFunction(song);
-      framesLeft = song.samplesPerTick;
+      song.playback->tickFunction(song);
+      framesLeft = song.playback->samplesPerTick;
     }
     int n = std::min(framesLeft, length - done);
     mixVoices(mix + 2 * done, n);
-    song.timeMs += static_cast<uint32_t>(static_cast<float>(n) * output.invMixRate * 1000.0f);
+    song.playback->timeMs +=
+        static_cast<uint32_t>(static_cast<float>(n) * output.invMixRate * 1000.0f);
     framesLeft -= n;
     done += n;
   }
-  song.tickSamplesLeft = framesLeft;
+  song.playback->tickSamplesLeft = framesLeft;
   if (info) {
-    info->order.store(static_cast<uint8_t>(song.order), std::memory_order_relaxed);
-    info->row.store(static_cast<uint8_t>(song.row), std::memory_order_relaxed);
-    info->timeMs.store(song.timeMs, std::memory_order_relaxed);
+    info->order.store(static_cast<uint8_t>(song.playback->order), std::memory_order_relaxed);
+    info->row.store(static_cast<uint8_t>(song.playback->row), std::memory_order_relaxed);
+    info->timeMs.store(song.playback->timeMs, std::memory_order_relaxed);
   }
   // Round to nearest (even on ties) and saturate to 16 bits.
   int i = 0;

@@ -6,7 +6,7 @@
 //   File access           five callbacks, the resource stream over application bytes
 //   Song records          Song, Pattern, Instrument, Sample; loadSong / freeSong
 //   Sound device          abstract looping ring the output thread fills; NullSoundDevice
-//   Playback              play / stop / position queries / setTempo / tick
+//   Playback              play / stop / position queries / songOrder, songRow / setTempo / tick
 //   Offline rendering     startOffline / renderOffline / songTimeline / encodeWav
 //
 // Typical use by the application:
@@ -135,14 +135,15 @@ struct Pattern {
 };
 
 struct Song;
+struct SongPlayback;
 using TickFunction = void (*)(Song& song);
 
+// What a loaded song is: its patterns, instruments, order table and defaults, unchanged by
+// playing it. Where playback stands lives in the internal SongPlayback the song owns.
 struct Song {
   std::vector<Pattern> patterns;  // patternSlots entries
   std::vector<Instrument> instruments;
   std::vector<std::unique_ptr<Sample>> sampleStore;  // owns every instrument's samples
-  int32_t tickSamplesLeft = 0;
-  int32_t samplesPerTick = 0;
   uint16_t songLength = 0;
   uint16_t restartPosition = 0;
   uint16_t channelCount = 0;
@@ -154,34 +155,19 @@ struct Song {
   uint16_t defaultTempo = 0;
   std::array<uint8_t, 256> orderTable{};
   int32_t defaultGlobalVolume = 64;
-  int32_t globalVolume = 64;
-  int32_t tick = 0;
-  int32_t speed = 0;
-  int32_t tempo = 0;
-  int32_t row = 0;
-  int32_t order = 0;
-  int32_t nextRow = -1;
-  int32_t nextOrder = -1;
-  uint32_t timeMs = 0;
-  TickFunction tickFunction = nullptr;
-  // Bookkeeping for offline use: nextOrder was set by running off the end (or breaking past the
-  // last order), and how many times such a wrap has been applied since playback started.
-  bool nextOrderWraps = false;
-  uint32_t wrapCount = 0;
-  // Row flow set by the effects of the row being started: position jump target, break row, the
-  // pattern-loop row to return to, and the pattern delay (extra repeats of the row).
-  int32_t jumpOrder = -1;
-  int32_t breakRow = -1;
-  int32_t loopJumpRow = -1;
-  int32_t patternDelay = 0;  // extra passes of the current row (EEx)
-  // Rows played since the start or the last wrap, one bit per (order, row): a jump onto one of
-  // them means the song has ended and starts over.
-  std::array<uint64_t, 256 * 256 / 64> visited{};
   std::string name;  // the module's title, trimmed
   // "offset N: warning: STRUCTURE: ..." when the module ended early and its rest is silence.
   std::string warning;
   // Saved by FastTracker 2, whose mixer pans with the square root instead of linearly.
   bool squareRootPanning = false;
+  // Where the sequencer stands and how it got there (music/internal.h); the public reads are
+  // songOrder/songRow and the position queries below.
+  std::unique_ptr<SongPlayback> playback;
+
+  Song();
+  ~Song();
+  Song(const Song&) = delete;
+  Song& operator=(const Song&) = delete;
 
   bool linear() const { return (flags & 1) != 0; }
 };
@@ -255,7 +241,8 @@ class NullSoundDevice : public SoundDevice {
 // Playback.
 
 // Starts playback on the device: prefills the whole ring, starts the device and the output
-// thread. False for a null song, missing file callbacks or a device that cannot be opened.
+// thread. False for a null song, missing file callbacks or a device that cannot be opened. The
+// song must not be playing already (asserted): stop() it before starting it again.
 bool play(Song* song, SoundDevice& device);
 // Stops the output thread and the device and releases the ring; false for null.
 bool stop(Song* song);
@@ -263,6 +250,10 @@ bool stop(Song* song);
 int positionOrder(const Song* song);
 int positionRow(const Song* song);
 uint32_t positionTimeMs(const Song* song);
+// Order and row the song's sequencer stands at: what it plays next while the output is halted
+// (a paused review), or where the last offline pass left it; 0 for null.
+int songOrder(const Song* song);
+int songRow(const Song* song);
 
 // Sets the tempo: samplesPerTick = frames per tick at kMixRate (882 at 125 BPM).
 void setTempo(Song& song, int bpm);

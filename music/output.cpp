@@ -1,6 +1,7 @@
 // Playback: the output thread that keeps the device ring filled behind its play position, the
 // position queries, offline rendering in the same blocks, the row timeline and WAV encoding.
 #include <algorithm>
+#include <cassert>
 #include <chrono>
 #include <cstring>
 
@@ -107,6 +108,8 @@ void NullSoundDevice::advanceFrames(uint64_t frames) { manualFrames_ += frames; 
 
 bool play(Song* song, SoundDevice& device) {
   if (!song || !fileCallbacksInstalled()) return false;
+  assert(!(output.current == song && output.thread.joinable()) &&
+         "play() on a song that already plays; stop() it first");
   stop(song);
   startSong(*song);
   output.timeInfo = std::make_unique<TimeInfo[]>(size_t(timeInfoEntries()));
@@ -143,6 +146,9 @@ bool stop(Song* song) {
   return true;
 }
 
+Song::Song() : playback(std::make_unique<SongPlayback>()) {}
+Song::~Song() = default;
+
 bool freeSong(Song* song) {
   if (!song) return false;
   if (output.current == song) stop(song);
@@ -164,6 +170,9 @@ uint32_t positionTimeMs(const Song* song) {
   if (!song || !output.timeInfo) return 0;
   return output.timeInfo[output.audibleBlock.load()].timeMs.load(std::memory_order_relaxed);
 }
+
+int songOrder(const Song* song) { return song ? song->playback->order : 0; }
+int songRow(const Song* song) { return song ? song->playback->row : 0; }
 
 void resetPlayer() {
   if (output.current) stop(output.current);
@@ -209,18 +218,19 @@ SongTimeline songTimeline(Song* song, int64_t maxFrames) {
   startSong(*song);
   int64_t frame = 0;
   while (frame < maxFrames) {
-    bool rowStarts = song->tick == 0;
-    uint32_t wraps = song->wrapCount;
-    song->tickFunction(*song);
-    if (song->wrapCount != wraps) {
+    bool rowStarts = song->playback->tick == 0;
+    uint32_t wraps = song->playback->wrapCount;
+    song->playback->tickFunction(*song);
+    if (song->playback->wrapCount != wraps) {
       timeline.ended = true;
       break;
     }
     if (rowStarts) {
-      timeline.rows.push_back(
-          {frame, song->order, song->orderTable[song->order], song->row, song->samplesPerTick});
+      timeline.rows.push_back({frame, song->playback->order,
+                               song->orderTable[song->playback->order], song->playback->row,
+                               song->playback->samplesPerTick});
     }
-    frame += song->samplesPerTick;
+    frame += song->playback->samplesPerTick;
   }
   timeline.endFrame = std::min(frame, maxFrames);
   output.current = nullptr;

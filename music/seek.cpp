@@ -38,21 +38,21 @@ int64_t chaseRow(Song& song, int64_t target) {
   restartSong(song);
   int64_t frame = 0, rowFrame = 0, ticks = 0, rowTicks = 0;
   for (; ticks < kMaxChaseTicks; ++ticks) {
-    if (song.tick == 0) {
+    if (song.playback->tick == 0) {
       if (frame > target) break;
       rowFrame = frame;
       rowTicks = ticks;
     }
-    song.tickFunction(song);
-    if (song.samplesPerTick <= 0) break;
-    frame += song.samplesPerTick;
+    song.playback->tickFunction(song);
+    if (song.playback->samplesPerTick <= 0) break;
+    frame += song.playback->samplesPerTick;
   }
   // The pass above ran past the row; the channels now hold the state of later rows, so the
   // song is run once more from its start to just before the row.
   restartSong(song);
-  for (int64_t t = 0; t < rowTicks; ++t) song.tickFunction(song);
-  song.tickSamplesLeft = 0;
-  song.timeMs = static_cast<uint32_t>(rowFrame * 1000 / kMixRate);
+  for (int64_t t = 0; t < rowTicks; ++t) song.playback->tickFunction(song);
+  song.playback->tickSamplesLeft = 0;
+  song.playback->timeMs = static_cast<uint32_t>(rowFrame * 1000 / kMixRate);
   // Notes struck before the row are not resumed part-way, as a tracker playing from a row does:
   // the voices start silent and the channels keep their instrument and volume memory.
   prepareMixer(song.channelCount);
@@ -62,27 +62,28 @@ int64_t chaseRow(Song& song, int64_t target) {
 // Plays `frames` frames of the song into a scratch buffer, tick by tick as the output does.
 void mixAhead(Song& song, int64_t frames) {
   std::vector<float> scratch(size_t(output.blockLength) * 2);
-  int framesLeft = song.tickSamplesLeft;
+  int framesLeft = song.playback->tickSamplesLeft;
   while (frames > 0) {
     if (framesLeft == 0) {
-      song.tickFunction(song);
-      framesLeft = song.samplesPerTick;
+      song.playback->tickFunction(song);
+      framesLeft = song.playback->samplesPerTick;
       if (framesLeft <= 0) break;
     }
     const int n = static_cast<int>(std::min<int64_t>({framesLeft, frames, output.blockLength}));
     std::fill(scratch.begin(), scratch.end(), 0.0f);
     mixVoices(scratch.data(), n);
-    song.timeMs += static_cast<uint32_t>(static_cast<float>(n) * output.invMixRate * 1000.0f);
+    song.playback->timeMs +=
+        static_cast<uint32_t>(static_cast<float>(n) * output.invMixRate * 1000.0f);
     framesLeft -= n;
     frames -= n;
   }
   // At a tick boundary the next tick runs now, as the next block would run it first: the song
   // then names the row that sounds at the frame reached.
-  if (framesLeft == 0 && song.samplesPerTick > 0) {
-    song.tickFunction(song);
-    framesLeft = song.samplesPerTick;
+  if (framesLeft == 0 && song.playback->samplesPerTick > 0) {
+    song.playback->tickFunction(song);
+    framesLeft = song.playback->samplesPerTick;
   }
-  song.tickSamplesLeft = framesLeft;
+  song.playback->tickSamplesLeft = framesLeft;
 }
 
 // Frames the device has played to the listener since play() started.

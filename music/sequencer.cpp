@@ -422,8 +422,8 @@ void rowStartEffect(Song& song, MusicChannel& ch, const uint8_t* n) {
       if (hasNote && (ch.dirty & kDirtyTrigger)) ch.startOffset = uint32_t{ch.sampleOffset} * 256;
       break;
     case 0xB:
-      song.jumpOrder = param;
-      song.breakRow = 0;
+      song.playback->jumpOrder = param;
+      song.playback->breakRow = 0;
       break;
     case 0xC:
       ch.volume = std::min<int>(param, 64);
@@ -431,7 +431,7 @@ void rowStartEffect(Song& song, MusicChannel& ch, const uint8_t* n) {
       break;
     case 0xD: {
       int row = x * 10 + y;
-      song.breakRow = row > 63 ? 0 : row;
+      song.playback->breakRow = row > 63 ? 0 : row;
       break;
     }
     case 0xE:
@@ -452,12 +452,12 @@ void rowStartEffect(Song& song, MusicChannel& ch, const uint8_t* n) {
           break;
         case 0x6:
           if (y == 0) {
-            ch.loopRow = song.row;
+            ch.loopRow = song.playback->row;
           } else if (ch.loopCount == 0) {
             ch.loopCount = y;
-            song.loopJumpRow = ch.loopRow;
+            song.playback->loopJumpRow = ch.loopRow;
           } else if (--ch.loopCount != 0) {
-            song.loopJumpRow = ch.loopRow;
+            song.playback->loopJumpRow = ch.loopRow;
           }
           break;
         case 0x7:
@@ -475,7 +475,7 @@ void rowStartEffect(Song& song, MusicChannel& ch, const uint8_t* n) {
           if (y == 0) addVolume(ch, -64);
           break;
         case 0xE:
-          if (song.patternDelay == 0) song.patternDelay = y;
+          if (song.playback->patternDelay == 0) song.playback->patternDelay = y;
           break;
         default:
           break;  // E5 acts with the note, E9 and ED on the later ticks
@@ -485,11 +485,11 @@ void rowStartEffect(Song& song, MusicChannel& ch, const uint8_t* n) {
       if (param >= 32) {
         setTempo(song, param);
       } else if (param > 0) {
-        song.speed = param;
+        song.playback->speed = param;
       }
       break;
     case 0x10:
-      song.globalVolume = std::min<int>(param, 64);
+      song.playback->globalVolume = std::min<int>(param, 64);
       break;
     case 0x11:
       if (param) ch.globalSlide = param;
@@ -530,7 +530,9 @@ void rowStartEffect(Song& song, MusicChannel& ch, const uint8_t* n) {
 }
 
 // Tick within the current pass of the row (a delayed row runs several passes).
-int rowTick(const Song& song) { return song.speed > 0 ? song.tick % song.speed : 0; }
+int rowTick(const Song& song) {
+  return song.playback->speed > 0 ? song.playback->tick % song.playback->speed : 0;
+}
 
 void tickEffect(Song& song, MusicChannel& ch, const uint8_t* n) {
   const uint8_t effect = n[3], param = n[4];
@@ -540,7 +542,7 @@ void tickEffect(Song& song, MusicChannel& ch, const uint8_t* n) {
       if (param) {
         // The tracker counts the row's ticks down: with t ticks left, t mod 3 = 1 plays x
         // semitones up and 2 plays y (speed 6: note, +y, +x, note, +y, +x).
-        int phase = (song.speed - rowTick(song)) % 3;
+        int phase = (song.playback->speed - rowTick(song)) % 3;
         if (phase == 1) ch.periodShift = arpeggioShift(song, ch, x);
         if (phase == 2) ch.periodShift = arpeggioShift(song, ch, y);
         ch.dirty |= kDirtyFrequency;
@@ -589,7 +591,8 @@ void tickEffect(Song& song, MusicChannel& ch, const uint8_t* n) {
       break;
     case 0x11: {
       int gx = ch.globalSlide >> 4, gy = ch.globalSlide & 15;
-      song.globalVolume = std::clamp(song.globalVolume + (gx > 0 ? gx : -gy), 0, 64);
+      song.playback->globalVolume =
+          std::clamp(song.playback->globalVolume + (gx > 0 ? gx : -gy), 0, 64);
       break;
     }
     case 0x14:
@@ -621,11 +624,11 @@ void tickEffect(Song& song, MusicChannel& ch, const uint8_t* n) {
 }
 
 const Pattern& currentPattern(const Song& song) {
-  return song.patterns[song.orderTable[song.order]];
+  return song.patterns[song.orderTable[song.playback->order]];
 }
 
 const uint8_t* currentRow(const Song& song) {
-  return &currentPattern(song).notes[size_t(song.row) * song.channelCount * 5];
+  return &currentPattern(song).notes[size_t(song.playback->row) * song.channelCount * 5];
 }
 
 bool isNoteDelay(const uint8_t* n) { return n[3] == 0xE && (n[4] >> 4) == 0xD && (n[4] & 15) != 0; }
@@ -640,10 +643,10 @@ void finishTick(Song& song, MusicChannel& ch, bool noteCut) {
 }
 
 void rowStart(Song& song) {
-  song.jumpOrder = -1;
-  song.breakRow = -1;
-  song.loopJumpRow = -1;
-  song.patternDelay = 0;
+  song.playback->jumpOrder = -1;
+  song.playback->breakRow = -1;
+  song.playback->loopJumpRow = -1;
+  song.playback->patternDelay = 0;
   const uint8_t* row = currentRow(song);
   for (int c = 0; c < song.channelCount; ++c) {
     MusicChannel& ch = musicChannels[c];
@@ -683,34 +686,35 @@ void tickUpdate(Song& song) {
 
 bool wasVisited(const Song& song, int order, int row) {
   int bit = order * 256 + row;
-  return (song.visited[size_t(bit) / 64] >> (bit % 64)) & 1;
+  return (song.playback->visited[size_t(bit) / 64] >> (bit % 64)) & 1;
 }
 
 void markVisited(Song& song, int order, int row) {
   int bit = order * 256 + row;
-  song.visited[size_t(bit) / 64] |= uint64_t{1} << (bit % 64);
+  song.playback->visited[size_t(bit) / 64] |= uint64_t{1} << (bit % 64);
 }
 
 // Where the row just started leads: a jump or break, a pattern loop, or the next row.
 void scheduleNextRow(Song& song) {
-  song.nextOrderWraps = false;
-  if (song.jumpOrder >= 0 || song.breakRow >= 0) {
-    song.nextOrder = song.jumpOrder >= 0 ? song.jumpOrder : song.order + 1;
-    song.nextRow = song.breakRow >= 0 ? song.breakRow : 0;
-    if (song.nextOrder >= song.songLength) song.nextOrder = 0;
-  } else if (song.loopJumpRow >= 0) {
-    song.nextOrder = -1;
-    song.nextRow = song.loopJumpRow;
+  song.playback->nextOrderWraps = false;
+  if (song.playback->jumpOrder >= 0 || song.playback->breakRow >= 0) {
+    song.playback->nextOrder =
+        song.playback->jumpOrder >= 0 ? song.playback->jumpOrder : song.playback->order + 1;
+    song.playback->nextRow = song.playback->breakRow >= 0 ? song.playback->breakRow : 0;
+    if (song.playback->nextOrder >= song.songLength) song.playback->nextOrder = 0;
+  } else if (song.playback->loopJumpRow >= 0) {
+    song.playback->nextOrder = -1;
+    song.playback->nextRow = song.playback->loopJumpRow;
   } else {
-    song.nextOrder = -1;
-    song.nextRow = song.row + 1;
-    if (song.nextRow >= currentPattern(song).rows) {
-      song.nextOrder = song.order + 1;
-      if (song.nextOrder >= song.songLength) {
-        song.nextOrder = song.restartPosition;
-        song.nextOrderWraps = true;
+    song.playback->nextOrder = -1;
+    song.playback->nextRow = song.playback->row + 1;
+    if (song.playback->nextRow >= currentPattern(song).rows) {
+      song.playback->nextOrder = song.playback->order + 1;
+      if (song.playback->nextOrder >= song.songLength) {
+        song.playback->nextOrder = song.restartPosition;
+        song.playback->nextOrderWraps = true;
       }
-      song.nextRow = 0;
+      song.playback->nextRow = 0;
     }
   }
 }
@@ -742,33 +746,34 @@ int32_t amigaPeriod(int realNote, int finetune) {
 
 void setTempo(Song& song, int bpm) {
   if (bpm < 1) bpm = 1;
-  song.tempo = bpm;
+  song.playback->tempo = bpm;
   float f = static_cast<float>(2.0 * bpm / 5.0);
   int frames = static_cast<int>(static_cast<float>(kMixRate) * (1000.0f / f) / 1000.0f);
-  song.samplesPerTick = std::max(frames, 1);
+  song.playback->samplesPerTick = std::max(frames, 1);
 }
 
 void tick(Song& song) {
-  if (song.tick == 0) {
-    bool newOrder = song.nextOrder >= 0;
-    if (newOrder) song.order = song.nextOrder;
-    if (song.nextRow >= 0) song.row = song.nextRow;
+  if (song.playback->tick == 0) {
+    bool newOrder = song.playback->nextOrder >= 0;
+    if (newOrder) song.playback->order = song.playback->nextOrder;
+    if (song.playback->nextRow >= 0) song.playback->row = song.playback->nextRow;
     // A break into a row the pattern does not have starts the pattern from its top.
-    if (song.row >= currentPattern(song).rows) song.row = 0;
+    if (song.playback->row >= currentPattern(song).rows) song.playback->row = 0;
     // Arriving at a row already played through a change of order means the song starts over.
-    if (newOrder && wasVisited(song, song.order, song.row)) {
-      ++song.wrapCount;
-      song.visited.fill(0);
+    if (newOrder && wasVisited(song, song.playback->order, song.playback->row)) {
+      ++song.playback->wrapCount;
+      song.playback->visited.fill(0);
     }
-    markVisited(song, song.order, song.row);
+    markVisited(song, song.playback->order, song.playback->row);
     rowStart(song);
     scheduleNextRow(song);
   } else {
     tickUpdate(song);
   }
   // A delayed row (EEx) lasts x + 1 times its ticks: its notes start once, effects keep running.
-  song.tick += 1;
-  if (song.tick >= song.speed * (1 + song.patternDelay)) song.tick = 0;
+  song.playback->tick += 1;
+  if (song.playback->tick >= song.playback->speed * (1 + song.playback->patternDelay))
+    song.playback->tick = 0;
 }
 
 }  // namespace glimmer::music

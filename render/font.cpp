@@ -8,8 +8,6 @@
 
 namespace render {
 
-BitmapFont* overlayFont = nullptr;
-
 bool BitmapFont::create(int width) {
   destroy();
   listBase = glGenLists(kFontCharCount);
@@ -49,35 +47,28 @@ void printText(float x, float y, const char* text) {
     if (code >= kFontFirstChar && code < kFontFirstChar + kFontCharCount) printable.push_back(*c);
   }
   glPushAttrib(GL_LIST_BIT);
-  if (overlayFont && overlayFont->listBase != 0 && !printable.empty()) {
-    glListBase(overlayFont->listBase - kFontFirstChar);
+  if (gState.overlayFont && gState.overlayFont->listBase != 0 && !printable.empty()) {
+    glListBase(gState.overlayFont->listBase - kFontFirstChar);
     glCallLists(static_cast<GLsizei>(printable.size()), GL_UNSIGNED_BYTE, printable.data());
   }
   glPopMatrix();
   glPopAttrib();
 }
 
-namespace {
-// The overlay font's face at a quarter of its size, for status lines; made on first use.
-BitmapFont* statusFont = nullptr;
-}  // namespace
-
-void releaseStatusFont() {
-  delete statusFont;
-  statusFont = nullptr;
-}
+void releaseStatusFont() { gState.statusFont.reset(); }
 
 void drawStatusLine(const char* text) {
   if (!text) return;
-  if (!statusFont) {
-    statusFont = new BitmapFont();
-    statusFont->create(screenWidth / 4);
+  if (!gState.statusFont) {
+    // The overlay font's face at a quarter of its size, for status lines.
+    gState.statusFont = std::make_unique<BitmapFont>();
+    gState.statusFont->create(gState.screenWidth / 4);
   }
   glPushAttrib(GL_ALL_ATTRIB_BITS);
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
-  glOrtho(0.0, screenWidth, 0.0, screenHeight, -1.0, 1.0);
+  glOrtho(0.0, gState.screenWidth, 0.0, gState.screenHeight, -1.0, 1.0);
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glLoadIdentity();
@@ -89,12 +80,12 @@ void drawStatusLine(const char* text) {
   glDisable(GL_ALPHA_TEST);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  const float band = static_cast<float>(overlayFontHeight(screenWidth / 4)) * 1.5f;
+  const float band = static_cast<float>(overlayFontHeight(gState.screenWidth / 4)) * 1.5f;
   glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
   glBegin(GL_QUADS);
   glVertex2f(0.0f, 0.0f);
-  glVertex2f(static_cast<float>(screenWidth), 0.0f);
-  glVertex2f(static_cast<float>(screenWidth), band);
+  glVertex2f(static_cast<float>(gState.screenWidth), 0.0f);
+  glVertex2f(static_cast<float>(gState.screenWidth), band);
   glVertex2f(0.0f, band);
   glEnd();
   glDisable(GL_BLEND);
@@ -105,8 +96,8 @@ void drawStatusLine(const char* text) {
     const auto code = static_cast<unsigned char>(*c);
     if (code >= kFontFirstChar && code < kFontFirstChar + kFontCharCount) printable.push_back(*c);
   }
-  if (statusFont->listBase != 0 && !printable.empty()) {
-    glListBase(statusFont->listBase - kFontFirstChar);
+  if (gState.statusFont->listBase != 0 && !printable.empty()) {
+    glListBase(gState.statusFont->listBase - kFontFirstChar);
     glCallLists(static_cast<GLsizei>(printable.size()), GL_UNSIGNED_BYTE, printable.data());
   }
   glMatrixMode(GL_PROJECTION);

@@ -1,19 +1,15 @@
 // Frame composition: the scene the timeline names supplies camera, projection, clear, fog and
 // viewport; lights, meshes and particles are drawn through it, then the screen effects built
 // from the 128 x 128 frame copy, the screen layers, text and the fade.
+#include <cassert>
 #include <cmath>
 
 #include "mesh/mesh.h"
 #include "platform/gl.h"
+#include "platform/platform.h"
 #include "render/internal.h"
 
 namespace render {
-
-int screenWidth = 640;
-int screenHeight = 480;
-float appliedFov = 0.0f;
-float defaultFov = 70.0f;
-SceneObject* activeScene = nullptr;
 
 namespace {
 
@@ -77,8 +73,7 @@ bool frameCopyNeeded(const SceneObject& scene) {
     if (echoAddsLight(*n->value)) return true;
   if (!glimmer::entityRegistry || !glimmer::timeline) return false;
   const glimmer::TextureObject* copy = frameCopy();
-  for (auto* n = (*glimmer::entityRegistry)[glimmer::Category::Mesh].first(); n; n = n->next) {
-    const auto* mesh = dynamic_cast<const glimmer::MeshObject*>(n->value);
+  for (const glimmer::MeshObject* mesh : meshEntities()) {
     if (mesh && glimmer::timeline->isActive(*mesh) &&
         (mesh->textures[0] == copy || mesh->textures[1] == copy))
       return true;
@@ -93,11 +88,12 @@ void drawGlow(const SceneObject& scene) {
   glBlendFunc(GL_ONE_MINUS_SRC_COLOR, GL_ONE);
   glEnable(GL_BLEND);
   bindTexture(frameCopy());
-  const float w = static_cast<float>(screenWidth), h = static_cast<float>(screenHeight);
+  const float w = static_cast<float>(gState.screenWidth),
+              h = static_cast<float>(gState.screenHeight);
   glBegin(GL_QUADS);
   const int32_t passes = glowPassCount(scene.glowPasses);
   for (int32_t i = 0; i < passes; ++i) {
-    const GlowCopy c = glowCopy(i, passes, scene.glowAmount, scene.glowColour, screenWidth);
+    const GlowCopy c = glowCopy(i, passes, scene.glowAmount, scene.glowColour, gState.screenWidth);
     glColor3f(c.colour[0], c.colour[1], c.colour[2]);
     quadVertices(-c.offset, -c.offset, w + c.offset, h + c.offset);
   }
@@ -115,7 +111,8 @@ void drawEchoRing(const Track& track) {
   glEnable(GL_BLEND);
   bindTexture(frameCopy());
   glColor3f(p[3] / 255.0f, p[4] / 255.0f, p[5] / 255.0f);
-  const float w = static_cast<float>(screenWidth), h = static_cast<float>(screenHeight);
+  const float w = static_cast<float>(gState.screenWidth),
+              h = static_cast<float>(gState.screenHeight);
   glBegin(GL_QUADS);
   quadVertices(0.0f, 0.0f, w, h);
   glEnd();
@@ -135,7 +132,7 @@ void drawBackgroundLayer(const SceneObject& scene) {
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
-  glOrtho(0.0, screenWidth, 0.0, screenHeight, -1.0, 1.0);
+  glOrtho(0.0, gState.screenWidth, 0.0, gState.screenHeight, -1.0, 1.0);
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glLoadIdentity();
@@ -152,26 +149,27 @@ void drawBackgroundLayer(const SceneObject& scene) {
 }  // namespace
 
 void renderFrame() {
-  glViewport(0, 0, screenWidth, screenHeight);
+  assert(platform::hasGlContext() && "renderFrame() needs the show's GL context current");
+  glViewport(0, 0, gState.screenWidth, gState.screenHeight);
   glColor3f(1.0f, 1.0f, 1.0f);
-  activeScene = nullptr;
+  gState.activeScene = nullptr;
   if (glimmer::timeline && glimmer::timeline->currentScene != -1)
-    activeScene = dynamic_cast<SceneObject*>(
-        glimmer::registryEntity(glimmer::Category::Scene, glimmer::timeline->currentScene));
-  if (activeScene) {
-    applyCamera(*activeScene);
-    drawScene(*activeScene);
+    gState.activeScene =
+        gState.scenes.at(glimmer::Category::Scene, glimmer::timeline->currentScene);
+  if (gState.activeScene) {
+    applyCamera(*gState.activeScene);
+    drawScene(*gState.activeScene);
     glColor3f(1.0f, 1.0f, 1.0f);
   }
   glFlush();
 }
 
 void applyCamera(const SceneObject& scene) {
-  if (appliedFov != scene.fov) {
-    appliedFov = scene.fov;
+  if (gState.appliedFov != scene.fov) {
+    gState.appliedFov = scene.fov;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(static_cast<double>(appliedFov * scene.aspect),
+    gluPerspective(static_cast<double>(gState.appliedFov * scene.aspect),
                    static_cast<double>(scene.aspect), 0.01, 100.0);
     glMatrixMode(GL_MODELVIEW);
   }
@@ -213,7 +211,7 @@ void drawScene(SceneObject& scene) {
   }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-  glViewport(0, 0, screenWidth, screenHeight);
+  glViewport(0, 0, gState.screenWidth, gState.screenHeight);
   const bool screenFogOff = fogSparesScreenPasses(scene);
   if (scene.backgroundLayer.textureIndex != -1 && layerShows(scene.backgroundLayer)) {
     if (screenFogOff) glDisable(GL_FOG);
@@ -221,7 +219,7 @@ void drawScene(SceneObject& scene) {
     if (screenFogOff) glEnable(GL_FOG);
   }
   if (scene.viewportEnabled) {
-    const ViewportRect v = sceneViewport(scene, screenWidth, screenHeight);
+    const ViewportRect v = sceneViewport(scene, gState.screenWidth, gState.screenHeight);
     glViewport(v.x, v.y, v.width, v.height);
   }
   // Main pass.
@@ -247,7 +245,7 @@ void drawScene(SceneObject& scene) {
       selectTextureUnits(false, false);
   }
 
-  glViewport(0, 0, screenWidth, screenHeight);
+  glViewport(0, 0, gState.screenWidth, gState.screenHeight);
   begin2D();
   for (auto* n = scene.tracksA.first(); n; n = n->next)
     if (n->value->isEnabled() && n->value->opcode() == kSetLayer) {
@@ -259,8 +257,8 @@ void drawScene(SceneObject& scene) {
     const Track& t = *n->value;
     if (!t.isEnabled() || t.opcode() != kDrawText) continue;
     glColor3f(t.params[3] / 256.0f, t.params[4] / 256.0f, t.params[5] / 256.0f);
-    printText(static_cast<float>(screenWidth) / 100.0f * t.params[0],
-              static_cast<float>(screenHeight) / 100.0f * t.params[1], t.nameOrNull());
+    printText(static_cast<float>(gState.screenWidth) / 100.0f * t.params[0],
+              static_cast<float>(gState.screenHeight) / 100.0f * t.params[1], t.nameOrNull());
   }
   if (scene.fadeColour[3] > 0.0f) {
     if (screenFogOff) glDisable(GL_FOG);
@@ -275,11 +273,11 @@ void drawScene(SceneObject& scene) {
 }
 
 void setDefaultProjection(float fov) {
-  if (fov == 0.0f) fov = appliedFov;
-  defaultFov = fov;
+  if (fov == 0.0f) fov = gState.appliedFov;
+  gState.defaultFov = fov;
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(static_cast<double>(defaultFov) * 4.0 / 3.0, 4.0 / 3.0, 0.01, 100.0);
+  gluPerspective(static_cast<double>(gState.defaultFov) * 4.0 / 3.0, 4.0 / 3.0, 0.01, 100.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
 }
@@ -287,7 +285,7 @@ void setDefaultProjection(float fov) {
 void begin2D() {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  glOrtho(0.0, screenWidth, 0.0, screenHeight, -1.0, 1.0);
+  glOrtho(0.0, gState.screenWidth, 0.0, gState.screenHeight, -1.0, 1.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glDisable(GL_LIGHTING);
@@ -309,11 +307,11 @@ void drawFullScreenQuad() {
   glTexCoord2f(0.0f, 0.0f);
   glVertex2i(0, 0);
   glTexCoord2f(1.0f, 0.0f);
-  glVertex2i(screenWidth, 0);
+  glVertex2i(gState.screenWidth, 0);
   glTexCoord2f(1.0f, 1.0f);
-  glVertex2i(screenWidth, screenHeight);
+  glVertex2i(gState.screenWidth, gState.screenHeight);
   glTexCoord2f(0.0f, 1.0f);
-  glVertex2i(0, screenHeight);
+  glVertex2i(0, gState.screenHeight);
   glEnd();
 }
 
@@ -345,10 +343,10 @@ void drawLayer(const ScreenLayer& layer) {
   glEnable(GL_BLEND);
   glColor4fv(layer.colour.data());
   bindTexture(texture);
-  const float x0 = static_cast<float>(screenWidth) * layer.x,
-              y0 = static_cast<float>(screenHeight) * layer.y;
-  const float w = static_cast<float>(screenWidth) * layer.width,
-              h = static_cast<float>(screenHeight) * layer.height;
+  const float x0 = static_cast<float>(gState.screenWidth) * layer.x,
+              y0 = static_cast<float>(gState.screenHeight) * layer.y;
+  const float w = static_cast<float>(gState.screenWidth) * layer.width,
+              h = static_cast<float>(gState.screenHeight) * layer.height;
   glBegin(GL_QUADS);
   quadVertices(x0, y0, x0 + w, y0 + h);
   glEnd();

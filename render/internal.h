@@ -3,17 +3,19 @@
 // Tests include this header; other folders use render/render.h.
 //
 // Index:
-//   process-wide state        screen size, activeScene, appliedFov, defaultFov
 //   ScreenLayer, SceneObject  camera set-up, fog, clear, viewport, effects (category 3)
 //   LightObject, applyLights  OpenGL lights 0..6 (category 2)
 //   Particle, ParticleObject  additive billboard pools (category 5) and particleSeed
 //   BitmapFont, printText     glyph display lists for screen text
 //   pure geometry             up vector, glow and echo copies, viewport, layer tracks, sorting
 //   GL passes                 frame, materials, programs, meshes, particles
+//   typed entity lists        the registry's lists cast once: textureEntities() and the others
+//   State, gState             the renderer's process-wide state; resetRenderState
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,16 +38,7 @@ using glimmer::Track;
 using Vec3f = std::array<float, 3>;
 using Colour = std::array<float, 4>;
 
-// ---------------------------------------------------------------------------------------------
-// Process-wide state of the renderer
-
-extern int screenWidth;   // pixels; 640 until createRenderResources() says otherwise
-extern int screenHeight;  // pixels; 480 until createRenderResources() says otherwise
-extern float appliedFov;  // field of view of the last perspective built from a scene
-extern float defaultFov;  // field of view of the default 4:3 projection
-
 class SceneObject;
-extern SceneObject* activeScene;  // the scene drawn in the current frame, or null
 
 // ---------------------------------------------------------------------------------------------
 // Scene object (category 3)
@@ -171,8 +164,8 @@ constexpr int32_t kParticleSeedStart = 0x01DE2B57;
 // Largest pool a particle system may have (4 MB of particles, far more than any scene draws);
 // a larger request gets this many, so a hostile stream cannot ask for gigabytes.
 constexpr int32_t kMaxParticles = 65536;
-// The emission random state shared by every particle system; reset only by resetParticleSeed().
-extern int32_t particleSeed;
+// Puts the emission random state shared by every particle system (gState.particleSeed) back to
+// its start value; nothing else resets it during a run.
 void resetParticleSeed();
 // Next emission random number: the 15-bit generator divided by 32678 (so up to about 1.0027).
 float particleRandom();
@@ -243,7 +236,6 @@ class BitmapFont {
   std::string faceFile;  // the font file it came from
 };
 
-extern BitmapFont* overlayFont;
 // Deletes the smaller font of drawStatusLine (with the context that holds its lists).
 void releaseStatusFont();
 
@@ -356,5 +348,47 @@ void drawMesh(glimmer::MeshObject& mesh);
 glimmer::TextureObject* textureAt(int32_t index);
 // The shared 128 x 128 texture that receives copies of the frame.
 glimmer::TextureObject* frameCopy();
+
+// ---------------------------------------------------------------------------------------------
+// Typed entity lists
+
+// The registry's entities of a category as their render type, in list order (null where an entity
+// is of another type; empty without a registry). A list is cast again only after it changes, so
+// the per-frame walks and lookups by index make no dynamic cast.
+const std::vector<glimmer::MeshObject*>& meshEntities();
+const std::vector<LightObject*>& lightEntities();
+const std::vector<ParticleObject*>& particleEntities();
+
+// ---------------------------------------------------------------------------------------------
+// Process-wide state of the renderer: everything render/ keeps between calls, in one place.
+
+struct State {
+  int screenWidth = 640;               // pixels; set by createRenderResources()
+  int screenHeight = 480;              // pixels; set by createRenderResources()
+  float appliedFov = 0.0f;             // field of view of the last perspective built from a scene
+  float defaultFov = 70.0f;            // field of view of the default 4:3 projection
+  SceneObject* activeScene = nullptr;  // the scene drawn in the current frame, or null
+  // The emission random state shared by every particle system.
+  int32_t particleSeed = kParticleSeedStart;
+  std::unique_ptr<BitmapFont> overlayFont;  // screen text; made by createRenderResources()
+  std::unique_ptr<BitmapFont> statusFont;   // a quarter of its size, made on first use
+  // glUniform1fARB, which the shell's loader does not fetch; null without shader support.
+  void (*uniform1f)() = nullptr;
+  // The per-frame mesh lists of drawMeshes, kept so that their storage is reused.
+  std::vector<SortEntry> opaqueMeshes;
+  std::vector<SortEntry> transparentMeshes;
+  // The registry's lists as render types (see textureEntities and the others).
+  glimmer::TypedEntities<glimmer::TextureObject> textures;
+  glimmer::TypedEntities<glimmer::MeshObject> meshes;
+  glimmer::TypedEntities<LightObject> lights;
+  glimmer::TypedEntities<SceneObject> scenes;
+  glimmer::TypedEntities<ParticleObject> particles;
+};
+
+extern State gState;
+
+// Puts every field of gState back to its start value. The fonts' display lists are deleted, so
+// the context that holds them must be current (or no font made yet).
+void resetRenderState();
 
 }  // namespace render

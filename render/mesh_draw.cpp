@@ -232,8 +232,7 @@ void collectMeshes(const Vec3f& eye, std::vector<SortEntry>& opaque,
   opaque.clear();
   transparent.clear();
   if (!glimmer::entityRegistry || !glimmer::timeline) return;
-  for (auto* n = (*glimmer::entityRegistry)[glimmer::Category::Mesh].first(); n; n = n->next) {
-    auto* mesh = dynamic_cast<glimmer::MeshObject*>(n->value);
+  for (glimmer::MeshObject* mesh : meshEntities()) {
     if (!mesh || !glimmer::timeline->isActive(*mesh)) continue;
     const SortEntry e{
         mesh, distance3(eye, {mesh->translation.x, mesh->translation.y, mesh->translation.z})};
@@ -249,9 +248,11 @@ void drawMeshes() {
   glEnable(GL_DEPTH_TEST);
   glDisable(GL_BLEND);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  if (!activeScene) return;
-  std::vector<SortEntry> opaque, transparent;
-  collectMeshes(activeScene->eye, opaque, transparent);
+  if (!gState.activeScene) return;
+  // drawMeshes runs twice a frame and never inside itself, so the lists' storage is reused.
+  std::vector<SortEntry>& opaque = gState.opaqueMeshes;
+  std::vector<SortEntry>& transparent = gState.transparentMeshes;
+  collectMeshes(gState.activeScene->eye, opaque, transparent);
   for (const auto* list : {&opaque, &transparent}) {
     for (const SortEntry& e : *list) {
       auto& mesh = static_cast<glimmer::MeshObject&>(*e.mesh);

@@ -9,15 +9,13 @@
 
 namespace render {
 
-int32_t particleSeed = kParticleSeedStart;
-
-void resetParticleSeed() { particleSeed = kParticleSeedStart; }
+void resetParticleSeed() { gState.particleSeed = kParticleSeedStart; }
 void resetParticleRandom() { resetParticleSeed(); }
 
 float particleRandom() {
-  const uint32_t next = static_cast<uint32_t>(particleSeed) * 15625u + 1u;
-  particleSeed = static_cast<int32_t>(next & 0x7FFFu);
-  return static_cast<float>(particleSeed) / 32678.0f;
+  const uint32_t next = static_cast<uint32_t>(gState.particleSeed) * 15625u + 1u;
+  gState.particleSeed = static_cast<int32_t>(next & 0x7FFFu);
+  return static_cast<float>(gState.particleSeed) / 32678.0f;
 }
 
 ParticleObject::ParticleObject() {
@@ -180,8 +178,7 @@ void bindParticleTexture(const ParticleObject& system) {
 
 void drawParticleSystems() {
   if (!glimmer::entityRegistry || !glimmer::timeline) return;
-  for (auto* n = (*glimmer::entityRegistry)[glimmer::Category::Particle].first(); n; n = n->next) {
-    auto* system = dynamic_cast<ParticleObject*>(n->value);
+  for (ParticleObject* system : particleEntities()) {
     if (!system || !glimmer::timeline->isActive(*system)) continue;
     bindParticleTexture(*system);
     system->draw();

@@ -27,7 +27,8 @@ void destroyRenderResources();
 void selectTextureUnits(bool unit0, bool unit1);
 
 // Draws one frame of the scene the timeline names and flushes it. Does not present it: the
-// caller swaps. With no current scene nothing is drawn or cleared.
+// caller swaps. With no current scene nothing is drawn or cleared. Needs the show's GL context
+// (asserted).
 void renderFrame();
 
 // Draws one line of text with the overlay font on a dark band along the bottom of the frame

@@ -12,11 +12,15 @@
 
 namespace render {
 
+State gState;
+
+void resetRenderState() { gState = State{}; }
+
 namespace {
 
-// glUniform1fARB is not among the entry points the shell loads; the renderer looks it up itself.
+// glUniform1fARB is not among the entry points the shell loads; the renderer looks it up itself
+// and keeps it in gState.uniform1f as a plain function pointer.
 using Uniform1fProc = void(APIENTRY*)(GLint, GLfloat);
-Uniform1fProc gUniform1f = nullptr;
 
 uint32_t createTexture(int32_t size, const glimmer::TexturePixel* pixels) {
   GLuint name = 0;
@@ -126,33 +130,30 @@ void removeGpuHooks() {
 }
 
 bool createRenderResources(int width, int height) {
-  screenWidth = width;
-  screenHeight = height;
-  appliedFov = 0.0f;
-  defaultFov = 70.0f;
-  activeScene = nullptr;
-  gUniform1f = glext::shadersAvailable
-                   ? reinterpret_cast<Uniform1fProc>(platform::glProcAddress("glUniform1fARB"))
-                   : nullptr;
-  delete overlayFont;
-  overlayFont = new BitmapFont();
+  gState.screenWidth = width;
+  gState.screenHeight = height;
+  gState.appliedFov = 0.0f;
+  gState.defaultFov = 70.0f;
+  gState.activeScene = nullptr;
+  gState.uniform1f = glext::shadersAvailable
+                         ? reinterpret_cast<void (*)()>(platform::glProcAddress("glUniform1fARB"))
+                         : nullptr;
+  gState.overlayFont = std::make_unique<BitmapFont>();
   // Without any installed font the show still runs; only its screen text stays empty.
-  if (!overlayFont->create(width))
+  if (!gState.overlayFont->create(width))
     std::fprintf(stderr, "glimmer: no font found for screen text; text tracks draw nothing\n");
   return true;
 }
 
 void destroyRenderResources() {
-  delete overlayFont;
-  overlayFont = nullptr;
-  releaseStatusFont();
-  gUniform1f = nullptr;
+  // The fonts' display lists go with the context that holds them, which is still current here.
+  resetRenderState();
   // The context goes right after: entities destroyed later must not reach OpenGL any more.
   removeGpuHooks();
 }
 
 void setUniformFloat(int location, float value) {
-  if (gUniform1f) gUniform1f(location, value);
+  if (gState.uniform1f) reinterpret_cast<Uniform1fProc>(gState.uniform1f)(location, value);
 }
 
 void showMessage(const char* caption, const char* text) {
@@ -163,9 +164,18 @@ void showMessage(const char* caption, const char* text) {
   platform::messageBox(caption, text);
 }
 
+const std::vector<glimmer::MeshObject*>& meshEntities() {
+  return gState.meshes.of(glimmer::Category::Mesh);
+}
+const std::vector<LightObject*>& lightEntities() {
+  return gState.lights.of(glimmer::Category::Light);
+}
+const std::vector<ParticleObject*>& particleEntities() {
+  return gState.particles.of(glimmer::Category::Particle);
+}
+
 glimmer::TextureObject* textureAt(int32_t index) {
-  return dynamic_cast<glimmer::TextureObject*>(
-      glimmer::registryEntity(glimmer::Category::Texture, index));
+  return gState.textures.at(glimmer::Category::Texture, index);
 }
 
 glimmer::TextureObject* frameCopy() { return glimmer::frameCopyTexture; }

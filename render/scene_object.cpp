@@ -110,9 +110,9 @@ int LightObject::applyCommand(const Track& track) {
 std::array<LightObject*, kLightCount> assignLights() {
   std::array<LightObject*, kLightCount> out{};
   if (!glimmer::entityRegistry || !glimmer::timeline) return out;
-  auto* node = (*glimmer::entityRegistry)[glimmer::Category::Light].first();
-  for (int i = 0; i < kLightCount && node; ++i, node = node->next) {
-    auto* light = dynamic_cast<LightObject*>(node->value);
+  const auto& lights = lightEntities();
+  for (int i = 0; i < kLightCount && static_cast<size_t>(i) < lights.size(); ++i) {
+    LightObject* light = lights[static_cast<size_t>(i)];
     if (light && glimmer::timeline->isActive(*light)) {
       light->lightIndex = i;
       out[static_cast<size_t>(i)] = light;

@@ -40,6 +40,11 @@ int32_t roundToInt(float x);
 // Lists only grow at the tail until cleared, so an index of the nodes kept beside the links gives
 // count() and at(i) in constant time (the registry is looked up by index on per-frame paths).
 
+// Every list takes a fresh number from this counter when it is made and whenever it changes, so
+// a cache built from a list can tell whether the list is still the one it read (a list made at
+// the same address after a reload has another number). Lists change on the main thread only.
+inline uint64_t entityListVersions = 0;
+
 template <typename T>
 class EntityList {
  public:
@@ -55,6 +60,7 @@ class EntityList {
   EntityList(EntityList&& o) noexcept : head_(o.head_), tail_(o.tail_), nodes_(std::move(o.nodes_)) {
     o.head_ = o.tail_ = nullptr;
     o.nodes_.clear();
+    o.version_ = ++entityListVersions;
   }
   EntityList& operator=(EntityList&& o) noexcept {
     if (this != &o) {
@@ -64,6 +70,8 @@ class EntityList {
       nodes_ = std::move(o.nodes_);
       o.head_ = o.tail_ = nullptr;
       o.nodes_.clear();
+      version_ = ++entityListVersions;
+      o.version_ = ++entityListVersions;
     }
     return *this;
   }
@@ -75,6 +83,7 @@ class EntityList {
     if (tail_) tail_->next = n; else head_ = n;
     tail_ = n;
     nodes_.push_back(n);
+    version_ = ++entityListVersions;
     return value;
   }
   int count() const { return static_cast<int>(nodes_.size()); }
@@ -97,7 +106,10 @@ class EntityList {
     }
     head_ = tail_ = nullptr;
     nodes_.clear();
+    version_ = ++entityListVersions;
   }
+  // This list's number from entityListVersions; it changes with every append and clear.
+  uint64_t version() const { return version_; }
 
   template <typename F>
   void forEach(F&& f) const {
@@ -108,6 +120,7 @@ class EntityList {
   Node* head_ = nullptr;
   Node* tail_ = nullptr;
   std::vector<Node*> nodes_;  // the nodes in list order
+  uint64_t version_ = ++entityListVersions;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -235,6 +248,39 @@ void createRegistry();
 void destroyRegistry();
 // Entity at index i of category c, or null.
 SceneEntity* registryEntity(Category c, int index);
+
+// A category list of the registry cast once to one entity type, for the per-frame walks and
+// lookups by index: the list is cast again only after it changes (its version moves) or the
+// registry is another, so a frame makes no dynamic cast.
+template <typename T>
+struct TypedEntities {
+  const EntityList<SceneEntity>* list = nullptr;
+  uint64_t version = 0;
+  std::vector<T*> items;  // entity i of the list as T, or null where it is of another type
+
+  // The entities of category c as T, in list order; empty without a registry.
+  const std::vector<T*>& of(Category c) {
+    if (!entityRegistry) {
+      list = nullptr;
+      items.clear();
+      return items;
+    }
+    const EntityList<SceneEntity>& l = (*entityRegistry)[c];
+    if (list != &l || version != l.version()) {
+      list = &l;
+      version = l.version();
+      items.clear();
+      for (auto* n = l.first(); n; n = n->next) items.push_back(dynamic_cast<T*>(n->value));
+    }
+    return items;
+  }
+  // Entity i of category c as T; null when i lies outside the list or the entity is another type.
+  T* at(Category c, int index) {
+    const std::vector<T*>& v = of(c);
+    return index >= 0 && static_cast<size_t>(index) < v.size() ? v[static_cast<size_t>(index)]
+                                                                : nullptr;
+  }
+};
 
 // The precalculation pass: progress(k * 100 / total) before each entity, progress(100) at the end.
 void precalcAll(int32_t total, const std::function<void(int32_t percent)>& progress);

@@ -161,7 +161,7 @@ TEST(Effects, GlobalVolumePerTick) {
   };
   for (const EffectCase& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(run(c, [](const Song& s) { return s.globalVolume; }), c.expected);
+    EXPECT_EQ(run(c, [](const Song& s) { return s.playback->globalVolume; }), c.expected);
   }
 }
 

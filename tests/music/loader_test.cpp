@@ -102,7 +102,7 @@ TEST(Loader, ReadsHeaderPatternAndKeyOff) {
   EXPECT_EQ(song->defaultSpeed, 6);
   EXPECT_EQ(song->defaultTempo, 125);
   EXPECT_EQ(song->defaultGlobalVolume, 64);
-  EXPECT_EQ(song->tickFunction, &tick);
+  EXPECT_EQ(song->playback->tickFunction, &tick);
   ASSERT_EQ(song->patterns.size(), 1u);
   const Pattern& p = song->patterns[0];
   EXPECT_EQ(p.rows, 4);

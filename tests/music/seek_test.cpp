@@ -60,17 +60,17 @@ TEST_F(SeekTest, ChasePlacesTheSongAtTheRowWithItsSpeedTempoAndChannelState) {
     SCOPED_TRACE(testing::Message() << "order " << r.order << " row " << r.row);
     // A silent seek leaves the song at the frame without rendering ahead, so it can be read.
     ASSERT_TRUE(seekTo(song_.get(), r.frame, true));
-    EXPECT_EQ(song_->order, r.order);
-    EXPECT_EQ(song_->row, r.row);
-    EXPECT_EQ(song_->speed, r.speed);
-    EXPECT_EQ(song_->samplesPerTick, r.samplesPerTick);
+    EXPECT_EQ(song_->playback->order, r.order);
+    EXPECT_EQ(song_->playback->row, r.row);
+    EXPECT_EQ(song_->playback->speed, r.speed);
+    EXPECT_EQ(song_->playback->samplesPerTick, r.samplesPerTick);
     EXPECT_EQ(musicChannels[0].volume, 0x20);
     EXPECT_EQ(musicChannels[1].volume, r.volume1);
     EXPECT_EQ(playingFrame(song_.get()), r.frame);
     // One frame before the row still belongs to the row before it.
     if (r.frame > 0) {
       ASSERT_TRUE(seekTo(song_.get(), r.frame - 1, true));
-      EXPECT_EQ(song_->order * 16 + song_->row, r.order * 16 + r.row - 1);
+      EXPECT_EQ(song_->playback->order * 16 + song_->playback->row, r.order * 16 + r.row - 1);
     }
   }
 }

@@ -28,15 +28,15 @@ TEST_F(Sequencer, TickLastsEightHundredEightyTwoFramesAndTwentyMsAt125Bpm) {
   t.addPattern(4);
   SongPtr song = t.finish({0});
   startOffline(song.get());
-  EXPECT_EQ(song->samplesPerTick, 882);
+  EXPECT_EQ(song->playback->samplesPerTick, 882);
   std::vector<int16_t> pcm(882 * 2);
   renderOffline(pcm);  // one block of 884 frames: one whole tick and 2 frames of the next
-  EXPECT_EQ(song->timeMs, 20u);
-  EXPECT_EQ(song->tickSamplesLeft, 880);
+  EXPECT_EQ(song->playback->timeMs, 20u);
+  EXPECT_EQ(song->playback->tickSamplesLeft, 880);
   setTempo(*song, 150);
-  EXPECT_EQ(song->samplesPerTick, 735);
+  EXPECT_EQ(song->playback->samplesPerTick, 735);
   setTempo(*song, 32);
-  EXPECT_EQ(song->samplesPerTick, 3445);
+  EXPECT_EQ(song->playback->samplesPerTick, 3445);
 }
 
 TEST_F(Sequencer, RowsFollowSpeedAndTempo) {
@@ -79,11 +79,11 @@ TEST_F(Sequencer, BreakOnTheLastOrderGoesToZeroButRunningOffTheEndGoesToRestart)
     std::vector<std::pair<int, int>> seen;
     for (int i = 0; i < 8; ++i) {
       tick(*song);
-      seen.push_back({song->order, song->row});
+      seen.push_back({song->playback->order, song->playback->row});
     }
     int expectedOrder = withBreak ? 0 : 1;
     EXPECT_EQ(seen[6], std::make_pair(expectedOrder, 0)) << withBreak;
-    EXPECT_EQ(song->wrapCount, 1u);
+    EXPECT_EQ(song->playback->wrapCount, 1u);
   }
 }
 
@@ -96,8 +96,8 @@ TEST_F(Sequencer, BreakIntoARowThePatternLacksStartsAtItsTop) {
   startOffline(song.get());
   tick(*song);
   tick(*song);
-  EXPECT_EQ(song->order, 1);
-  EXPECT_EQ(song->row, 0);
+  EXPECT_EQ(song->playback->order, 1);
+  EXPECT_EQ(song->playback->row, 0);
 }
 
 // F00 would stop the tracker; players keep the speed, and so does this one.

@@ -31,7 +31,7 @@ class TestSong {
     song_->defaultSpeed = static_cast<uint16_t>(speed);
     song_->defaultTempo = static_cast<uint16_t>(tempo);
     song_->flags = linear ? 1 : 0;
-    song_->tickFunction = tick;
+    song_->playback->tickFunction = tick;
   }
   int addPattern(int rows) {
     Pattern p;

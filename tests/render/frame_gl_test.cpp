@@ -61,7 +61,7 @@ TEST_F(FrameGlTest, WithoutASceneNothingIsClearedOrDrawn) {
   for (int32_t index : {-1, 1, 57}) {
     glimmer::timeline->currentScene = index;
     const auto frame = renderAt(0.0f);
-    EXPECT_EQ(activeScene, nullptr);
+    EXPECT_EQ(gState.activeScene, nullptr);
     EXPECT_EQ(pixel(frame, 10, 10), (std::array<uint8_t, 4>{255, 0, 0, 255}))
         << "scene index " << index;
   }
@@ -71,8 +71,8 @@ TEST_F(FrameGlTest, ProjectionCarriesOverAndAspectAloneDoesNotRebuildIt) {
   SceneObject* s = addScene();
   s->precalc();
   renderAt(0.0f);
-  EXPECT_EQ(appliedFov, 70.0f);
-  EXPECT_EQ(defaultFov, 70.0f);
+  EXPECT_EQ(gState.appliedFov, 70.0f);
+  EXPECT_EQ(gState.defaultFov, 70.0f);
   const auto carried = perspective(70.0 * 4.0 / 3.0, 4.0 / 3.0);
   expectNear(projectionMatrix(), carried);
 
@@ -83,10 +83,10 @@ TEST_F(FrameGlTest, ProjectionCarriesOverAndAspectAloneDoesNotRebuildIt) {
   s->fov = 50.0f;  // a new field of view builds fov x aspect with the scene's aspect
   applyCamera(*s);
   expectNear(projectionMatrix(), perspective(static_cast<double>(50.0f * 2.0f), 2.0));
-  EXPECT_EQ(appliedFov, 50.0f);
+  EXPECT_EQ(gState.appliedFov, 50.0f);
 
   setDefaultProjection(0.0f);
-  EXPECT_EQ(defaultFov, 50.0f);
+  EXPECT_EQ(gState.defaultFov, 50.0f);
   expectNear(projectionMatrix(), perspective(50.0 * 4.0 / 3.0, 4.0 / 3.0));
 }
 

@@ -105,7 +105,7 @@ void GlSceneTest::SetUp() {
   if (!openContext(error)) GTEST_SKIP() << "no GL context: " << error;
   RegistryTest::SetUp();
   resetParticleSeed();
-  appliedFov = 0.0f;
+  gState.appliedFov = 0.0f;
   glimmer::timeline->currentScene = 0;
 }
 

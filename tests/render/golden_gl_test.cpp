@@ -66,7 +66,7 @@ TEST_F(GoldenTest, FogModes) {
     addTrack(s->tracksA, kSetFog, {c.mode, 0, 0, 128, 150, 200, 64, 384, 0, c.density});
     addTrack(s->tracksA, kSetClear, {1, 0, 0, 0, 0, 0, 1});  // clear with the fog colour
     s->precalc();
-    appliedFov = 0.0f;
+    gState.appliedFov = 0.0f;
     const auto frame = renderAt(1.0f);
     EXPECT_TRUE(matchesGolden(c.name, frame));
     // No sphere reaches the top-left corner: the clear with the fog colour (128, 150, 200)/256
@@ -134,9 +134,9 @@ TEST_F(GoldenTest, ScreenText) {
   for (size_t p = 0; p < frame.size(); p += 4)
     if (frame[p] > 200 && frame[p + 1] > 180 && frame[p + 2] < 100) ++yellow;
   EXPECT_GT(yellow, 300u) << "the first text line was not drawn";
-  ASSERT_NE(overlayFont, nullptr);
+  ASSERT_NE(gState.overlayFont, nullptr);
   const std::string file =
-      overlayFont->faceFile.substr(overlayFont->faceFile.find_last_of('/') + 1);
+      gState.overlayFont->faceFile.substr(gState.overlayFont->faceFile.find_last_of('/') + 1);
   if (file != kGoldenFontFile)
     GTEST_SKIP() << "golden text made with " << kGoldenFontFile << ", this machine uses " << file;
   EXPECT_TRUE(matchesGolden("text", frame));

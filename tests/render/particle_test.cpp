@@ -23,9 +23,9 @@ class ParticleTest : public RegistryTest {
 };
 
 TEST_F(ParticleTest, RandomSequence) {
-  EXPECT_EQ(particleSeed, 31337303);
+  EXPECT_EQ(gState.particleSeed, 31337303);
   for (int x : {16656, 6545, 29466, 15851, 11332}) EXPECT_EQ(particleRandom(), r(x));
-  EXPECT_EQ(particleSeed, 11332);
+  EXPECT_EQ(gState.particleSeed, 11332);
   float largest = 0.0f;
   for (int i = 0; i < 40000; ++i) largest = std::max(largest, particleRandom());
   EXPECT_EQ(largest, r(32767));  // the divisor is 32678, so values reach slightly above 1
@@ -34,7 +34,7 @@ TEST_F(ParticleTest, RandomSequence) {
 TEST_F(ParticleTest, ConstructorEmitsTwentyParticlesTwice) {
   ParticleObject p;
   ASSERT_EQ(p.particles.size(), 20u);
-  EXPECT_EQ(particleSeed, 20671);  // 2 x 20 emissions of 5 numbers: the 200th value
+  EXPECT_EQ(gState.particleSeed, 20671);  // 2 x 20 emissions of 5 numbers: the 200th value
   for (const Particle& q : p.particles) {
     // Defaults: direction (0, 1, 0), speed 10 plus up to half of it, fade 1 to 1.5, white.
     EXPECT_EQ(q.velocity[0], 0.0f);
@@ -141,7 +141,7 @@ TEST_F(ParticleTest, UpdateReemitsFadedParticlesInTheSameUpdate) {
   EXPECT_EQ(p.particles[0].colour[3], 0.5f);
   EXPECT_EQ(p.particles[1].colour[3], 1.0f);  // emitted anew
   EXPECT_EQ(p.particles[1].position, (Vec3f{0, 0, 0}));
-  EXPECT_EQ(particleSeed, 11332);  // exactly one emission: five numbers
+  EXPECT_EQ(gState.particleSeed, 11332);  // exactly one emission: five numbers
 }
 
 TEST_F(ParticleTest, Opcodes) {
@@ -157,15 +157,15 @@ TEST_F(ParticleTest, Opcodes) {
   EXPECT_EQ(p.spreadX, 1.0f);
   EXPECT_EQ(p.spreadZ, 2.0f);
   EXPECT_EQ(p.colour, (Colour{1, 0.5f, 0, 1}));
-  const int32_t seed = particleSeed;
+  const int32_t seed = gState.particleSeed;
   const Particle first = p.particles[0];
   p.applyCommand(*makeTrack(kSetParticles, {4.6f, 0, 0, 40}));  // rounds to the same count
-  EXPECT_EQ(particleSeed, seed);
+  EXPECT_EQ(gState.particleSeed, seed);
   EXPECT_EQ(p.particles[0].velocity, first.velocity);
   p.applyCommand(*makeTrack(kSetParticles, {-3}));
   EXPECT_TRUE(p.particles.empty());
   p.update(0.0f, 1.0f);  // a pool without particles is not stepped
-  EXPECT_EQ(particleSeed, seed);
+  EXPECT_EQ(gState.particleSeed, seed);
   // Emitter position /32, angles in radians, spin p6 x 10; gravity /10, scale p3.
   p.applyCommand(*makeTrack(kSetEmitter, {32, -64, 16, 0.5f, 1.0f, 1.5f, 20}));
   EXPECT_EQ(p.emitterPosition, (Vec3f{1, -2, 0.5f}));

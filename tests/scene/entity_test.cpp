@@ -101,3 +101,37 @@ TEST(EntityListTest, AtPastEndIsNullAndCountWalks) {
 }
 
 }  // namespace
+
+// A typed view must follow its list: an entity appended later is seen, an entity of another type
+// reads as null at its own index, and a registry made anew (often at the same address, with the
+// same counts) is read afresh rather than through pointers to the deleted entities.
+TEST_F(RegistryTest, TypedEntitiesFollowTheListAndANewRegistry) {
+  TypedEntities<Probe> probes;
+  auto& meshes = (*entityRegistry)[Category::Mesh];
+  meshes.append(new Probe("m0"));
+  meshes.append(new SceneEntity());
+  EXPECT_EQ(probes.of(Category::Mesh).size(), 2u);
+  EXPECT_EQ(probes.at(Category::Mesh, 0)->name, "m0");
+  EXPECT_EQ(probes.at(Category::Mesh, 1), nullptr);  // another type
+  EXPECT_EQ(probes.at(Category::Mesh, 2), nullptr);  // past the end
+  EXPECT_EQ(probes.at(Category::Mesh, -1), nullptr);
+  meshes.append(new Probe("m2"));
+  EXPECT_EQ(probes.at(Category::Mesh, 2)->name, "m2");
+
+  destroyRegistry();
+  EXPECT_TRUE(probes.of(Category::Mesh).empty());  // no registry
+  createRegistry();
+  (*entityRegistry)[Category::Mesh].append(new Probe("n0"));
+  (*entityRegistry)[Category::Mesh].append(new SceneEntity());
+  (*entityRegistry)[Category::Mesh].append(new Probe("n2"));
+  EXPECT_EQ(probes.at(Category::Mesh, 0)->name, "n0");
+  EXPECT_EQ(probes.at(Category::Mesh, 2)->name, "n2");
+
+  // The same registry emptied and refilled to the same count.
+  TypedEntities<Probe> fresh;
+  EXPECT_EQ(fresh.at(Category::Mesh, 0)->name, "n0");
+  (*entityRegistry)[Category::Mesh].clear();
+  for (const char* n : {"r0", "r1", "r2"}) (*entityRegistry)[Category::Mesh].append(new Probe(n));
+  EXPECT_EQ(fresh.at(Category::Mesh, 1)->name, "r1");
+  gLog.clear();
+}
