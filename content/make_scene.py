@@ -1076,10 +1076,10 @@ s.A("SetLayer", keys=[(OUTRO, "flat", {"texture": "@creditlines", "alpha": 0, "x
                       (bar(85), "flat", {"texture": "@creditlines", "alpha": 255, "x": 25, "y": 2, "width": 50, "height": 38, "red": 255, "green": 240, "blue": 210}),
                       (bar(86), "flat", {"texture": "@creditlines", "alpha": 255, "x": 25, "y": 2, "width": 50, "height": 38, "red": 255, "green": 240, "blue": 210}),
                       (bar(86) + 0.96, "flat", {"texture": "@creditlines", "alpha": 0, "x": 25, "y": 2, "width": 50, "height": 38, "red": 255, "green": 240, "blue": 210})])
-s.A("SetLayer", keys=[(OUTRO, "flat", {"texture": "@thanks", "alpha": 0, "x": 8, "y": 0, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180}),
-                      (bar(88), "flat", {"texture": "@thanks", "alpha": 0, "x": 8, "y": 0, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180}),
-                      (bar(89), "flat", {"texture": "@thanks", "alpha": 255, "x": 8, "y": 0, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180}),
-                      (END, "flat", {"texture": "@thanks", "alpha": 255, "x": 8, "y": 0, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180})])
+s.A("SetLayer", keys=[(OUTRO, "flat", {"texture": "@thanks", "alpha": 0, "x": 8, "y": -20, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180}),
+                      (bar(88), "flat", {"texture": "@thanks", "alpha": 0, "x": 8, "y": -20, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180}),
+                      (bar(89), "flat", {"texture": "@thanks", "alpha": 255, "x": 8, "y": -20, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180}),
+                      (END, "flat", {"texture": "@thanks", "alpha": 255, "x": 8, "y": -20, "width": 84, "height": 60, "red": 255, "green": 230, "blue": 180})])
 
 
 def credit_line(text, y, t_in, t_out):
