@@ -65,13 +65,7 @@ void drawStatusLine(const char* text) {
     gState.statusFont->create(gState.screenWidth / 4);
   }
   glPushAttrib(GL_ALL_ATTRIB_BITS);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0.0, gState.screenWidth, 0.0, gState.screenHeight, -1.0, 1.0);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
+  pushPixelProjection();
   selectTextureUnits(false, false);
   glDisable(GL_LIGHTING);
   glDisable(GL_DEPTH_TEST);
@@ -100,10 +94,7 @@ void drawStatusLine(const char* text) {
     glListBase(gState.statusFont->listBase - kFontFirstChar);
     glCallLists(static_cast<GLsizei>(printable.size()), GL_UNSIGNED_BYTE, printable.data());
   }
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
+  popPixelProjection();
   glPopAttrib();
 }
 

@@ -129,20 +129,11 @@ void drawEchoRing(const Track& track) {
 // The background layer is a screen rectangle behind the 3D passes: drawn in pixels like the
 // other layers, without depth, and the camera transform is restored afterwards.
 void drawBackgroundLayer(const SceneObject& scene) {
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0.0, gState.screenWidth, 0.0, gState.screenHeight, -1.0, 1.0);
-  glMatrixMode(GL_MODELVIEW);
-  glPushMatrix();
-  glLoadIdentity();
+  pushPixelProjection();
   glDisable(GL_LIGHTING);
   glDisable(GL_DEPTH_TEST);
   drawLayer(scene.backgroundLayer);
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glPopMatrix();
+  popPixelProjection();
   glEnable(GL_DEPTH_TEST);
 }
 
@@ -280,6 +271,23 @@ void setDefaultProjection(float fov) {
   gluPerspective(static_cast<double>(gState.defaultFov) * 4.0 / 3.0, 4.0 / 3.0, 0.01, 100.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
+}
+
+void pushPixelProjection() {
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glOrtho(0.0, gState.screenWidth, 0.0, gState.screenHeight, -1.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+}
+
+void popPixelProjection() {
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
 }
 
 void begin2D() {

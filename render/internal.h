@@ -294,6 +294,10 @@ float distance3(const Vec3f& a, const Vec3f& b);
 void applyCamera(const SceneObject& scene);
 void drawScene(SceneObject& scene);
 void setDefaultProjection(float fov);
+// Pixel coordinates from the bottom-left corner, with both matrices saved on their stacks, for a
+// pass drawn in the middle of the frame; popPixelProjection puts the camera back.
+void pushPixelProjection();
+void popPixelProjection();
 void begin2D();
 void end2D();
 void drawFullScreenQuad();
