@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "app/gl_context.h"
 #include "app/shell.h"
@@ -16,58 +14,45 @@
 
 namespace apptest {
 
-struct Rgb {
-  int r = 0, g = 0, b = 0;
-  bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
-};
-
-inline std::ostream& operator<<(std::ostream& os, const Rgb& c) {
-  return os << "(" << c.r << ", " << c.g << ", " << c.b << ")";
-}
-
-// The whole colour buffer read back, row 0 at the bottom as in OpenGL.
-struct Frame {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> rgba;
-  Rgb at(int x, int y) const {
-    const size_t i = (static_cast<size_t>(y) * width + x) * 4;
-    return {rgba[i], rgba[i + 1], rgba[i + 2]};
-  }
-};
-
-inline Frame readFrame(int width, int height) {
-  Frame f;
-  f.width = width;
-  f.height = height;
-  f.rgba.resize(static_cast<size_t>(width) * height * 4);
-  glFinish();
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, f.rgba.data());
-  return f;
-}
-
-// Opens a width x height show window and creates the show's context on it.
 class GlTest : public ::testing::Test {
  protected:
-  void openContext(int width, int height) {
+  // Opens a width x height show window and, with `context`, creates the show's context on it.
+  // False when the test was skipped (no video driver or window) or failed (no context).
+  bool open(int width, int height, bool context = true) {
+    close();
     // Headless runs must not reach for an X server someone left in the environment.
     const char* driver = std::getenv("SDL_VIDEODRIVER");
     if (driver && std::string(driver) == "offscreen") unsetenv("DISPLAY");
     std::string error;
-    if (!platform::startVideo(error)) GTEST_SKIP() << "no video driver: " << error;
+    video_ = platform::startVideo(error);
     app::screenWidth = width;
     app::screenHeight = height;
-    if (!platform::createWindow(width, height, error)) GTEST_SKIP() << "no window: " << error;
-    std::string failure;
-    ASSERT_TRUE(app::createGLContext(failure)) << failure;
-    opened_ = true;
+    if (!video_ || !platform::createWindow(width, height, error)) {
+      skip(error);
+      return false;
+    }
+    if (!context || createContext()) return true;
+    ADD_FAILURE() << failure_;
+    return false;
   }
-  void TearDown() override {
-    if (opened_) app::destroyGLContext();
-    platform::stopVideo();
+  bool createContext() {
+    tried_ = true;
+    failure_.clear();
+    return app::createGLContext(failure_);
   }
-  bool opened_ = false;
+  // createGLContext releases nothing when it fails, so every attempt is torn down.
+  void close() {
+    if (tried_) app::destroyGLContext();
+    if (video_) platform::stopVideo();
+    tried_ = video_ = false;
+  }
+  void TearDown() override { close(); }
+  void skip(const std::string& why) { GTEST_SKIP() << "no video: " << why; }
+
+  std::string failure_;  // the last createGLContext failure line
+
+ private:
+  bool video_ = false, tried_ = false;
 };
 
 }  // namespace apptest
