@@ -5,13 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -86,31 +87,18 @@ TEST(ReviewSession, ScriptedAuthoringSession) {
     return readText(path);
   };
 
-  // The edit appends an Invert to the end of every texture's command list, so whatever the show
-  // shows at the time sought to, its textures change. The syntax error later replaces the first
-  // texture command line (the edit only adds lines after it).
-  std::istringstream source(readText(scene));
-  std::string edited, broken, line;
-  int errorLine = 0;
-  bool texture = false, pending = false;
-  auto emit = [&](const std::string& l, int n) {
-    edited += l + "\n";
-    broken += (n == errorLine ? "  B Fill red=" : l) + "\n";
-  };
-  for (int n = 1; std::getline(source, line); ++n) {
-    const bool indented = !line.empty() && (line[0] == ' ' || line[0] == '\t');
-    if (!indented && (line.empty() || line[0] != '#')) {
-      if (pending) emit("  B Invert", 0);
-      pending = false;
-      texture = line.rfind("texture", 0) == 0;
-    }
-    if (texture && indented) pending = true;
-    if (texture && indented && errorLine == 0 && line.find("B ") != std::string::npos)
-      errorLine = n;
-    emit(line, n);
-  }
-  if (pending) emit("  B Invert", 0);
-  ASSERT_GT(errorLine, 0) << "the scene source has no texture command";
+  // The edit appends an Invert to every texture's command list (the lines after a "texture"
+  // line up to a blank one), so whatever the show shows at the time sought to, its textures
+  // change. The syntax error later replaces the first texture command, which the edit leaves
+  // where it was.
+  const std::string source = readText(scene);
+  const std::string edited = std::regex_replace(
+      source, std::regex("(\ntexture[^\n]*(\n[ \t#][^\n]*)*)"), "$1\n  B Invert");
+  const size_t at = source.find("\n  B ", source.find("\ntexture")) + 1;
+  ASSERT_GT(at, 0u) << "the scene source has no texture command";
+  const long errorLine = std::count(source.begin(), source.begin() + long(at), '\n') + 1;
+  std::string broken = edited;
+  broken.replace(at, source.find('\n', at) - at, "  B Fill red=");
 
   Review review("--review" + files + " --music '" + (dir / "content" / "song.txt").string() + "'",
                 dir / "review.out");
