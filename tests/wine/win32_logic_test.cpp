@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/ring_position.h"
@@ -22,13 +23,7 @@ namespace win32 = platform::win32;
 // WM_KEYDOWN 0x0100, WM_TIMER 0x0113.
 
 TEST(Win32DialogMessages, TranslationAndProcedureResult) {
-  const struct {
-    uint32_t message;
-    uint64_t wordParam;
-    bool relevant;
-    DialogMessage as;
-    uint32_t word;
-  } rows[] = {
+  const std::tuple<uint32_t, uint64_t, bool, DialogMessage, uint32_t> rows[] = {
       // clang-format off
       {0x0110, 0, true, DialogMessage::Init, 0},
       {0x0111, 1001, true, DialogMessage::Command, 1001},                  // Run clicked
@@ -41,26 +36,22 @@ TEST(Win32DialogMessages, TranslationAndProcedureResult) {
       {0x0113, 1, false, DialogMessage::Init, 0},
       // clang-format on
   };
-  for (const auto& r : rows) {
-    const win32::Translated t = win32::translateDialogMessage(r.message, r.wordParam);
-    EXPECT_EQ(t.relevant, r.relevant) << std::hex << r.message;
-    if (!r.relevant) continue;
-    EXPECT_EQ(t.message, r.as) << std::hex << r.message;
-    EXPECT_EQ(t.wordParam, r.word) << std::hex << r.message << " " << r.wordParam;
+  for (const auto& [message, wordParam, relevant, as, word] : rows) {
+    const win32::Translated t = win32::translateDialogMessage(message, wordParam);
+    EXPECT_EQ(t.relevant, relevant) << std::hex << message;
+    if (!relevant) continue;
+    EXPECT_EQ(t.message, as) << std::hex << message;
+    EXPECT_EQ(t.wordParam, word) << std::hex << message << " " << wordParam;
   }
   // 0 after initialising (focus left to the system), 1 only for the command that ran the show.
-  const struct {
-    uint32_t message;
-    platform::DialogReply reply;
-    intptr_t expected;
-  } results[] = {
+  const std::tuple<uint32_t, platform::DialogReply, intptr_t> results[] = {
       {0x0110, {false, 0}, 0}, {0x0111, {true, 1}, 1}, {0x0111, {true, 0}, 0},
       {0x0111, {false, 0}, 0}, {0x0010, {true, 0}, 0}, {0x0100, {false, 0}, 0},
   };
-  for (const auto& r : results)
-    EXPECT_EQ(win32::dialogProcedureResult(win32::translateDialogMessage(r.message, 1001), r.reply),
-              r.expected)
-        << std::hex << r.message;
+  for (const auto& [message, reply, expected] : results)
+    EXPECT_EQ(win32::dialogProcedureResult(win32::translateDialogMessage(message, 1001), reply),
+              expected)
+        << std::hex << message;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -97,13 +88,7 @@ Points flatten(const Outline& o, double tolerance, size_t contour, std::string& 
 }
 
 TEST(Win32NativeOutline, Contours) {
-  const struct {
-    const char* name;
-    uint16_t type;
-    Points points;
-    double tolerance;
-    Points expected;
-  } rows[] = {
+  const std::tuple<const char*, uint16_t, Points, double, Points> rows[] = {
       // Expected points worked out by hand: the quadratic from (0,0) over (5,10) to (10,0) bends
       // by |p0 - 2 p1 + p2| / 4 = 5, so a tolerance of 5 keeps one piece and 1.25 two, split at
       // t = 1/2: (0.25*0 + 0.5*5 + 0.25*10, 0.5*10) = (5, 5). Between two off-curve points of a
@@ -119,9 +104,9 @@ TEST(Win32NativeOutline, Contours) {
       // clang-format on
   };
   std::string error;
-  for (const auto& r : rows)
-    EXPECT_EQ(flatten(Outline().polygon(0, 0, r.type, r.points), r.tolerance, 0, error), r.expected)
-        << r.name << ": " << error;
+  for (const auto& [name, type, points, tolerance, expected] : rows)
+    EXPECT_EQ(flatten(Outline().polygon(0, 0, type, points), tolerance, 0, error), expected)
+        << name << ": " << error;
   // Two polygons give two contours.
   const Outline two =
       Outline().polygon(0, 0, 1, {{0, 4}, {4, 4}}).polygon(1, 1, 1, {{2, 1}, {2, 2}});
@@ -135,10 +120,8 @@ TEST(Win32NativeOutline, BadBytes) {
     b[offset] = with;
     return b;
   };
-  const struct {
-    std::vector<uint8_t> bytes;
-    const char* message;  // start of the error, with the offset worked out from the layout
-  } rows[] = {
+  // The start of each error, with the offset worked out from the layout.
+  const std::pair<std::vector<uint8_t>, const char*> rows[] = {
       {std::vector<uint8_t>(good.bytes.begin(), good.bytes.begin() + 10),
        "glyph outline, offset 0: polygon header cut short"},
       {patched(4, 25), "glyph outline, offset 4: not a polygon header"},
@@ -149,11 +132,11 @@ TEST(Win32NativeOutline, BadBytes) {
       {patched(18, 2), "glyph outline, offset 18: curve of 2 points"},  // past the polygon
       {patched(16, 3), "glyph outline, offset 18: cubic curve"},        // of one point
   };
-  for (const auto& r : rows) {
+  for (const auto& [bytes, message] : rows) {
     platform::outline::Flattener flat;
     std::string error;
-    EXPECT_FALSE(win32::readNativeOutline(r.bytes, flat, error)) << r.message;
-    EXPECT_EQ(error.rfind(r.message, 0), 0u) << r.message << ": " << error;
+    EXPECT_FALSE(win32::readNativeOutline(bytes, flat, error)) << message;
+    EXPECT_EQ(error.rfind(message, 0), 0u) << message << ": " << error;
   }
 }
 
@@ -162,19 +145,9 @@ TEST(Win32NativeOutline, BadBytes) {
 // moves 4 bytes a millisecond once the device is lost.
 
 TEST(RingPosition, DeviceCounterAndClock) {
-  struct Step {
-    uint64_t played;
-    bool stopped;
-    uint64_t nowMs;
-    uint32_t position;
-    bool lost;
-  };
-  const struct {
-    const char* name;
-    uint32_t ringBytes;
-    int rate;
-    std::vector<Step> steps;
-  } rows[] = {
+  // Steps: bytes the device played, device stopped, now in ms -> position, lost.
+  using Step = std::tuple<uint64_t, bool, uint64_t, uint32_t, bool>;
+  const std::tuple<const char*, uint32_t, int, std::vector<Step>> rows[] = {
       // clang-format off
       {"device moving, then stalled past 500 ms", 1000, 1000,
        {{400, false, 10, 400, false},
@@ -190,22 +163,19 @@ TEST(RingPosition, DeviceCounterAndClock) {
       {"ring size rounded down to whole frames", 1003, 1000, {{1001, false, 1, 1, false}}},
       // clang-format on
   };
-  for (const auto& r : rows) {
+  for (const auto& [name, ringBytes, rate, steps] : rows) {
     platform::RingPosition ring;
-    ring.start(r.ringBytes, r.rate, 0);
-    for (const Step& s : r.steps) {
-      EXPECT_EQ(ring.update(s.played, s.stopped, s.nowMs), s.position) << r.name << " @" << s.nowMs;
-      EXPECT_EQ(ring.lost(), s.lost) << r.name << " @" << s.nowMs;
+    ring.start(ringBytes, rate, 0);
+    for (const auto& [played, stopped, nowMs, position, lost] : steps) {
+      EXPECT_EQ(ring.update(played, stopped, nowMs), position) << name << " @" << nowMs;
+      EXPECT_EQ(ring.lost(), lost) << name << " @" << nowMs;
     }
   }
 }
 
 TEST(RingPosition, ExtendWrappingCounter) {
-  const struct {
-    uint64_t previous, counter;
-    int bits;
-    uint64_t expected;
-  } rows[] = {
+  const std::tuple<uint64_t, uint64_t, int, uint64_t> rows[] = {
+      // previous, counter, bits
       // clang-format off
       {0, 100, 32, 100}, {100, 100, 32, 100},               // no movement
       {0xFFFFFF00ull, 0x10, 32, 0x100000010ull},            // wrapped once
@@ -214,9 +184,9 @@ TEST(RingPosition, ExtendWrappingCounter) {
       {0xFFF0, 0x0005, 16, 0x10005}, {5, 3, 64, 3},         // a full-width counter is taken as is
       // clang-format on
   };
-  for (const auto& r : rows)
-    EXPECT_EQ(platform::RingPosition::extend(r.previous, r.counter, r.bits), r.expected)
-        << std::hex << r.previous << " " << r.counter;
+  for (const auto& [previous, counter, bits, expected] : rows)
+    EXPECT_EQ(platform::RingPosition::extend(previous, counter, bits), expected)
+        << std::hex << previous << " " << counter;
 }
 
 }  // namespace
