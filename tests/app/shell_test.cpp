@@ -120,11 +120,7 @@ TEST(Options, UsageNamesEveryOption) {
 
 TEST(ExtensionList, MatchesWholeSpaceSeparatedWordsOnly) {
   const char* list = "GL_ARB_multitexture GL_ARB_texture_cube_map GL_EXT_separate_specular_color";
-  const struct {
-    const char* list;
-    const char* name;
-    bool has;
-  } rows[] = {
+  const std::tuple<const char*, const char*, bool> rows[] = {
       // clang-format off
       {list, "GL_ARB_multitexture", true}, {list, "GL_ARB_texture_cube_map", true},
       {list, "GL_EXT_separate_specular_color", true}, {"GL_A GL_B ", "GL_B", true},
@@ -140,9 +136,9 @@ TEST(ExtensionList, MatchesWholeSpaceSeparatedWordsOnly) {
       {"GL_A", nullptr, false},
       // clang-format on
   };
-  for (const auto& r : rows)
-    EXPECT_EQ(extensionListHas(r.list, r.name), r.has)
-        << (r.list ? r.list : "(null)") << " / " << (r.name ? r.name : "(null)");
+  for (const auto& [words, name, has] : rows)
+    EXPECT_EQ(extensionListHas(words, name), has)
+        << (words ? words : "(null)") << " / " << (name ? name : "(null)");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -156,15 +152,9 @@ constexpr uint32_t kFull = platform::kDialogFullscreen, kRun = platform::kDialog
                    k800 = platform::kDialogRes800, k1024 = platform::kDialogRes1024;
 
 TEST(DialogProcedure, ScriptedMessages) {
-  struct Row {
-    const char* label;
-    DialogSettings start;
-    bool both800And1024Checked;
-    std::vector<uint32_t> steps;
-    bool end;
-    int result;
-    DialogSettings after;
-  };
+  // Label, settings before, 800 and 1024 both checked, steps, end, result, settings after.
+  using Row = std::tuple<const char*, DialogSettings, bool, std::vector<uint32_t>, bool, int,
+                         DialogSettings>;
   // clang-format off
   const Row rows[] = {
       {"run untouched", {}, false, {kInit, kRun}, true, 1, {640, 480, false}},
@@ -181,14 +171,14 @@ TEST(DialogProcedure, ScriptedMessages) {
        {640, 480, false}},
   };
   // clang-format on
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.label);
+  for (const auto& [label, start, both800And1024Checked, steps, end, result, after] : rows) {
+    SCOPED_TRACE(label);
     platform::DialogControls controls;
-    controls.res800 = controls.res1024 = r.both800And1024Checked;
-    DialogSettings settings = r.start;
+    controls.res800 = controls.res1024 = both800And1024Checked;
+    DialogSettings settings = start;
     platform::DialogReply reply;
-    for (size_t i = 0; i < r.steps.size(); ++i) {
-      const uint32_t s = r.steps[i];
+    for (size_t i = 0; i < steps.size(); ++i) {
+      const uint32_t s = steps[i];
       // The automatic radio buttons and check box change their own state before the command.
       if (s == k640 || s == k800 || s == k1024)
         controls.res640 = s == k640, controls.res800 = s == k800, controls.res1024 = s == k1024;
@@ -197,28 +187,22 @@ TEST(DialogProcedure, ScriptedMessages) {
                               : s == kClose ? DialogMessage::Close
                                             : DialogMessage::Command;
       reply = settingsDialogProcedure(m, s, controls, settings);
-      EXPECT_TRUE(!reply.end || i + 1 == r.steps.size()) << "ended at step " << i;
+      EXPECT_TRUE(!reply.end || i + 1 == steps.size()) << "ended at step " << i;
       // Init checks 640 x 480 only.
       EXPECT_TRUE(s != kInit || (controls.res640 && !controls.res800 && !controls.res1024 &&
                                  !controls.fullScreen));
     }
     EXPECT_EQ(
         (std::tuple{reply.end, reply.result, settings.width, settings.height, settings.fullScreen}),
-        (std::tuple{r.end, r.result, r.after.width, r.after.height, r.after.fullScreen}));
+        (std::tuple{end, result, after.width, after.height, after.fullScreen}));
   }
 }
 
 // ---------------------------------------------------------------------------------------------
 
 TEST(ReviewCommand, ParsesEachVerbAndRejectsBadArguments) {
-  const struct {
-    const char* line;
-    ReviewVerb verb;
-    float value, value2;
-    bool relative;
-    int choice;
-    const char* file;
-  } accepted[] = {
+  // Line, verb, value, value2, relative, choice, file.
+  const std::tuple<const char*, ReviewVerb, float, float, bool, int, std::string> accepted[] = {
       {"pause", ReviewVerb::Pause, 0, 0, false, 0, ""},
       {"seek 12.5", ReviewVerb::Seek, 12.5f, 0, false, 0, ""},
       {"seek +1", ReviewVerb::Seek, 1.0f, 0, true, 0, ""},
@@ -234,15 +218,13 @@ TEST(ReviewCommand, ParsesEachVerbAndRejectsBadArguments) {
       {"status off", ReviewVerb::Status, 0, 0, false, 0, ""},
       {"quit", ReviewVerb::Quit, 0, 0, false, 0, ""},
   };
-  for (const auto& c : accepted) {
-    ReviewCommand command;
+  for (const auto& [line, verb, value, value2, relative, choice, file] : accepted) {
+    ReviewCommand c;
     std::string error;
-    ASSERT_TRUE(parseReviewCommand(c.line, command, error)) << c.line << ": " << error;
-    EXPECT_EQ(command.verb, c.verb) << c.line;
-    EXPECT_EQ((std::pair{command.value, command.value2}), (std::pair{c.value, c.value2})) << c.line;
-    EXPECT_EQ(command.relative, c.relative) << c.line;
-    EXPECT_EQ(command.choice, c.choice) << c.line;
-    EXPECT_EQ(command.file, c.file) << c.line;
+    ASSERT_TRUE(parseReviewCommand(line, c, error)) << line << ": " << error;
+    EXPECT_EQ(std::tie(c.verb, c.value, c.value2, c.relative, c.choice, c.file),
+              std::tie(verb, value, value2, relative, choice, file))
+        << line;
   }
   for (const char* line : {"seek", "seek ten", "loop 20 10", "cut sideways", "wait -1", "shot",
                            "quit now", "jump 3"}) {
@@ -254,11 +236,8 @@ TEST(ReviewCommand, ParsesEachVerbAndRejectsBadArguments) {
 }
 
 TEST(ReviewCommand, KeysStandForCommandLines) {
-  const struct {
-    int key;
-    bool paused;
-    const char* line;
-  } cases[] = {
+  const std::tuple<int, bool, const char*> cases[] = {
+      // key, paused, line
       // clang-format off
       {' ', false, "pause"}, {' ', true, "play"}, {platform::kKeyLeft, false, "seek -1"},
       {platform::kKeyRight, false, "seek +1"}, {platform::kKeyUp, false, "seek -10"},
@@ -268,12 +247,12 @@ TEST(ReviewCommand, KeysStandForCommandLines) {
       {27, false, "quit"}, {'x', false, ""},
       // clang-format on
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(reviewKeyCommand(c.key, c.paused), c.line) << c.key;
+  for (const auto& [key, paused, line] : cases) {
+    EXPECT_EQ(reviewKeyCommand(key, paused), line) << key;
     // Every key's line is a command the parser takes.
     ReviewCommand command;
     std::string error;
-    EXPECT_TRUE(!*c.line || parseReviewCommand(c.line, command, error)) << c.line << ": " << error;
+    EXPECT_TRUE(!*line || parseReviewCommand(line, command, error)) << line << ": " << error;
   }
 }
 
