@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/gl_context.h"
@@ -108,26 +109,22 @@ TEST_F(GlContext, LoadsEveryEntryPointAndSetsTheInitialRenderState) {
 
 TEST_F(GlContext, AMissingRequiredExtensionFailsNamingTheFirstOneMissing) {
   if (!open(640, 480, false)) return;
-  const struct {
-    const char* hidden;
-    const char* named;  // the first missing in the tested order: multitexture, cube map,
-                        // vertex buffers, separate specular colour
-  } rows[] = {
+  // Hidden, and the first missing in the tested order: multitexture, cube map, vertex buffers,
+  // separate specular colour.
+  const std::pair<const char*, const char*> rows[] = {
       {"GL_EXT_separate_specular_color,GL_ARB_texture_cube_map", "GL_ARB_texture_cube_map"},
       {"GL_ARB_multitexture", "GL_ARB_multitexture"},
       {"GL_ARB_texture_cube_map", "GL_ARB_texture_cube_map"},
       {"GL_ARB_vertex_buffer_object", "GL_ARB_vertex_buffer_object"},
       {"GL_EXT_separate_specular_color", "GL_EXT_separate_specular_color"},
   };
-  for (const auto& r : rows) {
-    setenv("GLIMMER_HIDE_EXTENSIONS", r.hidden, 1);
-    EXPECT_FALSE(createContext()) << r.hidden;
-    EXPECT_NE(failure_.find(r.named), std::string::npos) << failure_;
+  for (const auto& [hidden, named] : rows) {
+    setenv("GLIMMER_HIDE_EXTENSIONS", hidden, 1);
+    EXPECT_FALSE(createContext()) << hidden;
+    EXPECT_NE(failure_.find(named), std::string::npos) << failure_;
     EXPECT_EQ(failure_.find('\n'), std::string::npos) << "one line: " << failure_;
     // In the first row multitexture was tested and loaded before the failure.
-    if (&r == rows) {
-      EXPECT_NE(glext::glActiveTextureARB, nullptr);
-    }
+    EXPECT_TRUE(hidden != rows[0].first || glext::glActiveTextureARB);
   }
   // Without the shading language the context still starts.
   setenv("GLIMMER_HIDE_EXTENSIONS", "GL_ARB_shading_language_100", 1);
@@ -141,12 +138,9 @@ TEST_F(GlContext, AMissingRequiredExtensionFailsNamingTheFirstOneMissing) {
 // The picture is a 400 x 300 frame scaled by s = width / 400 (height / 300), every coordinate
 // a float truncated: outline (40, 80) (360, 80) (370, 90) (50, 90); fill (43, 82) (43 + L, 82)
 // (50 + L, 89) (50, 89) with L = percent * 3.17 * s in pixels, truncated toward zero.
-struct GeometryRow {
-  int width, height, percent, length;
-  std::array<int, 16> corners;  // outline x, y four times, then fill; all 0: not checked
-};
+// Width, height, percent, length; outline x, y four times, then fill (all 0: not checked).
 // clang-format off
-const GeometryRow kGeometry[] = {
+const std::tuple<int, int, int, int, std::array<int, 16>> kGeometry[] = {
     // s = 1.6: 43 s = 68.8, 82 s = 131.2, 89 s = 142.4; L = 507.36; 68.8 + 507 = 575.8.
     {640, 480, 100, 507, {64, 128, 576, 128, 592, 144, 80, 144, 68, 131, 575, 131, 587, 142, 80, 142}},
     // s = 2.56: 40 s = 102.4, 80 s = 204.8, 43 s = 110.08, 82 s = 209.92; L = 811.52.
@@ -160,17 +154,17 @@ const GeometryRow kGeometry[] = {
 // clang-format on
 
 TEST(LoadingBarGeometry, CornersAndLengthAreTruncatedFromTheScaledPicture) {
-  for (const GeometryRow& r : kGeometry) {
-    SCOPED_TRACE(testing::Message() << r.width << "x" << r.height << " at " << r.percent << " %");
-    const app::LoadingBarGeometry g = app::loadingBarGeometry(r.width, r.height, r.percent);
-    EXPECT_EQ(g.length, r.length);
-    if (r.corners[0] == 0) continue;
+  for (const auto& [width, height, percent, length, corners] : kGeometry) {
+    SCOPED_TRACE(testing::Message() << width << "x" << height << " at " << percent << " %");
+    const app::LoadingBarGeometry g = app::loadingBarGeometry(width, height, percent);
+    EXPECT_EQ(g.length, length);
+    if (corners[0] == 0) continue;
     std::array<int, 16> got{};
     for (size_t i = 0; i < 4; ++i) {
       got[2 * i] = g.outline[i].x, got[2 * i + 1] = g.outline[i].y;
       got[8 + 2 * i] = g.fill[i].x, got[9 + 2 * i] = g.fill[i].y;
     }
-    EXPECT_EQ(got, r.corners);
+    EXPECT_EQ(got, corners);
   }
 }
 
@@ -198,32 +192,31 @@ Rgb fillColour(const app::LoadingBarGeometry& g, int y) {
 using LoadingBarPixels = GlTest;
 
 TEST_F(LoadingBarPixels, EveryPixelIsTheGradientTheOutlineOrTheBackground) {
-  const struct {
-    int width, height, percent, length;
-    std::array<int, 4> box;  // the outline's corners: least and most x, least and most y
-  } rows[] = {{640, 480, 100, 507, {64, 592, 128, 144}},
-              {640, 480, 0, 0, {64, 592, 128, 144}},
-              {640, 480, 50, 253, {64, 592, 128, 144}},
-              {1024, 768, 100, 811, {102, 947, 204, 230}}};
-  for (const auto& r : rows) {
-    SCOPED_TRACE(testing::Message() << r.width << "x" << r.height << " at " << r.percent << " %");
-    if (!open(r.width, r.height)) return;
-    app::paintLoadingBar(r.width, r.height, r.percent);
-    std::vector<uint8_t> rgba(static_cast<size_t>(r.width) * r.height * 4);
+  // Width, height, percent, length; the outline's corners: least and most x, least and most y.
+  const std::tuple<int, int, int, int, std::array<int, 4>> rows[] = {
+      {640, 480, 100, 507, {64, 592, 128, 144}},
+      {640, 480, 0, 0, {64, 592, 128, 144}},
+      {640, 480, 50, 253, {64, 592, 128, 144}},
+      {1024, 768, 100, 811, {102, 947, 204, 230}}};
+  for (const auto& [width, height, percent, length, corners] : rows) {
+    SCOPED_TRACE(testing::Message() << width << "x" << height << " at " << percent << " %");
+    if (!open(width, height)) return;
+    app::paintLoadingBar(width, height, percent);
+    std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
     glFinish();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, r.width, r.height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    const app::LoadingBarGeometry g = app::loadingBarGeometry(r.width, r.height, r.percent);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    const app::LoadingBarGeometry g = app::loadingBarGeometry(width, height, percent);
     const app::BarPoint lo = g.fill[0], hi = g.fill[3];  // the fill's left edge
     std::array<int, 4> box{1 << 30, -1, 1 << 30, -1};
     int stray = 0;
-    for (int y = 0; y < r.height; ++y) {
+    for (int y = 0; y < height; ++y) {
       // A fill row's pixel centres lie from its left edge to `length` pixels further.
       const bool fillRow = y >= lo.y && y < hi.y;
       const double left = lo.x + (y + 0.5 - lo.y) * (hi.x - lo.x) / (hi.y - lo.y);
       int first = -1, last = -1, count = 0;
-      for (int x = 0; x < r.width; ++x) {
-        const uint8_t* p = &rgba[(static_cast<size_t>(y) * r.width + x) * 4];
+      for (int x = 0; x < width; ++x) {
+        const uint8_t* p = &rgba[(static_cast<size_t>(y) * width + x) * 4];
         const Rgb c{p[0], p[1], p[2]};
         if (fillRow && near(c, fillColour(g, y))) {
           first = first < 0 ? x : first, last = x, ++count;
@@ -235,14 +228,14 @@ TEST_F(LoadingBarPixels, EveryPixelIsTheGradientTheOutlineOrTheBackground) {
         }
       }
       if (!fillRow) continue;
-      EXPECT_EQ(count, r.length) << "row " << y;
+      EXPECT_EQ(count, length) << "row " << y;
       EXPECT_TRUE(!count || last - first + 1 == count) << "row " << y << " has a gap";
       EXPECT_TRUE(!count || std::abs(first - left) <= 0.5) << "row " << y << " starts at " << first;
     }
     EXPECT_EQ(stray, 0);
     // The line loop's pixels touch each side of the box its corners span.
     for (size_t i = 0; i < 4; ++i)
-      EXPECT_TRUE(box[i] == r.box[i] || box[i] == r.box[i] - 1) << i << ": " << box[i];
+      EXPECT_TRUE(box[i] == corners[i] || box[i] == corners[i] - 1) << i << ": " << box[i];
   }
 }
 
