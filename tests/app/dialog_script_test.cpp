@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 #include "app/dialog.h"
 #include "platform/platform.h"
@@ -21,12 +22,8 @@ TEST(DialogScript, ClicksAndKeysReachTheSettings) {
       exit{Kind::Click, platform::kDialogExit}, full{Kind::Click, platform::kDialogFullscreen},
       r800{Kind::Click, platform::kDialogRes800}, r1024{Kind::Click, platform::kDialogRes1024},
       escape{Kind::Escape, 0}, enter{Kind::Enter, 0}, close{Kind::Close, 0};
-  const struct {
-    const char* label;
-    std::vector<platform::DialogInput> script;
-    int result, width, height;
-    bool fullScreen;
-  } rows[] = {
+  // Label, script, result, width, height, full screen.
+  const std::tuple<const char*, std::vector<platform::DialogInput>, int, int, int, bool> rows[] = {
       // clang-format off
       {"run untouched", {run}, 1, 640, 480, false},
       {"mouse choices reach the settings, Escape ignored", {r1024, full, escape, run}, 1, 1024, 768, true},
@@ -37,13 +34,11 @@ TEST(DialogScript, ClicksAndKeysReachTheSettings) {
       {"Escape alone leaves it open", {escape, escape}, platform::kDialogScriptExhausted, 640, 480, false},
       // clang-format on
   };
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.label);
-    app::DialogSettings settings;
-    EXPECT_EQ(app::showSettingsDialog(settings, &r.script), r.result);
-    EXPECT_EQ(settings.width, r.width);
-    EXPECT_EQ(settings.height, r.height);
-    EXPECT_EQ(settings.fullScreen, r.fullScreen);
+  for (const auto& [label, script, result, width, height, fullScreen] : rows) {
+    app::DialogSettings s;
+    EXPECT_EQ(app::showSettingsDialog(s, &script), result) << label;
+    EXPECT_EQ(std::tie(s.width, s.height, s.fullScreen), std::tie(width, height, fullScreen))
+        << label;
   }
   platform::stopVideo();
 }
