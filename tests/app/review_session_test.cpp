@@ -50,6 +50,10 @@ class Review {
     }
     return {};
   }
+  std::string ask(const std::string& command, const std::string& reply, bool anywhere = false) {
+    send(command);
+    return until(reply, anywhere);
+  }
   int quit() {
     const int status = in_ ? pclose(in_) : -1;
     in_ = nullptr;
@@ -81,8 +85,7 @@ TEST(ReviewSession, ScriptedAuthoringSession) {
   };
   auto shot = [&](Review& review, const char* name) {
     const std::string path = (dir / name).string();
-    review.send("shot " + path);
-    EXPECT_EQ(review.until("review: shot"), "review: shot " + path + " at 12.500 s");
+    EXPECT_EQ(review.ask("shot " + path, "review: shot"), "review: shot " + path + " at 12.500 s");
     EXPECT_TRUE(fs::exists(path)) << path;
     return readText(path);
   };
@@ -103,17 +106,14 @@ TEST(ReviewSession, ScriptedAuthoringSession) {
   Review review("--review" + files + " --music '" + (dir / "content" / "song.txt").string() + "'",
                 dir / "review.out");
   ASSERT_NE(review.until("review: loaded "), "") << review.seen();
-  review.send("pause");
-  EXPECT_NE(review.until("review: paused at "), "");
-  review.send("seek 12.5");
-  EXPECT_EQ(review.until("review: seek"), "review: seek 12.500 s");
+  EXPECT_NE(review.ask("pause", "review: paused at "), "");
+  EXPECT_EQ(review.ask("seek 12.5", "review: seek"), "review: seek 12.500 s");
   const std::string before = shot(review, "before.png");
   EXPECT_TRUE(before == frame("frame-before.png")) << "the shot differs from --frame 12.5";
 
   // Edited texture commands: the next shot at the same time shows them, as --frame does.
   std::ofstream(scene, std::ios::binary | std::ios::trunc) << edited;
-  review.send("reload");
-  EXPECT_NE(review.until("review: reloaded "), "") << review.seen();
+  EXPECT_NE(review.ask("reload", "review: reloaded "), "") << review.seen();
   const std::string after = shot(review, "after.png");
   EXPECT_FALSE(after == before) << "the edit does not show";
   EXPECT_TRUE(after == frame("frame-after.png")) << "the shot differs from --frame on the edit";
@@ -121,30 +121,24 @@ TEST(ReviewSession, ScriptedAuthoringSession) {
   // A syntax error, found by the watcher: the error names the file and line, the old content
   // stays on screen.
   std::ofstream(scene, std::ios::binary | std::ios::trunc) << broken;
-  review.send("wait 1");
-  const std::string error = review.until(": error: ", true);
+  const std::string error = review.ask("wait 1", ": error: ", true);
   EXPECT_EQ(error.rfind("review: " + scene.string() + ":" + std::to_string(errorLine) + ":", 0), 0u)
       << error;
   EXPECT_TRUE(shot(review, "broken.png") == after) << "the content changed after an error";
 
   // A loop keeps demo time between its ends while playing.
-  review.send("loop 10 10.5");
-  EXPECT_EQ(review.until("review: loop"), "review: loop 10.000 s to 10.500 s");
-  review.send("play");
-  EXPECT_NE(review.until("review: playing from "), "");
+  EXPECT_EQ(review.ask("loop 10 10.5", "review: loop"), "review: loop 10.000 s to 10.500 s");
+  EXPECT_NE(review.ask("play", "review: playing from "), "");
   for (int i = 0; i < 4; ++i) {
     review.send("wait 0.3");
-    review.send("time");
-    const std::string time = review.until("review: time ");
+    const std::string time = review.ask("time", "review: time ");
     const double t = std::atof(time.c_str() + std::strlen("review: time "));
     EXPECT_GE(t, 10.0) << time;
     EXPECT_LE(t, 10.6) << time;  // the frame that crosses 10.5 s may still be reported
   }
 
-  review.send("bogus");
-  EXPECT_EQ(review.until("review: unknown"), "review: unknown command 'bogus'");
-  review.send("quit");
-  EXPECT_EQ(review.until("review: quit"), "review: quit");
+  EXPECT_EQ(review.ask("bogus", "review: unknown"), "review: unknown command 'bogus'");
+  EXPECT_EQ(review.ask("quit", "review: quit"), "review: quit");
   EXPECT_EQ(review.quit(), 0) << review.seen();
   fs::remove_all(dir);
 }
