@@ -44,7 +44,7 @@ std::vector<std::string> split(const std::string& line) {
   return args;
 }
 
-TEST(Options, AcceptedCommandLines) {
+TEST(Options, CommandLines) {
   // clang-format off
   const std::pair<const char*, const char*> rows[] = {
       {"", "show"},
@@ -72,11 +72,9 @@ TEST(Options, AcceptedCommandLines) {
     EXPECT_TRUE(p.ok) << line << ": " << p.error;
     EXPECT_EQ(describe(p.options), expected) << line;
   }
-}
-
-TEST(Options, RefusedCommandLinesGiveOneLineNamingTheProblem) {
+  // Refused lines give one line of error; after a '|', what it must name.
   // clang-format off
-  const char* rows[] = {  // after a '|': what the error must name
+  const char* refused[] = {
       "--bogus|--bogus", "--until 1 --until 2|more than once", "scene.bin|scene.bin",
       "--resolution 640", "--resolution 640x", "--resolution x480", "--resolution 0x480",
       "--resolution 640x0", "--resolution -640x480", "--resolution 640x480x3",
@@ -96,7 +94,7 @@ TEST(Options, RefusedCommandLinesGiveOneLineNamingTheProblem) {
       "--bench --fullscreen",
       "-x", "--no-dialog=yes", "--scene", "--scene ''"};
   // clang-format on
-  for (const std::string row : rows) {
+  for (const std::string row : refused) {
     const std::string line = row.substr(0, row.find('|'));
     const std::string names =
         row.find('|') == std::string::npos ? "" : row.substr(row.find('|') + 1);
@@ -106,9 +104,7 @@ TEST(Options, RefusedCommandLinesGiveOneLineNamingTheProblem) {
     EXPECT_EQ(p.error.find('\n'), std::string::npos) << line << ": " << p.error;
     EXPECT_NE(p.error.find(names), std::string::npos) << line << ": " << p.error;
   }
-}
-
-TEST(Options, UsageNamesEveryOption) {
+  // The usage text names every option.
   const std::string usage = usageText();
   for (const char* name : {"--no-dialog", "--resolution", "--fullscreen", "--until", "--scene",
                            "--pack", "--music", "--frame", "--out", "--capture", "--fps", "--from",
