@@ -26,6 +26,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -163,17 +164,15 @@ double playedAt(const std::vector<std::pair<double, uint64_t>>& stamps, uint64_t
 int compare(int argc, char** argv) {
   if (argc < 4) fail("usage: sound_check compare REC.raw REF.wav [options]");
   const std::string recPath = argv[2];
-  std::string logPath;
-  double seconds = 11.9, maxOffsetMs = 40;
+  std::map<std::string, std::string> o{
+      {"--show-log", ""}, {"--seconds", "11.9"}, {"--max-offset-ms", "40"}};
   for (int i = 4; i + 1 < argc; i += 2) {
-    const std::string o = argv[i];
-    if (o == "--show-log")
-      logPath = argv[i + 1];
-    else if (o == "--seconds" || o == "--max-offset-ms")
-      (o == "--seconds" ? seconds : maxOffsetMs) = std::atof(argv[i + 1]);
-    else
-      fail("unknown option " + o);
+    if (!o.count(argv[i])) fail(std::string("unknown option ") + argv[i]);
+    o[argv[i]] = argv[i + 1];
   }
+  const std::string logPath = o["--show-log"];
+  const double seconds = std::atof(o["--seconds"].c_str());
+  const double maxOffsetMs = std::atof(o["--max-offset-ms"].c_str());
   const std::vector<uint8_t> recBytes = readFile(recPath);
   const Frames rec = framesOf(recBytes.data(), recBytes.size()), song = readWav(argv[3]);
   std::printf("recording: %zu frames (%.3f s); reference: %zu frames\n", rec.size(),
