@@ -193,11 +193,11 @@ using LoadingBarPixels = GlTest;
 
 TEST_F(LoadingBarPixels, EveryPixelIsTheGradientTheOutlineOrTheBackground) {
   // Width, height, percent, length; the outline's corners: least and most x, least and most y.
+  // clang-format off
   const std::tuple<int, int, int, int, std::array<int, 4>> rows[] = {
-      {640, 480, 100, 507, {64, 592, 128, 144}},
-      {640, 480, 0, 0, {64, 592, 128, 144}},
-      {640, 480, 50, 253, {64, 592, 128, 144}},
-      {1024, 768, 100, 811, {102, 947, 204, 230}}};
+      {640, 480, 100, 507, {64, 592, 128, 144}}, {640, 480, 0, 0, {64, 592, 128, 144}},
+      {640, 480, 50, 253, {64, 592, 128, 144}}, {1024, 768, 100, 811, {102, 947, 204, 230}}};
+  // clang-format on
   for (const auto& [width, height, percent, length, corners] : rows) {
     SCOPED_TRACE(testing::Message() << width << "x" << height << " at " << percent << " %");
     if (!open(width, height)) return;
@@ -248,12 +248,10 @@ TEST_F(LoadingBarPixels, LeavesMatricesAndTheirStacksAsFoundAndPresentsEachCall)
   glLoadIdentity();
   glTranslatef(5.0f, 6.0f, 7.0f);
   auto state = [] {
-    const GLenum names[] = {GL_PROJECTION_STACK_DEPTH,
-                            GL_MODELVIEW_STACK_DEPTH,
-                            GL_MATRIX_MODE,
-                            GL_LIGHTING,
-                            GL_DEPTH_TEST,
-                            GL_BLEND};
+    // clang-format off
+    const GLenum names[] = {GL_PROJECTION_STACK_DEPTH, GL_MODELVIEW_STACK_DEPTH, GL_MATRIX_MODE,
+                            GL_LIGHTING, GL_DEPTH_TEST, GL_BLEND};
+    // clang-format on
     std::array<GLint, 6> v{};
     for (size_t i = 0; i < v.size(); ++i) glGetIntegerv(names[i], &v[i]);
     return v;
