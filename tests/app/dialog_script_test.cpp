@@ -4,82 +4,43 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 #include "app/dialog.h"
 #include "platform/platform.h"
 
 namespace {
 
-using app::DialogSettings;
-using platform::DialogInput;
 using Kind = platform::DialogInput::Kind;
 
-class DialogScript : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    if (driver && std::string(driver) == "offscreen") unsetenv("DISPLAY");
-    std::string error;
-    if (!platform::startVideo(error)) GTEST_SKIP() << "no video driver: " << error;
+TEST(DialogScript, ClicksAndKeysReachTheSettings) {
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (driver && std::string(driver) == "offscreen") unsetenv("DISPLAY");
+  std::string error;
+  if (!platform::startVideo(error)) GTEST_SKIP() << "no video driver: " << error;
+  const platform::DialogInput run{Kind::Click, platform::kDialogRun},
+      exit{Kind::Click, platform::kDialogExit}, full{Kind::Click, platform::kDialogFullscreen},
+      r800{Kind::Click, platform::kDialogRes800}, r1024{Kind::Click, platform::kDialogRes1024},
+      escape{Kind::Escape, 0}, enter{Kind::Enter, 0}, close{Kind::Close, 0};
+  // Label, script, result, width, height, full screen.
+  const std::tuple<const char*, std::vector<platform::DialogInput>, int, int, int, bool> rows[] = {
+      // clang-format off
+      {"run untouched", {run}, 1, 640, 480, false},
+      {"mouse choices reach the settings, Escape ignored", {r1024, full, escape, run}, 1, 1024, 768, true},
+      {"radio buttons exclusive, check box toggles", {r1024, r800, full, full, run}, 1, 800, 600, false},
+      {"exit keeps the settings", {r800, exit}, 0, 640, 480, false},
+      {"the system's close is Exit", {r1024, close}, 0, 640, 480, false},
+      {"Enter clicks the default button", {r800, enter}, 1, 800, 600, false},
+      {"Escape alone leaves it open", {escape, escape}, platform::kDialogScriptExhausted, 640, 480, false},
+      // clang-format on
+  };
+  for (const auto& [label, script, result, width, height, fullScreen] : rows) {
+    app::DialogSettings s;
+    EXPECT_EQ(app::showSettingsDialog(s, &script), result) << label;
+    EXPECT_EQ(std::tie(s.width, s.height, s.fullScreen), std::tie(width, height, fullScreen))
+        << label;
   }
-  void TearDown() override { platform::stopVideo(); }
-
-  int run(const std::vector<DialogInput>& script) {
-    const int result = app::showSettingsDialog(settings, &script);
-    if (result == -1) ADD_FAILURE() << "the dialog could not be created";
-    return result;
-  }
-  DialogSettings settings;
-};
-
-DialogInput click(int id) { return {Kind::Click, id}; }
-
-TEST_F(DialogScript, RunUntouchedGives640x480Windowed) {
-  EXPECT_EQ(run({click(platform::kDialogRun)}), 1);
-  EXPECT_EQ(settings.width, 640);
-  EXPECT_EQ(settings.height, 480);
-  EXPECT_FALSE(settings.fullScreen);
-}
-
-TEST_F(DialogScript, ChoicesMadeWithTheMouseReachTheSettingsEscapeIsIgnored) {
-  EXPECT_EQ(run({click(platform::kDialogRes1024),
-                 click(platform::kDialogFullscreen),
-                 {Kind::Escape, 0},
-                 click(platform::kDialogRun)}),
-            1);
-  EXPECT_EQ(settings.width, 1024);
-  EXPECT_EQ(settings.height, 768);
-  EXPECT_TRUE(settings.fullScreen);
-}
-
-TEST_F(DialogScript, RadioButtonsAreExclusiveAndTheCheckBoxToggles) {
-  EXPECT_EQ(run({click(platform::kDialogRes1024), click(platform::kDialogRes800),
-                 click(platform::kDialogFullscreen), click(platform::kDialogFullscreen),
-                 click(platform::kDialogRun)}),
-            1);
-  EXPECT_EQ(settings.width, 800);
-  EXPECT_EQ(settings.height, 600);
-  EXPECT_FALSE(settings.fullScreen);
-}
-
-TEST_F(DialogScript, ExitEndsWithZeroAndKeepsTheSettings) {
-  EXPECT_EQ(run({click(platform::kDialogRes800), click(platform::kDialogExit)}), 0);
-  EXPECT_EQ(settings.width, 640);
-  EXPECT_EQ(settings.height, 480);
-}
-
-TEST_F(DialogScript, TheSystemCloseCommandBehavesLikeExit) {
-  EXPECT_EQ(run({click(platform::kDialogRes1024), {Kind::Close, 0}}), 0);
-  EXPECT_EQ(settings.width, 640);
-}
-
-TEST_F(DialogScript, EnterClicksTheDefaultButton) {
-  EXPECT_EQ(run({click(platform::kDialogRes800), {Kind::Enter, 0}}), 1);
-  EXPECT_EQ(settings.width, 800);
-}
-
-TEST_F(DialogScript, EscapeAloneLeavesTheDialogOpen) {
-  EXPECT_EQ(run({{Kind::Escape, 0}, {Kind::Escape, 0}}), platform::kDialogScriptExhausted);
+  platform::stopVideo();
 }
 
 }  // namespace

@@ -11,25 +11,6 @@
 #include <cstdlib>
 #include <memory>
 
-namespace {
-
-struct Image {
-  int width = 0, height = 0;
-  std::unique_ptr<unsigned char, void (*)(void*)> pixels{nullptr, stbi_image_free};
-};
-
-bool load(const char* path, Image& image) {
-  int channels = 0;
-  image.pixels.reset(stbi_load(path, &image.width, &image.height, &channels, 3));
-  if (!image.pixels) {
-    std::fprintf(stderr, "frame_diff: %s: %s\n", path, stbi_failure_reason());
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr, "usage: frame_diff A.png B.png [MAX_MEAN [MAX_PERCENT [THRESHOLD]]]\n");
@@ -38,24 +19,32 @@ int main(int argc, char** argv) {
   const double maxMean = argc > 3 ? std::atof(argv[3]) : 2.0;
   const double maxPercent = argc > 4 ? std::atof(argv[4]) : 1.0;
   const int threshold = argc > 5 ? std::atoi(argv[5]) : 16;
-  Image a, b;
-  if (!load(argv[1], a) || !load(argv[2], b)) return 2;
-  if (a.width != b.width || a.height != b.height) {
-    std::fprintf(stderr, "frame_diff: sizes differ: %dx%d and %dx%d\n", a.width, a.height, b.width,
-                 b.height);
+  using Pixels = std::unique_ptr<unsigned char, void (*)(void*)>;
+  int size[2][2], channels = 0;
+  Pixels image[2] = {{nullptr, stbi_image_free}, {nullptr, stbi_image_free}};
+  for (int i = 0; i < 2; ++i) {
+    image[i].reset(stbi_load(argv[1 + i], &size[i][0], &size[i][1], &channels, 3));
+    if (!image[i]) {
+      std::fprintf(stderr, "frame_diff: %s: %s\n", argv[1 + i], stbi_failure_reason());
+      return 2;
+    }
+  }
+  if (size[0][0] != size[1][0] || size[0][1] != size[1][1]) {
+    std::fprintf(stderr, "frame_diff: sizes differ: %dx%d and %dx%d\n", size[0][0], size[0][1],
+                 size[1][0], size[1][1]);
     return 2;
   }
-  const size_t pixels = static_cast<size_t>(a.width) * static_cast<size_t>(a.height);
+  const size_t pixels = static_cast<size_t>(size[0][0]) * static_cast<size_t>(size[0][1]);
   uint64_t sum = 0;
   size_t off = 0;
-  for (size_t i = 0; i < pixels; ++i) {
+  for (size_t i = 0; i < pixels * 3; i += 3) {
     int worst = 0;
-    for (size_t c = 0; c < 3; ++c) {
-      const int d = std::abs(a.pixels.get()[i * 3 + c] - b.pixels.get()[i * 3 + c]);
+    for (size_t c = i; c < i + 3; ++c) {
+      const int d = std::abs(image[0].get()[c] - image[1].get()[c]);
       sum += static_cast<uint64_t>(d);
       worst = std::max(worst, d);
     }
-    if (worst > threshold) ++off;
+    off += worst > threshold;
   }
   const double mean = static_cast<double>(sum) / static_cast<double>(pixels * 3);
   const double percent = 100.0 * static_cast<double>(off) / static_cast<double>(pixels);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/ring_position.h"
@@ -14,7 +15,6 @@
 namespace {
 
 using platform::DialogMessage;
-using platform::DialogReply;
 namespace win32 = platform::win32;
 
 // ---------------------------------------------------------------------------------------------
@@ -22,15 +22,9 @@ namespace win32 = platform::win32;
 // 0x0110, WM_COMMAND 0x0111 (word parameter: control id low, notification code high),
 // WM_KEYDOWN 0x0100, WM_TIMER 0x0113.
 
-TEST(Win32DialogMessages, Translation) {
-  struct Row {
-    uint32_t message;
-    uint64_t wordParam;
-    bool relevant;
-    DialogMessage as;
-    uint32_t word;
-  };
-  const Row rows[] = {
+TEST(Win32DialogMessages, TranslationAndProcedureResult) {
+  const std::tuple<uint32_t, uint64_t, bool, DialogMessage, uint32_t> rows[] = {
+      // clang-format off
       {0x0110, 0, true, DialogMessage::Init, 0},
       {0x0111, 1001, true, DialogMessage::Command, 1001},                  // Run clicked
       {0x0111, 1003, true, DialogMessage::Command, 1003},                  // Exit clicked
@@ -40,73 +34,50 @@ TEST(Win32DialogMessages, Translation) {
       {0x0010, 0, true, DialogMessage::Close, 0},
       {0x0100, 0x1B, false, DialogMessage::Init, 0},
       {0x0113, 1, false, DialogMessage::Init, 0},
+      // clang-format on
   };
-  for (const Row& r : rows) {
-    const win32::Translated t = win32::translateDialogMessage(r.message, r.wordParam);
-    EXPECT_EQ(t.relevant, r.relevant) << std::hex << r.message;
-    if (!r.relevant) continue;
-    EXPECT_EQ(t.message, r.as) << std::hex << r.message;
-    EXPECT_EQ(t.wordParam, r.word) << std::hex << r.message << " " << r.wordParam;
+  for (const auto& [message, wordParam, relevant, as, word] : rows) {
+    const win32::Translated t = win32::translateDialogMessage(message, wordParam);
+    EXPECT_EQ(t.relevant, relevant) << std::hex << message;
+    if (!relevant) continue;
+    EXPECT_EQ(t.message, as) << std::hex << message;
+    EXPECT_EQ(t.wordParam, word) << std::hex << message << " " << wordParam;
   }
-}
-
-TEST(Win32DialogMessages, ProcedureResult) {
-  struct Row {
-    uint32_t message;
-    DialogReply reply;
-    intptr_t expected;
-  };
   // 0 after initialising (focus left to the system), 1 only for the command that ran the show.
-  const Row rows[] = {
+  const std::tuple<uint32_t, platform::DialogReply, intptr_t> results[] = {
       {0x0110, {false, 0}, 0}, {0x0111, {true, 1}, 1}, {0x0111, {true, 0}, 0},
       {0x0111, {false, 0}, 0}, {0x0010, {true, 0}, 0}, {0x0100, {false, 0}, 0},
   };
-  for (const Row& r : rows)
-    EXPECT_EQ(win32::dialogProcedureResult(win32::translateDialogMessage(r.message, 1001), r.reply),
-              r.expected)
-        << std::hex << r.message;
+  for (const auto& [message, reply, expected] : results)
+    EXPECT_EQ(win32::dialogProcedureResult(win32::translateDialogMessage(message, 1001), reply),
+              expected)
+        << std::hex << message;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Native outlines, built by hand: polygon header = size (4), type 24 (4), start point (8);
 // curve = type (2), count (2), points (8 each); a point is two 16.16 numbers, fraction first.
 
+using Points = std::vector<std::pair<double, double>>;
+
 struct Outline {
   std::vector<uint8_t> bytes;
-  void u16(uint32_t v) {
-    bytes.push_back(uint8_t(v));
-    bytes.push_back(uint8_t(v >> 8));
-  }
-  void u32(uint32_t v) {
-    u16(v & 0xFFFF);
-    u16(v >> 16);
-  }
+  void u16(uint32_t v) { bytes.insert(bytes.end(), {uint8_t(v), uint8_t(v >> 8)}); }
+  void u32(uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); }
   void point(double x, double y) {
-    u32(static_cast<uint32_t>(static_cast<int32_t>(x * 65536)));
-    u32(static_cast<uint32_t>(static_cast<int32_t>(y * 65536)));
+    u32(uint32_t(int32_t(x * 65536))), u32(uint32_t(int32_t(y * 65536)));
   }
-  // Starts a polygon; its size is patched by end().
-  size_t begin(double x, double y) {
+  Outline& polygon(double x, double y, uint16_t type, const Points& points) {
     const size_t at = bytes.size();
-    u32(0);
-    u32(24);
-    point(x, y);
-    return at;
-  }
-  void end(size_t at) {
-    const auto size = static_cast<uint32_t>(bytes.size() - at);
-    for (int i = 0; i < 4; ++i) bytes[at + i] = uint8_t(size >> (8 * i));
-  }
-  void curve(uint16_t type, std::vector<std::pair<double, double>> pts) {
-    u16(type);
-    u16(static_cast<uint16_t>(pts.size()));
-    for (auto [x, y] : pts) point(x, y);
+    u32(0), u32(24), point(x, y), u16(type), u16(uint16_t(points.size()));
+    for (auto [px, py] : points) point(px, py);
+    const auto size = uint32_t(bytes.size() - at);
+    for (size_t i = 0; i < 4; ++i) bytes[at + i] = uint8_t(size >> (8 * i));
+    return *this;
   }
 };
 
-using Points = std::vector<std::pair<double, double>>;
-
-Points flatten(const Outline& o, double tolerance, std::string& error, size_t contour = 0) {
+Points flatten(const Outline& o, double tolerance, size_t contour, std::string& error) {
   platform::outline::Flattener flat;
   flat.tolerance = tolerance;
   Points out;
@@ -117,86 +88,55 @@ Points flatten(const Outline& o, double tolerance, std::string& error, size_t co
 }
 
 TEST(Win32NativeOutline, Contours) {
-  struct Row {
-    const char* name;
-    uint16_t type;
-    Points points;
-    double tolerance;
-    Points expected;
-  };
-  // Expected points worked out by hand: the quadratic from (0,0) over (5,10) to (10,0) bends by
-  // |p0 - 2 p1 + p2| / 4 = 5, so a tolerance of 5 keeps one piece and 1.25 two, split at
-  // t = 1/2: (0.25*0 + 0.5*5 + 0.25*10, 0.5*10) = (5, 5). Between two off-curve points of a
-  // B-spline lies an implied on-curve point halfway: (0,10),(10,10) -> (5,10).
-  const Row rows[] = {
-      {"square of lines, closing point dropped",
-       1,
-       {{0, 10}, {10, 10}, {10, 0}, {0, 0}},
-       1,
+  const std::tuple<const char*, uint16_t, Points, double, Points> rows[] = {
+      // Expected points worked out by hand: the quadratic from (0,0) over (5,10) to (10,0) bends
+      // by |p0 - 2 p1 + p2| / 4 = 5, so a tolerance of 5 keeps one piece and 1.25 two, split at
+      // t = 1/2: (0.25*0 + 0.5*5 + 0.25*10, 0.5*10) = (5, 5). Between two off-curve points of a
+      // B-spline lies an implied on-curve point halfway: (0,10),(10,10) -> (5,10).
+      // clang-format off
+      {"square of lines, closing point dropped", 1, {{0, 10}, {10, 10}, {10, 0}, {0, 0}}, 1,
        {{0, 0}, {0, 10}, {10, 10}, {10, 0}}},
       {"fractions", 1, {{1.5, -2.25}}, 1, {{0, 0}, {1.5, -2.25}}},
       {"quadratic, one piece", 2, {{5, 10}, {10, 0}}, 5, {{0, 0}, {10, 0}}},
       {"quadratic, two pieces", 2, {{5, 10}, {10, 0}}, 1.25, {{0, 0}, {5, 5}, {10, 0}}},
-      {"B-spline with an implied point",
-       2,
-       {{0, 10}, {10, 10}, {10, 0}},
-       100,
-       {{0, 0}, {5, 10}, {10, 0}}},
+      {"B-spline with an implied point", 2, {{0, 10}, {10, 10}, {10, 0}}, 100, {{0, 0}, {5, 10}, {10, 0}}},
       {"cubic, one piece", 3, {{0, 10}, {10, 10}, {10, 0}}, 1000, {{0, 0}, {10, 0}}},
+      // clang-format on
   };
-  for (const Row& r : rows) {
-    Outline o;
-    const size_t at = o.begin(0, 0);
-    o.curve(r.type, r.points);
-    o.end(at);
-    std::string error;
-    EXPECT_EQ(flatten(o, r.tolerance, error), r.expected) << r.name << ": " << error;
-  }
-}
-
-TEST(Win32NativeOutline, TwoPolygonsGiveTwoContours) {
-  Outline o;
-  size_t at = o.begin(0, 0);
-  o.curve(1, {{0, 4}, {4, 4}});
-  o.end(at);
-  at = o.begin(1, 1);
-  o.curve(1, {{2, 1}, {2, 2}});
-  o.end(at);
   std::string error;
-  EXPECT_EQ(flatten(o, 1, error, 1), (Points{{1, 1}, {2, 1}, {2, 2}})) << error;
+  for (const auto& [name, type, points, tolerance, expected] : rows)
+    EXPECT_EQ(flatten(Outline().polygon(0, 0, type, points), tolerance, 0, error), expected)
+        << name << ": " << error;
+  // Two polygons give two contours.
+  const Outline two =
+      Outline().polygon(0, 0, 1, {{0, 4}, {4, 4}}).polygon(1, 1, 1, {{2, 1}, {2, 2}});
+  EXPECT_EQ(flatten(two, 1, 1, error), (Points{{1, 1}, {2, 1}, {2, 2}})) << error;
 }
 
 TEST(Win32NativeOutline, BadBytes) {
-  struct Row {
-    const char* name;
-    std::vector<uint8_t> bytes;
-    const char* message;  // start of the error, with the offset worked out from the layout
-  };
-  Outline good;
-  const size_t at = good.begin(0, 0);
-  good.curve(1, {{0, 4}});
-  good.end(at);  // 16 + 4 + 8 = 28 bytes
-  auto patched = [&](size_t offset, std::vector<uint8_t> with) {
+  const Outline good = Outline().polygon(0, 0, 1, {{0, 4}});  // 16 + 4 + 8 = 28 bytes
+  auto patched = [&](size_t offset, uint8_t with) {
     std::vector<uint8_t> b = good.bytes;
-    for (size_t i = 0; i < with.size(); ++i) b[offset + i] = with[i];
+    b[offset] = with;
     return b;
   };
-  const Row rows[] = {
-      {"header cut short", std::vector<uint8_t>(good.bytes.begin(), good.bytes.begin() + 10),
+  // The start of each error, with the offset worked out from the layout.
+  const std::pair<std::vector<uint8_t>, const char*> rows[] = {
+      {std::vector<uint8_t>(good.bytes.begin(), good.bytes.begin() + 10),
        "glyph outline, offset 0: polygon header cut short"},
-      {"not a polygon", patched(4, {25}), "glyph outline, offset 4: not a polygon header"},
-      {"size past the end", patched(0, {29}), "glyph outline, offset 0: polygon size 29"},
-      {"size below a header", patched(0, {8}), "glyph outline, offset 0: polygon size 8"},
-      {"unknown curve type", patched(16, {7}), "glyph outline, offset 16: unknown curve type 7"},
-      {"curve without points", patched(18, {0}), "glyph outline, offset 18: curve without points"},
-      {"too many points", patched(18, {2}), "glyph outline, offset 18: curve of 2 points"},
-      {"cubic of one point", patched(16, {3}), "glyph outline, offset 18: cubic curve"},
+      {patched(4, 25), "glyph outline, offset 4: not a polygon header"},
+      {patched(0, 29), "glyph outline, offset 0: polygon size 29"},  // past the end
+      {patched(0, 8), "glyph outline, offset 0: polygon size 8"},    // below a header
+      {patched(16, 7), "glyph outline, offset 16: unknown curve type 7"},
+      {patched(18, 0), "glyph outline, offset 18: curve without points"},
+      {patched(18, 2), "glyph outline, offset 18: curve of 2 points"},  // past the polygon
+      {patched(16, 3), "glyph outline, offset 18: cubic curve"},        // of one point
   };
-  for (const Row& r : rows) {
+  for (const auto& [bytes, message] : rows) {
     platform::outline::Flattener flat;
     std::string error;
-    EXPECT_FALSE(win32::readNativeOutline(r.bytes, flat, error)) << r.name;
-    EXPECT_EQ(error.rfind(r.message, 0), 0u) << r.name << ": " << error;
+    EXPECT_FALSE(win32::readNativeOutline(bytes, flat, error)) << message;
+    EXPECT_EQ(error.rfind(message, 0), 0u) << message << ": " << error;
   }
 }
 
@@ -205,68 +145,48 @@ TEST(Win32NativeOutline, BadBytes) {
 // moves 4 bytes a millisecond once the device is lost.
 
 TEST(RingPosition, DeviceCounterAndClock) {
-  struct Step {
-    uint64_t played;
-    bool stopped;
-    uint64_t nowMs;
-    uint32_t position;
-    bool lost;
-  };
-  struct Row {
-    const char* name;
-    uint32_t ringBytes;
-    int rate;
-    std::vector<Step> steps;
-  };
-  const Row rows[] = {
-      {"device moving, then stalled past 500 ms",
-       1000,
-       1000,
+  // Steps: bytes the device played, device stopped, now in ms -> position, lost.
+  using Step = std::tuple<uint64_t, bool, uint64_t, uint32_t, bool>;
+  const std::tuple<const char*, uint32_t, int, std::vector<Step>> rows[] = {
+      // clang-format off
+      {"device moving, then stalled past 500 ms", 1000, 1000,
        {{400, false, 10, 400, false},
         {1200, false, 20, 200, false},    // 1200 mod 1000
         {1200, false, 520, 200, false},   // still 500 ms: not yet lost
         {1200, false, 521, 200, true},    // lost where it stopped
         {1200, false, 621, 600, true},    // 1200 + 100 ms * 4 = 1600
         {5000, false, 622, 604, true}}},  // the device's counter no longer counts
-      {"device stopped at once",
-       1000,
-       1000,
+      {"device stopped at once", 1000, 1000,
        {{800, true, 5, 800, true}, {800, false, 55, 0, true}}},  // 800 + 50 * 4 = 1000
-      {"no device at 44100 Hz, 10 ms = 441 frames = 1764 bytes",
-       4096,
-       44100,
+      {"no device at 44100 Hz, 10 ms = 441 frames = 1764 bytes", 4096, 44100,
        {{0, true, 0, 0, true}, {0, true, 10, 1764, true}}},
       {"ring size rounded down to whole frames", 1003, 1000, {{1001, false, 1, 1, false}}},
+      // clang-format on
   };
-  for (const Row& r : rows) {
+  for (const auto& [name, ringBytes, rate, steps] : rows) {
     platform::RingPosition ring;
-    ring.start(r.ringBytes, r.rate, 0);
-    for (const Step& s : r.steps) {
-      EXPECT_EQ(ring.update(s.played, s.stopped, s.nowMs), s.position) << r.name << " @" << s.nowMs;
-      EXPECT_EQ(ring.lost(), s.lost) << r.name << " @" << s.nowMs;
+    ring.start(ringBytes, rate, 0);
+    for (const auto& [played, stopped, nowMs, position, lost] : steps) {
+      EXPECT_EQ(ring.update(played, stopped, nowMs), position) << name << " @" << nowMs;
+      EXPECT_EQ(ring.lost(), lost) << name << " @" << nowMs;
     }
   }
 }
 
 TEST(RingPosition, ExtendWrappingCounter) {
-  struct Row {
-    uint64_t previous;
-    uint64_t counter;
-    int bits;
-    uint64_t expected;
-  };
-  const Row rows[] = {
-      {0, 100, 32, 100},
-      {100, 100, 32, 100},                                  // no movement
+  const std::tuple<uint64_t, uint64_t, int, uint64_t> rows[] = {
+      // previous, counter, bits
+      // clang-format off
+      {0, 100, 32, 100}, {100, 100, 32, 100},               // no movement
       {0xFFFFFF00ull, 0x10, 32, 0x100000010ull},            // wrapped once
       {0x100000010ull, 0x20, 32, 0x100000020ull},           // after the wrap
       {0x2FFFFFFF0ull, 0xFFFFFFF8ull, 32, 0x2FFFFFFF8ull},  // third lap
-      {0xFFF0, 0x0005, 16, 0x10005},
-      {5, 3, 64, 3},  // a full-width counter is taken as is
+      {0xFFF0, 0x0005, 16, 0x10005}, {5, 3, 64, 3},         // a full-width counter is taken as is
+      // clang-format on
   };
-  for (const Row& r : rows)
-    EXPECT_EQ(platform::RingPosition::extend(r.previous, r.counter, r.bits), r.expected)
-        << std::hex << r.previous << " " << r.counter;
+  for (const auto& [previous, counter, bits, expected] : rows)
+    EXPECT_EQ(platform::RingPosition::extend(previous, counter, bits), expected)
+        << std::hex << previous << " " << counter;
 }
 
 }  // namespace

@@ -1,0 +1,256 @@
+// The shell's logic without a window: the command line, whole-word extension matching, the
+// settings dialog's procedure, review mode's command lines and keys.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <tuple>
+
+#include "app/dialog.h"
+#include "app/gl_context.h"
+#include "app/options.h"
+#include "app/review.h"
+#include "platform/platform.h"
+
+namespace app {
+namespace {
+
+// The fields that differ from an empty command line, in a fixed order.
+std::string describe(const Options& o) {
+  const char* modes[] = {"show", "frame", "capture", "bench", "review", "help", "version"};
+  std::ostringstream s;
+  s << modes[static_cast<int>(o.mode)];
+  if (o.noDialog) s << " no-dialog";
+  if (o.width || o.height) s << " " << o.width << "x" << o.height;
+  if (o.fullScreen) s << " fullscreen";
+  if (o.until) s << " until=" << *o.until;
+  const char* names[] = {"scene", "pack", "music", "out", "capture"};
+  const std::string* files[] = {&o.sceneFile, &o.packFile, &o.musicFile, &o.outFile,
+                                &o.capturePath};
+  for (size_t i = 0; i < 5; ++i)
+    if (!files[i]->empty()) s << " " << names[i] << "=" << *files[i];
+  if (o.frameTime != 0) s << " frame=" << o.frameTime;
+  if (o.fps != kDefaultFps) s << " fps=" << o.fps;
+  if (o.from) s << " from=" << *o.from;
+  if (o.to) s << " to=" << *o.to;
+  if (o.offline()) s << " offline";
+  return s.str();
+}
+
+// Arguments split at spaces; '' stands for an empty argument.
+std::vector<std::string> split(const std::string& line) {
+  std::vector<std::string> args;
+  std::istringstream in(line);
+  for (std::string a; in >> a;) args.push_back(a == "''" ? "" : a);
+  return args;
+}
+
+TEST(Options, CommandLines) {
+  // clang-format off
+  const std::pair<const char*, const char*> rows[] = {
+      {"", "show"},
+      {"--no-dialog --until 3 --scene s.bin --pack=p.bin --music m.xm",
+       "show no-dialog until=3 scene=s.bin pack=p.bin music=m.xm"},
+      // A resolution or full screen replaces the dialog.
+      {"--resolution 1024x768", "show no-dialog 1024x768"},
+      {"--resolution=333X222 --fullscreen", "show no-dialog 333x222 fullscreen"},
+      {"--fullscreen", "show no-dialog fullscreen"},
+      {"--until 0", "show until=0"},
+      {"--until 2.5", "show until=2.5"},
+      {"--frame 12.5 --out f.png", "frame no-dialog out=f.png frame=12.5 offline"},
+      {"--frame 1 --out F.PNG", "frame no-dialog out=F.PNG frame=1 offline"},
+      {"--capture frames --fps 30 --from 2 --to 4",
+       "capture no-dialog capture=frames fps=30 from=2 to=4 offline"},
+      {"--capture show.mp4", "capture no-dialog capture=show.mp4 offline"},
+      {"--review --scene s.scene --resolution 800x600", "review no-dialog 800x600 scene=s.scene"},
+      {"--bench --to 10", "bench no-dialog to=10 offline"},
+      // Help and version win over everything else.
+      {"--bogus --help", "help"}, {"-h", "help"}, {"--until x --version", "version"},
+      {"--version --help", "help"}};
+  // clang-format on
+  for (const auto& [line, expected] : rows) {
+    const ParseResult p = parseOptions(split(line));
+    EXPECT_TRUE(p.ok) << line << ": " << p.error;
+    EXPECT_EQ(describe(p.options), expected) << line;
+  }
+  // Refused lines give one line of error; after a '|', what it must name.
+  // clang-format off
+  const char* refused[] = {
+      "--bogus|--bogus", "--until 1 --until 2|more than once", "scene.bin|scene.bin",
+      "--resolution 640", "--resolution 640x", "--resolution x480", "--resolution 0x480",
+      "--resolution 640x0", "--resolution -640x480", "--resolution 640x480x3",
+      "--resolution 64ax480", "--resolution 99999x480", "--resolution ''", "--resolution",
+      // Seconds are finite and not negative.
+      "--until -1", "--until abc", "--until 3s", "--until ''", "--until inf", "--until nan",
+      "--until 1e99", "--until",
+      // --frame and --out need each other; the frame is PNG whatever the name says.
+      "--frame 1", "--out f.png", "--frame x --out f.png", "--frame 1 --out f.jpg",
+      "--frame 1 --out .png",
+      "--capture d --fps 0", "--capture d --fps -5", "--capture d --fps 2.5",
+      "--capture d --fps 1001", "--capture d --fps abc", "--capture d --from 5 --to 4", "--capture",
+      "--review --frame 1 --out a.png", "--review --fullscreen", "--review=yes", "--bench=1",
+      // Options of other modes.
+      "--fps 30", "--bench --fps 30", "--from 1", "--frame 1 --out a.png --to 3",
+      "--bench --capture d", "--frame 1 --out a.png --bench", "--bench --until 3",
+      "--bench --fullscreen",
+      "-x", "--no-dialog=yes", "--scene", "--scene ''"};
+  // clang-format on
+  for (const std::string row : refused) {
+    const std::string line = row.substr(0, row.find('|'));
+    const std::string names =
+        row.find('|') == std::string::npos ? "" : row.substr(row.find('|') + 1);
+    const ParseResult p = parseOptions(split(line));
+    EXPECT_FALSE(p.ok) << line;
+    EXPECT_FALSE(p.error.empty()) << line;
+    EXPECT_EQ(p.error.find('\n'), std::string::npos) << line << ": " << p.error;
+    EXPECT_NE(p.error.find(names), std::string::npos) << line << ": " << p.error;
+  }
+  // The usage text names every option.
+  const std::string usage = usageText();
+  for (const char* name : {"--no-dialog", "--resolution", "--fullscreen", "--until", "--scene",
+                           "--pack", "--music", "--frame", "--out", "--capture", "--fps", "--from",
+                           "--to", "--bench", "--review", "--help", "--version"})
+    EXPECT_NE(usage.find(name), std::string::npos) << name;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(ExtensionList, MatchesWholeSpaceSeparatedWordsOnly) {
+  const char* list = "GL_ARB_multitexture GL_ARB_texture_cube_map GL_EXT_separate_specular_color";
+  const std::tuple<const char*, const char*, bool> rows[] = {
+      // clang-format off
+      {list, "GL_ARB_multitexture", true}, {list, "GL_ARB_texture_cube_map", true},
+      {list, "GL_EXT_separate_specular_color", true}, {"GL_A GL_B ", "GL_B", true},
+      {"GL_A  GL_B", "GL_B", true}, {" GL_A", "GL_A", true}, {"GL_A", "GL_A", true},
+      // The beginning or the end of a longer word.
+      {"GL_ARB_multitexture_plus GL_X", "GL_ARB_multitexture", false},
+      {"GL_X GL_ARB_multitexture2", "GL_ARB_multitexture", false},
+      {"GL_ARB_multitexture", "GL_ARB_multi", false},
+      {"XGL_ARB_multitexture", "GL_ARB_multitexture", false},
+      {"GL_A WGL_ARB_multitexture", "GL_ARB_multitexture", false},
+      {"GL_A", "GL_A GL_B", false},  // a name longer than the whole list
+      {nullptr, "GL_ARB_multitexture", false}, {"", "GL_ARB_multitexture", false},
+      {"GL_A", nullptr, false},
+      // clang-format on
+  };
+  for (const auto& [words, name, has] : rows)
+    EXPECT_EQ(extensionListHas(words, name), has)
+        << (words ? words : "(null)") << " / " << (name ? name : "(null)");
+}
+
+// ---------------------------------------------------------------------------------------------
+
+using platform::DialogMessage;
+
+// Steps: a command with that word parameter, or one of these two messages.
+constexpr uint32_t kInit = 0xFFFF0000, kClose = 0xFFFF0001;
+constexpr uint32_t kFull = platform::kDialogFullscreen, kRun = platform::kDialogRun,
+                   kExit = platform::kDialogExit, k640 = platform::kDialogRes640,
+                   k800 = platform::kDialogRes800, k1024 = platform::kDialogRes1024;
+
+TEST(DialogProcedure, ScriptedMessages) {
+  // Label, settings before, 800 and 1024 both checked, steps, end, result, settings after.
+  using Row = std::tuple<const char*, DialogSettings, bool, std::vector<uint32_t>, bool, int,
+                         DialogSettings>;
+  // clang-format off
+  const Row rows[] = {
+      {"run untouched", {}, false, {kInit, kRun}, true, 1, {640, 480, false}},
+      {"1024 full screen", {}, false, {kInit, k1024, kFull, kRun}, true, 1, {1024, 768, true}},
+      {"800", {}, false, {kInit, k800, kRun}, true, 1, {800, 600, false}},
+      {"first checked wins", {}, true, {kRun}, true, 1, {800, 600, false}},
+      {"none checked keeps the size", {333, 222, false}, false, {kRun}, true, 1, {333, 222, false}},
+      {"full screen never cleared", {640, 480, true}, false, {kInit, kRun}, true, 1, {640, 480, true}},
+      {"exit changes nothing", {}, false, {kInit, k800, kFull, kExit}, true, 0, {640, 480, false}},
+      {"close changes nothing", {}, false, {kInit, k800, kFull, kClose}, true, 0, {640, 480, false}},
+      // Escape's cancel command; Run and Exit with a notification code in the high word.
+      {"only plain clicks count", {}, false,
+       {kInit, platform::kDialogCancel, (6u << 16) | kRun, (5u << 16) | kExit, 0, 1}, false, 0,
+       {640, 480, false}},
+  };
+  // clang-format on
+  for (const auto& [label, start, both800And1024Checked, steps, end, result, after] : rows) {
+    SCOPED_TRACE(label);
+    platform::DialogControls controls;
+    controls.res800 = controls.res1024 = both800And1024Checked;
+    DialogSettings settings = start;
+    platform::DialogReply reply;
+    for (size_t i = 0; i < steps.size(); ++i) {
+      const uint32_t s = steps[i];
+      // The automatic radio buttons and check box change their own state before the command.
+      if (s == k640 || s == k800 || s == k1024)
+        controls.res640 = s == k640, controls.res800 = s == k800, controls.res1024 = s == k1024;
+      if (s == kFull) controls.fullScreen = !controls.fullScreen;
+      const DialogMessage m = s == kInit    ? DialogMessage::Init
+                              : s == kClose ? DialogMessage::Close
+                                            : DialogMessage::Command;
+      reply = settingsDialogProcedure(m, s, controls, settings);
+      EXPECT_TRUE(!reply.end || i + 1 == steps.size()) << "ended at step " << i;
+      // Init checks 640 x 480 only.
+      EXPECT_TRUE(s != kInit || (controls.res640 && !controls.res800 && !controls.res1024 &&
+                                 !controls.fullScreen));
+    }
+    EXPECT_EQ(
+        (std::tuple{reply.end, reply.result, settings.width, settings.height, settings.fullScreen}),
+        (std::tuple{end, result, after.width, after.height, after.fullScreen}));
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(ReviewCommand, ParsesEachVerbAndRejectsBadArguments) {
+  // Line, verb, value, value2, relative, choice, file.
+  const std::tuple<const char*, ReviewVerb, float, float, bool, int, std::string> accepted[] = {
+      {"pause", ReviewVerb::Pause, 0, 0, false, 0, ""},
+      {"seek 12.5", ReviewVerb::Seek, 12.5f, 0, false, 0, ""},
+      {"seek +1", ReviewVerb::Seek, 1.0f, 0, true, 0, ""},
+      {"seek -10", ReviewVerb::Seek, -10.0f, 0, true, 0, ""},
+      {"cut next", ReviewVerb::Cut, 0, 0, false, 1, ""},
+      {"cut prev", ReviewVerb::Cut, 0, 0, false, -1, ""},
+      {"loop 10 20", ReviewVerb::Loop, 10.0f, 20.0f, false, 1, ""},
+      {"loop", ReviewVerb::Loop, 0, 0, false, -1, ""},
+      {"loop off", ReviewVerb::Loop, 0, 0, false, 0, ""},
+      {"mark b", ReviewVerb::Mark, 0, 0, false, 1, ""},
+      {"shot out dir/a b.png", ReviewVerb::Shot, 0, 0, false, 0, "out dir/a b.png"},
+      {"wait 0.5", ReviewVerb::Wait, 0.5f, 0, false, 0, ""},
+      {"status off", ReviewVerb::Status, 0, 0, false, 0, ""},
+      {"quit", ReviewVerb::Quit, 0, 0, false, 0, ""},
+  };
+  for (const auto& [line, verb, value, value2, relative, choice, file] : accepted) {
+    ReviewCommand c;
+    std::string error;
+    ASSERT_TRUE(parseReviewCommand(line, c, error)) << line << ": " << error;
+    EXPECT_EQ(std::tie(c.verb, c.value, c.value2, c.relative, c.choice, c.file),
+              std::tie(verb, value, value2, relative, choice, file))
+        << line;
+  }
+  for (const char* line : {"seek", "seek ten", "loop 20 10", "cut sideways", "wait -1", "shot",
+                           "quit now", "jump 3"}) {
+    ReviewCommand command;
+    std::string error;
+    EXPECT_FALSE(parseReviewCommand(line, command, error)) << line;
+    EXPECT_FALSE(error.empty()) << line;
+  }
+}
+
+TEST(ReviewCommand, KeysStandForCommandLines) {
+  const std::tuple<int, bool, const char*> cases[] = {
+      // key, paused, line
+      // clang-format off
+      {' ', false, "pause"}, {' ', true, "play"}, {platform::kKeyLeft, false, "seek -1"},
+      {platform::kKeyRight, false, "seek +1"}, {platform::kKeyUp, false, "seek -10"},
+      {platform::kKeyDown, false, "seek +10"}, {platform::kKeyHome, false, "seek 0"},
+      {'[', false, "cut prev"}, {']', false, "cut next"}, {'a', false, "mark a"},
+      {'b', false, "mark b"}, {'l', false, "loop"}, {'h', false, "status"}, {'r', false, "reload"},
+      {27, false, "quit"}, {'x', false, ""},
+      // clang-format on
+  };
+  for (const auto& [key, paused, line] : cases) {
+    EXPECT_EQ(reviewKeyCommand(key, paused), line) << key;
+    // Every key's line is a command the parser takes.
+    ReviewCommand command;
+    std::string error;
+    EXPECT_TRUE(!*line || parseReviewCommand(line, command, error)) << line << ": " << error;
+  }
+}
+
+}  // namespace
+}  // namespace app
