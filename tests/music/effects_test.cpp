@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
+#include <cmath>
 
 #include "tests/music/test_support.h"
 
@@ -20,13 +20,9 @@ using test::noteByte;
 const uint8_t kC4 = noteByte(4, 0), kD4 = noteByte(4, 2), kOff = kNoteKeyOff;
 
 // A C-4 of instrument 1 with an effect, one with a volume-column byte, and an effect alone.
-Cell N(int effect = 0, int param = 0) {
-  return {kC4, 1, 0, static_cast<uint8_t>(effect), static_cast<uint8_t>(param)};
-}
-Cell V(int volume) { return {kC4, 1, static_cast<uint8_t>(volume), 0, 0}; }
-Cell E(int effect, int param) {
-  return {0, 0, 0, static_cast<uint8_t>(effect), static_cast<uint8_t>(param)};
-}
+Cell N(uint8_t effect = 0, uint8_t param = 0) { return {kC4, 1, 0, effect, param}; }
+Cell V(uint8_t volume) { return {kC4, 1, volume, 0, 0}; }
+Cell E(uint8_t effect, uint8_t param) { return {0, 0, 0, effect, param}; }
 
 using Setup = void (*)(Instrument&);
 struct EffectCase {
@@ -34,6 +30,7 @@ struct EffectCase {
   std::vector<Cell> rows;     // one cell per pattern row, channel 0
   std::vector<int> expected;  // per tick, speed 3
   Setup setup = nullptr;      // changes instrument 1 (envelopes, auto-vibrato)
+  bool amiga = false;         // Amiga frequency table instead of the linear one
 };
 using Probe = int (*)(const Song&, const MusicChannel&);
 
@@ -42,13 +39,11 @@ using Probe = int (*)(const Song&, const MusicChannel&);
 void check(const std::vector<EffectCase>& cases, Probe probe) {
   for (const EffectCase& c : cases) {
     SCOPED_TRACE(c.name);
-    test::TestSong t(1, 3);
+    test::TestSong t(1, 3, 125, !c.amiga);
     int p = t.addPattern(static_cast<int>(c.rows.size()) + 1);
-    for (int16_t v : {8000, -8000}) {
-      Instrument& inst =
-          t.addInstrument(std::vector<int16_t>(1024, v), LoopMode::Forward, 0, 1024, 32, 128);
-      if (c.setup && v > 0) c.setup(inst);
-    }
+    for (int16_t v : {8000, -8000})
+      t.addInstrument(std::vector<int16_t>(1024, v), LoopMode::Forward, 0, 1024, 32);
+    if (c.setup) c.setup(t.song().instruments[0]);
     for (size_t r = 0; r < c.rows.size(); ++r) t.set(p, static_cast<int>(r), 0, c.rows[r]);
     SongPtr song = t.finish({p});
     startOffline(song.get());
@@ -62,17 +57,14 @@ void check(const std::vector<EffectCase>& cases, Probe probe) {
   }
 }
 
-void setEnvelope(std::array<EnvelopePoint, kEnvelopePoints>& points, uint8_t& count, uint8_t& type,
-                 std::vector<EnvelopePoint> given, uint8_t flags) {
-  std::copy(given.begin(), given.end(), points.begin());
-  count = static_cast<uint8_t>(given.size());
-  type = kEnvelopeOn | flags;
-}
 void volumeEnvelope(Instrument& i, std::vector<EnvelopePoint> points, uint8_t flags = 0) {
-  setEnvelope(i.volumeEnvelope, i.volumePointCount, i.volumeType, std::move(points), flags);
+  std::copy(points.begin(), points.end(), i.volumeEnvelope.begin());
+  i.volumePointCount = static_cast<uint8_t>(points.size());
+  i.volumeType = kEnvelopeOn | flags;
 }
 void panEnvelope(Instrument& i) {  // 0 -> 64 over 4 ticks, 16 per tick
-  setEnvelope(i.panEnvelope, i.panPointCount, i.panType, {{0, 0}, {4, 64}}, 0);
+  i.panEnvelope[0] = {0, 0}, i.panEnvelope[1] = {4, 64}, i.panPointCount = 2;
+  i.panType = kEnvelopeOn;
 }
 
 // clang-format off
@@ -129,9 +121,8 @@ TEST(Effects, VolumePerTick) {
     {"EB fine down", {N(0xE, 0xB4), E(0xE, 0xB0)}, {28, 28, 28, 24, 24, 24}},
     // Volume column: 10..50 set; 6x/7x slide on ticks 1 and 2 only, within 0..64; 8x/9x once.
     {"vol set", {V(0x20)}, {16, 16, 16}},
-    {"vol 6 slide down", {V(0x62)}, {32, 30, 28}},
-    {"vol 7 slide up", {V(0x73)}, {32, 35, 38}},
-    {"vol 7 stops at 64", {V(0x4E), {0, 0, 0x7F, 0, 0}}, {62, 62, 62, 62, 64, 64}},
+    {"vol 6 slide down to 0", {V(0x62), {0, 0, 0x6F, 0, 0}}, {32, 30, 28, 28, 13, 0}},
+    {"vol 7 slide up to 64", {V(0x73), {0, 0, 0x7F, 0, 0}}, {32, 35, 38, 38, 53, 64}},
     {"vol 8 fine down", {V(0x84)}, {28, 28, 28}},
     {"vol 9 fine up", {V(0x95)}, {37, 37, 37}},
     {"EC note cut", {N(0xE, 0xC1)}, {32, 0, 0}},
@@ -204,12 +195,29 @@ TEST(Effects, NoteStartsPerTick) {
 }
 
 // Where the voice plays in the sample (in frames), -1 when silent.
-TEST(Effects, SampleOffset) {
+TEST(Effects, SampleOffsetAndMissingSamples) {
   check({
     {"9 offset", {N(0x9, 0x01)}, {256}},
     {"9 past the 1024 frames", {N(0x9, 0x04)}, {-1}},
+    {"no instrument 99", {{kC4, 99, 0, 0, 0}}, {-1}},
+    {"sample without data", {N()}, {-1}, [](Instrument& i) { i.samples[0] = &kEmptySample; }},
   }, [](const Song&, const MusicChannel& ch) {
     return ch.voice->sample ? static_cast<int>(ch.voice->position >> 32) : -1;
+  });
+}
+
+// The frequency (Hz) the voice plays the sample at: 8363 at C-4 (twice that at C-5) by the
+// linear and the Amiga table; the sample's relative note and finetune move it (E50: finetune
+// -128, one semitone down: 8363 x 2^(-1/12) = 7893.6).
+TEST(Effects, NoteFrequency) {
+  check({
+    {"C-5", {{noteByte(5, 0), 1, 0, 0, 0}}, {16726}},
+    {"Amiga C-5", {{noteByte(5, 0), 1, 0, 0, 0}}, {16726}, nullptr, true},
+    {"relative note 12", {N()}, {16726},
+     [](Instrument& i) { const_cast<Sample*>(i.samples[0])->relativeNote = 12; }},
+    {"E50", {N(0xE, 0x50)}, {7894}},
+  }, [](const Song&, const MusicChannel& ch) {
+    return static_cast<int>(std::lround(ch.voice->step * 44100.0 / 4294967296.0));
   });
 }
 

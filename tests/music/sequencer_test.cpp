@@ -1,5 +1,5 @@
-// The sequencer's row flow (jumps, breaks, pattern loops and delays, song end and restart), its
-// timing (speed, tempo, Fxx on both sides of 32), note frequencies and missing instruments.
+// The sequencer's row flow (jumps, breaks, pattern loops and delays, song end and restart) and
+// its timing (speed, tempo, Fxx on both sides of 32).
 #include <gtest/gtest.h>
 
 #include "tests/music/test_support.h"
@@ -8,12 +8,9 @@ namespace glimmer::music {
 namespace {
 
 using test::Cell;
-using test::noteByte;
 using test::TestSong;
 
-Cell E(int effect, int param) {
-  return {0, 0, 0, static_cast<uint8_t>(effect), static_cast<uint8_t>(param)};
-}
+Cell E(uint8_t effect, uint8_t param) { return {0, 0, 0, effect, param}; }
 
 // Builds one pattern per list (`channels` cells per row) and the order table.
 SongPtr song(int channels, int speed, const std::vector<std::vector<Cell>>& patterns,
@@ -21,9 +18,8 @@ SongPtr song(int channels, int speed, const std::vector<std::vector<Cell>>& patt
   TestSong t(channels, speed);
   for (const auto& cells : patterns) {
     int p = t.addPattern(static_cast<int>(cells.size()) / channels);
-    for (size_t i = 0; i < cells.size(); ++i) {
-      t.set(p, static_cast<int>(i) / channels, static_cast<int>(i) % channels, cells[i]);
-    }
+    for (int i = 0; i < static_cast<int>(cells.size()); ++i)
+      t.set(p, i / channels, i % channels, cells[i]);
   }
   return t.finish(std::move(orders), restart);
 }
@@ -89,18 +85,17 @@ TEST(Sequencer, TimelineFollowsSpeedAndTempo) {
     std::vector<int64_t> frames;
     int64_t end;
   };
+  // clang-format off
   const TimingCase cases[] = {
-      // F00 is ignored; F02 speed 2; F20 tempo 32 from its row's first tick; F1F speed 31; F96
-      // tempo 150: 3 x 882, 2 x 882, 2 x 3445, 31 x 3445, 31 x 735.
-      {"F",
-       {E(0xF, 0), E(0xF, 2), E(0xF, 0x20), E(0xF, 0x1F), E(0xF, 0x96)},
-       {0},
-       {0, 2646, 4410, 11300, 118095},
-       140880},
-      {"EE2 triples a row", {{}, E(0xE, 0xE2), {}}, {0}, {0, 2646, 10584}, 13230},
-      // B01 reaches order 1 row 0 for the first time, then again: the song ends there.
-      {"B ends on a played row", {{}, E(0xB, 1)}, {0, 0}, {0, 2646, 5292, 7938}, 10584},
+    // F00 is ignored; F02 speed 2; F20 tempo 32 from its row's first tick; F1F speed 31; F96
+    // tempo 150: 3 x 882, 2 x 882, 2 x 3445, 31 x 3445, 31 x 735.
+    {"F", {E(0xF, 0), E(0xF, 2), E(0xF, 0x20), E(0xF, 0x1F), E(0xF, 0x96)}, {0},
+     {0, 2646, 4410, 11300, 118095}, 140880},
+    {"EE2 triples a row", {{}, E(0xE, 0xE2), {}}, {0}, {0, 2646, 10584}, 13230},
+    // B01 reaches order 1 row 0 for the first time, then again: the song ends there.
+    {"B ends on a played row", {{}, E(0xB, 1)}, {0, 0}, {0, 2646, 5292, 7938}, 10584},
   };
+  // clang-format on
   for (const TimingCase& c : cases) {
     SCOPED_TRACE(c.name);
     SongPtr s = song(1, 3, {c.rows}, c.orders);
@@ -115,43 +110,6 @@ TEST(Sequencer, TimelineFollowsSpeedAndTempo) {
   SongPtr s = song(1, 3, {std::vector<Cell>(1)}, {0});
   test::renderFrames(s.get(), 882);
   EXPECT_EQ(s->playback->timeMs, 20u);
-  resetPlayer();
-}
-
-// C-5 plays the sample at twice 8363 Hz, by the linear and by the Amiga table; the relative note
-// and the finetune (-128: one semitone down, 8363 x 2^(11/12) = 15787.2) move it.
-TEST(Sequencer, NoteFrequency) {
-  struct {
-    bool linear;
-    int octave, relativeNote, finetune;
-    double hz;
-  } rows[] = {{true, 5, 0, 0, 16726},
-              {false, 5, 0, 0, 16726},
-              {true, 4, 12, 0, 16726},
-              {true, 5, 0, -128, 15787.2}};
-  for (const auto& r : rows) {
-    SCOPED_TRACE(testing::Message() << r.linear << " " << r.relativeNote << " " << r.finetune);
-    TestSong t(1, 6, 125, r.linear);
-    t.addInstrument(std::vector<int16_t>(64, 8000), LoopMode::Forward, 0, 64, 64, 128,
-                    r.relativeNote, r.finetune);
-    t.set(t.addPattern(1), 0, 0, Cell{noteByte(r.octave, 0), 1, 0, 0, 0});
-    SongPtr s = t.finish({0});
-    startOffline(s.get());
-    tick(*s);
-    EXPECT_NEAR(static_cast<double>(musicChannels[0].voice->step) / 4294967296.0 * 44100, r.hz,
-                1.0);
-    resetPlayer();
-  }
-}
-
-TEST(Sequencer, MissingInstrumentOrSampleIsSilentNotACrash) {
-  TestSong t(2, 2);
-  int p = t.addPattern(2);
-  t.addInstrument({});  // an instrument whose sample has no data
-  t.set(p, 0, 0, Cell{noteByte(4, 0), 1, 0, 0, 0});
-  t.set(p, 0, 1, Cell{noteByte(4, 0), 99, 0, 0, 0});
-  SongPtr s = t.finish({p});
-  for (int16_t v : test::renderFrames(s.get(), 4000)) ASSERT_EQ(v, 0);
   resetPlayer();
 }
 

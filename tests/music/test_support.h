@@ -19,7 +19,7 @@ struct Cell {
 };
 
 // XM note byte for a name like "C-4" (C-0 is 1).
-inline uint8_t noteByte(int octave, int semitone) {
+constexpr uint8_t noteByte(int octave, int semitone) {
   return static_cast<uint8_t>(octave * 12 + semitone + 1);
 }
 
