@@ -24,13 +24,12 @@ Cell N(uint8_t effect = 0, uint8_t param = 0) { return {kC4, 1, 0, effect, param
 Cell V(uint8_t volume) { return {kC4, 1, volume, 0, 0}; }
 Cell E(uint8_t effect, uint8_t param) { return {0, 0, 0, effect, param}; }
 
-using Setup = void (*)(Instrument&);
 struct EffectCase {
   const char* name;
-  std::vector<Cell> rows;     // one cell per pattern row, channel 0
-  std::vector<int> expected;  // per tick, speed 3
-  Setup setup = nullptr;      // changes instrument 1 (envelopes, auto-vibrato)
-  bool amiga = false;         // Amiga frequency table instead of the linear one
+  std::vector<Cell> rows;                // one cell per pattern row, channel 0
+  std::vector<int> expected;             // per tick, speed 3
+  void (*setup)(Instrument&) = nullptr;  // changes instrument 1 (envelopes, auto-vibrato)
+  bool amiga = false;                    // Amiga frequency table instead of the linear one
 };
 using Probe = int (*)(const Song&, const MusicChannel&);
 
@@ -63,8 +62,7 @@ void volumeEnvelope(Instrument& i, std::vector<EnvelopePoint> points, uint8_t fl
   i.volumeType = kEnvelopeOn | flags;
 }
 void panEnvelope(Instrument& i) {  // 0 -> 64 over 4 ticks, 16 per tick
-  i.panEnvelope[0] = {0, 0}, i.panEnvelope[1] = {4, 64}, i.panPointCount = 2;
-  i.panType = kEnvelopeOn;
+  i.panEnvelope = {{{0, 0}, {4, 64}}}, i.panPointCount = 2, i.panType = kEnvelopeOn;
 }
 
 // clang-format off

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "music/internal.h"
@@ -54,10 +53,7 @@ class TestSong {
     song_->playback->tickFunction = tick;
   }
   int addPattern(int rows) {
-    Pattern p;
-    p.rows = rows;
-    p.notes.assign(size_t(rows) * song_->channelCount * 5, 0);
-    song_->patterns.push_back(std::move(p));
+    song_->patterns.push_back({rows, std::vector<uint8_t>(size_t(rows) * song_->channelCount * 5)});
     return static_cast<int>(song_->patterns.size()) - 1;
   }
   void set(int pattern, int row, int channel, Cell c) {
@@ -72,7 +68,7 @@ class TestSong {
     auto s = makeSample(std::move(data), mode, loopStart, loopLength);
     s->volume = static_cast<uint8_t>(volume);
     s->panning = static_cast<uint32_t>(panning);
-    s->relativeNote = static_cast<int8_t>(relativeNote);
+    s->relativeNote = static_cast<int8_t>(relativeNote),
     s->finetune = static_cast<int8_t>(finetune);
     Instrument inst;
     inst.sampleCount = 1;
@@ -105,15 +101,6 @@ inline std::vector<int16_t> renderFrames(Song* song, size_t frames) {
   return pcm;
 }
 
-struct XmSampleHeader {
-  uint32_t length = 0, loopStart = 0, loopLength = 0;
-  int volume = 64, finetune = 0, type = 0, panning = 128, relativeNote = 0;
-};
-struct XmEnvelope {
-  std::vector<EnvelopePoint> points;
-  int count = 0, sustain = 0, loopStart = 0, loopEnd = 0, type = 0;
-};
-
 // Raw XM bytes written field by field, for loader tests that need exact control.
 class XmBytes {
  public:
@@ -136,8 +123,14 @@ class XmBytes {
   void pattern(int rows, const std::vector<uint8_t>& packed) {
     u32(9), u8(0), u16(rows), u16(static_cast<int>(packed.size())), data(packed);
   }
-  using SampleHeader = XmSampleHeader;
-  using Envelope = XmEnvelope;
+  struct SampleHeader {
+    uint32_t length = 0, loopStart = 0, loopLength = 0;
+    int volume = 64, finetune = 0, type = 0, panning = 128, relativeNote = 0;
+  };
+  struct Envelope {
+    std::vector<EnvelopePoint> points;
+    int count = 0, sustain = 0, loopStart = 0, loopEnd = 0, type = 0;
+  };
   // An instrument with the given sample headers; the volume envelope defaults to off.
   void instrument(const std::vector<SampleHeader>& samples) { instrument(samples, Envelope{}, 0); }
   void instrument(const std::vector<SampleHeader>& samples, const Envelope& volume, int fadeout) {
