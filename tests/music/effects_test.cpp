@@ -14,19 +14,18 @@
 namespace glimmer::music {
 namespace {
 
-using test::Cell;
 using test::noteByte;
 
 const uint8_t kC4 = noteByte(4, 0), kD4 = noteByte(4, 2), kOff = kNoteKeyOff;
 
 // A C-4 of instrument 1 with an effect, one with a volume-column byte, and an effect alone.
-Cell N(uint8_t effect = 0, uint8_t param = 0) { return {kC4, 1, 0, effect, param}; }
-Cell V(uint8_t volume) { return {kC4, 1, volume, 0, 0}; }
-Cell E(uint8_t effect, uint8_t param) { return {0, 0, 0, effect, param}; }
+test::Cell N(uint8_t effect = 0, uint8_t param = 0) { return {kC4, 1, 0, effect, param}; }
+test::Cell V(uint8_t volume) { return {kC4, 1, volume, 0, 0}; }
+test::Cell E(uint8_t effect, uint8_t param) { return {0, 0, 0, effect, param}; }
 
 struct EffectCase {
   const char* name;
-  std::vector<Cell> rows;                // one cell per pattern row, channel 0
+  std::vector<test::Cell> rows;          // one cell per pattern row, channel 0
   std::vector<int> expected;             // per tick, speed 3
   void (*setup)(Instrument&) = nullptr;  // changes instrument 1 (envelopes, auto-vibrato)
   bool amiga = false;                    // Amiga frequency table instead of the linear one
@@ -90,11 +89,12 @@ TEST(Effects, PitchPerTick) {
     {"vol A/B vibrato", {V(0xA4), {0, 0, 0xB4, 0, 0}}, {4608, 4608, 4608, 4608, 4608, 4620}},
     // E5x: finetune (x - 8) x 16 for the row's note: 4 x 16 = 64 sixteenths of 4 units.
     {"E5 finetune", {N(0xE, 0x5C)}, {4576, 4576, 4576}},
-    // 3xx slides 4 xx per tick towards the note (D-4 = 4480) without restarting it.
-    {"3 tone portamento", {N(), {kD4, 0, 0, 0x3, 0x04}, E(0x3, 0)},
-     {4608, 4608, 4608, 4608, 4592, 4576, 4576, 4560, 4544}},
-    // Volume column Fx: speed x x 16, so 128 units per tick, stopping at the note.
-    {"vol F tone portamento", {N(), {kD4, 0, 0xF2, 0, 0}}, {4608, 4608, 4608, 4608, 4480, 4480}},
+    // 3xx slides 4 xx (48) per tick towards the note (D-4 = 4480) without restarting it, and
+    // stops on it; volume column Fx: speed x x 16, 192 per tick up from D-4, stops on C-4.
+    {"3 tone portamento", {N(), {kD4, 0, 0, 0x3, 0x0C}, E(0x3, 0)},
+     {4608, 4608, 4608, 4608, 4560, 4512, 4512, 4480, 4480}},
+    {"vol F tone portamento", {{kD4, 1, 0, 0, 0}, {kC4, 0, 0xF3, 0, 0}},
+     {4480, 4480, 4480, 4480, 4608, 4608}},
     // E31 glissando: the slide sounds in whole semitones (4592 is nearer C-4 than C#4).
     {"E3 glissando", {N(0xE, 0x31), {kD4, 0, 0, 0x3, 0x04}}, {4608, 4608, 4608, 4608, 4608, 4608}},
     // Auto-vibrato: square wave (type 1), rate 1 (stays in the first half), depth 8, sweep 4:

@@ -51,7 +51,7 @@ TEST_F(Mixer, VoiceRendering) {
     {"interpolation", {0, 1000, 3000, 3000}, LoopMode::None, 0, 0, kOne / 2,
      {0, 500, 1000, 2000, 3000, 3000}, true},
     // A one-shot sample ends at its last frame and the voice stops.
-    {"one-shot end", {0, 100, 200, 300}, LoopMode::None, 0, 0, kOne, {0, 100, 200, 300, 0, 0}, false},
+    {"one-shot", {0, 100, 200, 300}, LoopMode::None, 0, 0, kOne, {0, 100, 200, 300, 0, 0}, false},
     // Loop frames 2..4: back to frame 2 after frame 4.
     {"forward loop", {0, 10, 20, 30, 40, 50}, LoopMode::Forward, 2, 3, kOne,
      {0, 10, 20, 30, 40, 20, 30, 40, 20, 30, 40, 20}, true},
