@@ -58,9 +58,11 @@ void envelopeStep(EnvelopeState& env, const std::array<EnvelopePoint, kEnvelopeP
   ++env.tick;
 }
 
-void advanceEnvelopes(const Instrument& inst, MusicChannel& ch, bool noteCut) {
+void advanceEnvelopes(const Instrument& inst, MusicChannel& ch) {
   if (!(inst.volumeType & kEnvelopeOn)) {
-    if (noteCut && ch.keyOff) {
+    // Key off without a volume envelope cuts the note on the tick it happens (a key-off note,
+    // Kxx at tick xx, or a delayed key-off note alike).
+    if (ch.keyOff) {
       ch.volumeEnvelope.value = 0;
       ch.dirty |= kDirtyVolume;
     }
@@ -268,7 +270,7 @@ void volumeColumnTick(const Song& song, MusicChannel& ch, uint8_t v) {
   }
 }
 
-// Multi retrigger's volume change for x = 0..15.
+// Multi retrigger's volume change for x = 0..15, kept within 0..64.
 int retrigVolume(int volume, int x) {
   static constexpr int kAdd[16] = {0, -1, -2, -4, -8, -16, 0, 0, 0, 1, 2, 4, 8, 16, 0, 0};
   switch (x) {
@@ -277,9 +279,9 @@ int retrigVolume(int volume, int x) {
     case 7:
       return volume / 2;
     case 14:
-      return volume * 3 / 2;
+      return std::min(volume * 3 / 2, 64);
     case 15:
-      return volume * 2;
+      return std::min(volume * 2, 64);
     default:
       return std::clamp(volume + kAdd[x], 0, 64);
   }
@@ -634,9 +636,9 @@ const uint8_t* currentRow(const Song& song) {
 bool isNoteDelay(const uint8_t* n) { return n[3] == 0xE && (n[4] >> 4) == 0xD && (n[4] & 15) != 0; }
 
 // Everything that runs on every tick after the effects: envelopes, fadeout, auto-vibrato.
-void finishTick(Song& song, MusicChannel& ch, bool noteCut) {
+void finishTick(Song& song, MusicChannel& ch) {
   const Instrument& inst = instrumentOf(song, ch);
-  advanceEnvelopes(inst, ch, noteCut);
+  advanceEnvelopes(inst, ch);
   autoVibrato(inst, ch);
   ch.dirty |= kDirtyVolume;  // global volume may have changed on any channel
   updateVoice(song, ch);
@@ -666,7 +668,7 @@ void rowStart(Song& song) {
     // A vibrato row's first tick sounds the vibrato where it stands, without moving it on.
     if (isVibrato(n[3], n[2])) ch.periodDelta = vibratoOffset(ch), ch.dirty |= kDirtyFrequency;
     if (n[3] == 0x7) ch.volumeDelta = tremoloOffset(ch);
-    finishTick(song, ch, true);
+    finishTick(song, ch);
   }
 }
 
@@ -680,7 +682,7 @@ void tickUpdate(Song& song) {
     ch.dirty = 0;
     volumeColumnTick(song, ch, n[2]);
     tickEffect(song, ch, n);
-    finishTick(song, ch, false);
+    finishTick(song, ch);
   }
 }
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
-#include <string>
+#include <memory>
 #include <vector>
 
 #include "music/internal.h"
@@ -18,8 +18,27 @@ struct Cell {
 };
 
 // XM note byte for a name like "C-4" (C-0 is 1).
-inline uint8_t noteByte(int octave, int semitone) {
+constexpr uint8_t noteByte(int octave, int semitone) {
   return static_cast<uint8_t>(octave * 12 + semitone + 1);
+}
+
+// A sample as the loader leaves it: 8 spare values, and one guard value just past the loop (the
+// last loop frame again for ping-pong, the loop's first frame for a forward loop) so that the
+// interpolation may read one value beyond the loop end.
+inline std::unique_ptr<Sample> makeSample(std::vector<int16_t> data, LoopMode mode,
+                                          uint32_t loopStart, uint32_t loopLength) {
+  auto s = std::make_unique<Sample>();
+  s->length = static_cast<uint32_t>(data.size());
+  s->loopMode = mode;
+  s->loopStart = mode == LoopMode::None ? 0 : loopStart;
+  s->loopLength = mode == LoopMode::None ? s->length : loopLength;
+  s->storage = data;
+  s->storage.resize(data.size() + 8, 0);
+  uint32_t end = s->loopStart + s->loopLength;
+  if (mode == LoopMode::PingPong) s->storage[end] = s->storage[end - 1];
+  if (mode == LoopMode::Forward) s->storage[end] = s->storage[s->loopStart];
+  s->data = data.empty() ? nullptr : s->storage.data();
+  return s;
 }
 
 // A song built in memory, bypassing the loader, for sequencer and mixer tests.
@@ -34,39 +53,23 @@ class TestSong {
     song_->playback->tickFunction = tick;
   }
   int addPattern(int rows) {
-    Pattern p;
-    p.rows = rows;
-    p.notes.assign(size_t(rows) * song_->channelCount * 5, 0);
-    song_->patterns.push_back(std::move(p));
+    song_->patterns.push_back({rows, std::vector<uint8_t>(size_t(rows) * song_->channelCount * 5)});
     return static_cast<int>(song_->patterns.size()) - 1;
   }
   void set(int pattern, int row, int channel, Cell c) {
     uint8_t* n = &song_->patterns[pattern].notes[(size_t(row) * song_->channelCount + channel) * 5];
-    n[0] = c.note;
-    n[1] = c.instrument;
-    n[2] = c.volume;
-    n[3] = c.effect;
-    n[4] = c.param;
+    const uint8_t bytes[5] = {c.note, c.instrument, c.volume, c.effect, c.param};
+    std::memcpy(n, bytes, 5);
   }
-  // Adds an instrument holding one sample; data gets the spare values and guard the loader adds.
+  // Adds an instrument holding one sample (see makeSample).
   Instrument& addInstrument(std::vector<int16_t> data, LoopMode mode = LoopMode::None,
                             uint32_t loopStart = 0, uint32_t loopLength = 0, int volume = 64,
                             int panning = 128, int relativeNote = 0, int finetune = 0) {
-    auto s = std::make_unique<Sample>();
-    s->length = static_cast<uint32_t>(data.size());
-    s->loopMode = mode;
-    s->loopStart = mode == LoopMode::None ? 0 : loopStart;
-    s->loopLength = mode == LoopMode::None ? s->length : loopLength;
+    auto s = makeSample(std::move(data), mode, loopStart, loopLength);
     s->volume = static_cast<uint8_t>(volume);
     s->panning = static_cast<uint32_t>(panning);
-    s->relativeNote = static_cast<int8_t>(relativeNote);
+    s->relativeNote = static_cast<int8_t>(relativeNote),
     s->finetune = static_cast<int8_t>(finetune);
-    s->storage = data;
-    s->storage.resize(data.size() + 8, 0);
-    uint32_t end = s->loopStart + s->loopLength;
-    if (mode == LoopMode::PingPong) s->storage[end] = s->storage[end - 1];
-    if (mode == LoopMode::Forward) s->storage[end] = s->storage[s->loopStart];
-    s->data = data.empty() ? nullptr : s->storage.data();
     Instrument inst;
     inst.sampleCount = 1;
     inst.samples.fill(&kEmptySample);
@@ -98,103 +101,55 @@ inline std::vector<int16_t> renderFrames(Song* song, size_t frames) {
   return pcm;
 }
 
-struct XmSampleHeader {
-  uint32_t length = 0, loopStart = 0, loopLength = 0;
-  int volume = 64, finetune = 0, type = 0, panning = 128, relativeNote = 0;
-};
-struct XmEnvelope {
-  std::vector<EnvelopePoint> points;
-  int count = 0, sustain = 0, loopStart = 0, loopEnd = 0, type = 0;
-};
-
 // Raw XM bytes written field by field, for loader tests that need exact control.
 class XmBytes {
  public:
   std::vector<uint8_t> b;
   void u8(int v) { b.push_back(static_cast<uint8_t>(v)); }
-  void u16(int v) {
-    u8(v & 0xFF);
-    u8((v >> 8) & 0xFF);
-  }
-  void u32(uint32_t v) {
-    u16(static_cast<int>(v & 0xFFFF));
-    u16(static_cast<int>(v >> 16));
-  }
+  void u16(int v) { u8(v & 0xFF), u8((v >> 8) & 0xFF); }
+  void u32(uint32_t v) { u16(static_cast<int>(v & 0xFFFF)), u16(static_cast<int>(v >> 16)); }
   void fill(size_t n, uint8_t v = 0) { b.insert(b.end(), n, v); }
+  void data(const std::vector<uint8_t>& bytes) { b.insert(b.end(), bytes.begin(), bytes.end()); }
+  // Magic, 20-byte name, 0x1A, 20-byte tracker name, version 0x0104, header size 276, the
+  // counts, speed 6, tempo 125 and the 256-byte order table.
   void header(int songLength, int channels, int patterns, int instruments, std::vector<int> order,
               int flags = 1, int restart = 0) {
     const char* magic = "Extended Module: ";
     b.insert(b.end(), magic, magic + 17);
-    fill(20, ' ');
-    u8(0x1A);
-    fill(20, ' ');
-    u16(0x0104);
-    u32(276);
-    u16(songLength);
-    u16(restart);
-    u16(channels);
-    u16(patterns);
-    u16(instruments);
-    u16(flags);
-    u16(6);
-    u16(125);
+    fill(20, ' '), u8(0x1A), fill(20, ' '), u16(0x0104), u32(276);
+    for (int v : {songLength, restart, channels, patterns, instruments, flags, 6, 125}) u16(v);
     for (int i = 0; i < 256; ++i) u8(i < static_cast<int>(order.size()) ? order[i] : 0);
   }
   void pattern(int rows, const std::vector<uint8_t>& packed) {
-    u32(9);
-    u8(0);
-    u16(rows);
-    u16(static_cast<int>(packed.size()));
-    b.insert(b.end(), packed.begin(), packed.end());
+    u32(9), u8(0), u16(rows), u16(static_cast<int>(packed.size())), data(packed);
   }
-  using SampleHeader = XmSampleHeader;
-  using Envelope = XmEnvelope;
+  struct SampleHeader {
+    uint32_t length = 0, loopStart = 0, loopLength = 0;
+    int volume = 64, finetune = 0, type = 0, panning = 128, relativeNote = 0;
+  };
+  struct Envelope {
+    std::vector<EnvelopePoint> points;
+    int count = 0, sustain = 0, loopStart = 0, loopEnd = 0, type = 0;
+  };
   // An instrument with the given sample headers; the volume envelope defaults to off.
   void instrument(const std::vector<SampleHeader>& samples) { instrument(samples, Envelope{}, 0); }
   void instrument(const std::vector<SampleHeader>& samples, const Envelope& volume, int fadeout) {
-    if (samples.empty()) {
-      u32(29);
-      fill(23);
-      u16(0);
-      return;
-    }
-    u32(263);
-    fill(23);
-    u16(static_cast<int>(samples.size()));
-    u32(40);
+    if (samples.empty()) return u32(29), fill(23), u16(0);
+    u32(263), fill(23), u16(static_cast<int>(samples.size())), u32(40);
     fill(96);  // note map: every note plays sample 0
-    for (int i = 0; i < 12; ++i) {
-      EnvelopePoint p =
-          i < static_cast<int>(volume.points.size()) ? volume.points[i] : EnvelopePoint{};
-      u16(p.tick);
-      u16(p.value);
+    for (size_t i = 0; i < 12; ++i) {
+      EnvelopePoint p = i < volume.points.size() ? volume.points[i] : EnvelopePoint{};
+      u16(p.tick), u16(p.value);
     }
-    fill(48);
-    u8(volume.count);
-    u8(0);
-    u8(volume.sustain);
-    u8(volume.loopStart);
-    u8(volume.loopEnd);
-    fill(3);
-    u8(volume.type);
-    u8(0);
-    fill(4);
-    u16(fadeout);
-    fill(22);
+    fill(48);  // panning envelope
+    for (int v : {volume.count, 0, volume.sustain, volume.loopStart, volume.loopEnd}) u8(v);
+    fill(3), u8(volume.type), u8(0), fill(4), u16(fadeout), fill(22);
     for (const auto& s : samples) {
-      u32(s.length);
-      u32(s.loopStart);
-      u32(s.loopLength);
-      u8(s.volume);
-      u8(s.finetune);
-      u8(s.type);
-      u8(s.panning);
-      u8(s.relativeNote);
-      u8(0);
+      u32(s.length), u32(s.loopStart), u32(s.loopLength);
+      for (int v : {s.volume, s.finetune, s.type, s.panning, s.relativeNote, 0}) u8(v);
       fill(22);
     }
   }
-  void data(const std::vector<uint8_t>& bytes) { b.insert(b.end(), bytes.begin(), bytes.end()); }
 };
 
 }  // namespace glimmer::music::test
