@@ -16,23 +16,26 @@ namespace {
 constexpr uint64_t kBlock = 884;  // frames per block at 44100 Hz: (882 + 3) with two bits cleared
 constexpr uint64_t kRing = 100;   // blocks in the ring
 
+// Polls `done` every millisecond for at most `ms` milliseconds; returns its last answer.
+template <class Done>
+bool waitFor(Done done, int ms) {
+  for (int i = 0; i < ms && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return done();
+}
+
 // A device whose read and heard positions the test sets; it counts the output thread's polls.
 class ScriptedDevice : public SoundDevice {
  public:
   bool open(int) override { return true; }
   void start(const int16_t*, uint32_t) override {}
-  uint64_t readBytes() override {
-    polls.fetch_add(1);
-    return read.load() * 4;
-  }
+  uint64_t readBytes() override { return polls.fetch_add(1), read.load() * 4; }
   uint64_t heardBytes() override { return heard.load() * 4; }
   void close() override {}
   // Sets the positions (in frames) and waits until the thread has seen them twice over.
   void moveTo(uint64_t readFrames, uint64_t heardFrames) {
-    read.store(readFrames);
-    heard.store(heardFrames);
+    read.store(readFrames), heard.store(heardFrames);
     const uint64_t seen = polls.load();
-    while (polls.load() < seen + 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    waitFor([&] { return polls.load() >= seen + 2; }, 5000);
   }
   std::atomic<uint64_t> read{0}, heard{0}, polls{0};
 };
@@ -50,56 +53,39 @@ SongPtr rampSong(int orders) {
   return t.finish(std::vector<int>(size_t(orders), 0));
 }
 
-TEST(OutputRing, RefillsOnlyBlocksTheDeviceHasWhollyRead) {
-  struct Row {
-    uint64_t read;      // frames the device has read
-    uint64_t refilled;  // blocks it has finished: those are rendered again, one ring later
+// Only blocks the device has wholly read are rendered again, one ring later: slot k holds block
+// k, or k + 100 once block k was finished, and so on. The position queries describe the heard
+// block h, whose record is the row reached at its end: tick floor(884 (h + 1) / 882), one row a
+// tick, 64 rows an order.
+TEST(OutputRing, RefillsWhatTheDeviceReadAndReportsWhatItHeard) {
+  const struct {
+    uint64_t read, heard;  // frames
+    uint64_t refilled;     // blocks finished: read / 884
+    int order, row;
   } rows[] = {
-      {0, 0},                       // nothing read
-      {883, 0},                     // one frame short of the first block
-      {884, 1},                     // block 0 finished
-      {3 * kBlock + 500, 3},        // inside block 3: blocks 0..2 only
-      {kRing * kBlock - 1, 99},     // the last block of the ring is still being read
-      {(kRing + 1) * kBlock, 101},  // a ring and a block: slot 0 now holds block 200
+      {0, 0, 0, 0, 1},                                      // nothing read; block 0 ends in tick 1
+      {883, 883, 0, 0, 1},                                  // one frame short of the first block
+      {884, 884, 1, 0, 2},                                  // block 0 finished: 1768 / 882
+      {3 * kBlock + 500, 3 * kBlock + 500, 3, 0, 4},        // inside block 3: 3536 / 882
+      {kRing * kBlock - 1, kRing * kBlock - 1, 99, 1, 36},  // last block of the ring: tick 100
+      {(kRing + 1) * kBlock, (kRing + 1) * kBlock, 101, 1, 38},  // slot 0 holds block 200
+      {10 * kBlock, 10 * kBlock - 2000, 10, 0, 8},      // heard block 7 ends at 7072: tick 8
+      {150 * kBlock, 150 * kBlock - 1024, 150, 2, 21},  // block 148, refilled since: tick 149
   };
   SongPtr song = rampSong(8);
   const std::vector<int16_t> pcm = test::renderFrames(song.get(), 3 * kRing * kBlock);
   installResourceCallbacks();
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.read);
-    ScriptedDevice device;
-    ASSERT_TRUE(play(song.get(), device));
-    device.moveTo(row.read, row.read);
-    // Slot k holds block k, or block k + 100 once block k was finished, and so on.
-    for (uint64_t slot = 0; slot < kRing; ++slot) {
-      const uint64_t laps = (row.refilled + kRing - 1 - slot) / kRing;
-      const uint64_t block = slot + laps * kRing;
-      const int16_t* want = pcm.data() + block * kBlock * 2;
-      const int16_t* have = output.ring.data() + slot * kBlock * 2;
-      ASSERT_TRUE(std::equal(have, have + kBlock * 2, want)) << "slot " << slot;
-    }
-    stop(song.get());
-  }
-  resetPlayer();
-}
-
-TEST(OutputRing, PositionQueriesDescribeTheHeardBlock) {
-  // Row at the end of block h: tick floor(884 (h + 1) / 882), 64 rows per order.
-  struct Row {
-    uint64_t read, heard;
-    int order, row;
-  } rows[] = {
-      {10 * kBlock, 10 * kBlock, 0, 11},           // nothing held back: block 10, tick 11
-      {10 * kBlock, 10 * kBlock - 2000, 0, 8},     // heard block 7 ends at 7072: tick 8
-      {150 * kBlock, 150 * kBlock - 1024, 2, 21},  // block 148, refilled since: tick 149
-  };
-  SongPtr song = rampSong(8);
-  installResourceCallbacks();
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.heard);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << "read " << row.read << " heard " << row.heard);
     ScriptedDevice device;
     ASSERT_TRUE(play(song.get(), device));
     device.moveTo(row.read, row.heard);
+    for (uint64_t slot = 0; slot < kRing; ++slot) {
+      const uint64_t block = slot + (row.refilled + kRing - 1 - slot) / kRing * kRing;
+      const int16_t* have = output.ring.data() + slot * kBlock * 2;
+      ASSERT_TRUE(std::equal(have, have + kBlock * 2, pcm.data() + block * kBlock * 2))
+          << "slot " << slot << " should hold block " << block;
+    }
     EXPECT_EQ(positionOrder(song.get()), row.order);
     EXPECT_EQ(positionRow(song.get()), row.row);
     stop(song.get());
@@ -107,37 +93,22 @@ TEST(OutputRing, PositionQueriesDescribeTheHeardBlock) {
   resetPlayer();
 }
 
-TEST(SdlSoundDevice, DummyDriverPlaysTheRingAndTheOutputThreadFollows) {
+// The dummy driver consumes in real time: the device finishes blocks and the thread renders their
+// replacements. Once the callback stops coming (a lost device), within the stall limit the device
+// counts as lost and the read position (and with it the song) goes on with the clock.
+TEST(SdlSoundDevice, DummyDriverPlaysTheRingAndALostDeviceLeavesThePositionToTheClock) {
   platform::SdlSoundDevice device;
   ASSERT_TRUE(device.open(kMixRate));
   EXPECT_TRUE(device.silent()) << device.driver();
   SongPtr song = rampSong(1);
   installResourceCallbacks();
   ASSERT_TRUE(play(song.get(), device));
-  // The dummy driver consumes in real time: within a few seconds the device has finished at
-  // least two blocks and the thread has rendered their replacements.
-  for (int i = 0; i < 5000 && output.audibleBlock.load() < 2; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_GE(output.audibleBlock.load(), 2);
+  EXPECT_TRUE(waitFor([] { return output.audibleBlock.load() >= 2; }, 5000));
   EXPECT_GT(positionTimeMs(song.get()), 0u);
   EXPECT_GT(device.heardBytes(), 0u);
-  EXPECT_TRUE(stop(song.get()));
-  EXPECT_EQ(device.readBytes(), 0u);  // closed
-  resetPlayer();
-}
 
-TEST(SdlSoundDevice, ALostDeviceLeavesThePositionToTheClock) {
-  platform::SdlSoundDevice device;
-  ASSERT_TRUE(device.open(kMixRate));
-  SongPtr song = rampSong(1);
-  installResourceCallbacks();
-  ASSERT_TRUE(play(song.get(), device));
   device.simulateLoss();
-  // The callback no longer comes: within the stall limit the device counts as lost, and the
-  // read position (and with it the song) goes on at 44100 frames a second.
-  for (int i = 0; i < 2000 && !device.lost(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_TRUE(device.lost());
+  EXPECT_TRUE(waitFor([&] { return device.lost(); }, 2000));
   // The callback had read up to a buffer ahead of the clock; once the clock has passed that, the
   // position is the clock's. Only the output thread asks for the read position; heardBytes()
   // follows it at a fixed distance, so its advance over a measured interval is the clock's.
@@ -151,14 +122,13 @@ TEST(SdlSoundDevice, ALostDeviceLeavesThePositionToTheClock) {
   const auto t2 = Clock::now();
   const uint64_t after = device.heardBytes() / 4;
   const auto t3 = Clock::now();
-  // The thread polls every 5 ms: allow that much on either side.
+  // The thread polls every 5 ms: allow 10 ms (441 frames) on either side.
   auto frames = [](Clock::duration d) { return std::chrono::duration<double>(d).count() * 44100; };
-  EXPECT_GE(double(after - before), frames(t2 - t1) - 0.010 * 44100);
-  EXPECT_LE(double(after - before), frames(t3 - t0) + 0.010 * 44100);
-  for (int i = 0; i < 2000 && positionTimeMs(song.get()) < timeBefore + 200; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_GE(positionTimeMs(song.get()), timeBefore + 200);
+  EXPECT_GE(double(after - before), frames(t2 - t1) - 441);
+  EXPECT_LE(double(after - before), frames(t3 - t0) + 441);
+  EXPECT_TRUE(waitFor([&] { return positionTimeMs(song.get()) >= timeBefore + 200; }, 2000));
   EXPECT_TRUE(stop(song.get()));
+  EXPECT_EQ(device.readBytes(), 0u);  // closed
   resetPlayer();
 }
 
