@@ -39,42 +39,6 @@ constexpr RowCase kRows[] = {
     {0, 13, 55566, 3, 882, 0}, {1, 0, 63504, 3, 735, 0x30}, {1, 9, 63504 + 9 * 2205, 3, 735, 0x30},
 };
 
-class SeekTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    song_ = seekSong();
-    installResourceCallbacks();
-    ASSERT_TRUE(device_.open(kMixRate));
-    ASSERT_TRUE(play(song_.get(), device_));
-  }
-  void TearDown() override {
-    stop(song_.get());
-    resetPlayer();
-  }
-  platform::SdlSoundDevice device_;
-  SongPtr song_;
-};
-
-TEST_F(SeekTest, ChasePlacesTheSongAtTheRowWithItsSpeedTempoAndChannelState) {
-  for (const RowCase& r : kRows) {
-    SCOPED_TRACE(testing::Message() << "order " << r.order << " row " << r.row);
-    // A silent seek leaves the song at the frame without rendering ahead, so it can be read.
-    ASSERT_TRUE(seekTo(song_.get(), r.frame, true));
-    EXPECT_EQ(song_->playback->order, r.order);
-    EXPECT_EQ(song_->playback->row, r.row);
-    EXPECT_EQ(song_->playback->speed, r.speed);
-    EXPECT_EQ(song_->playback->samplesPerTick, r.samplesPerTick);
-    EXPECT_EQ(musicChannels[0].volume, 0x20);
-    EXPECT_EQ(musicChannels[1].volume, r.volume1);
-    EXPECT_EQ(playingFrame(song_.get()), r.frame);
-    // One frame before the row still belongs to the row before it.
-    if (r.frame > 0) {
-      ASSERT_TRUE(seekTo(song_.get(), r.frame - 1, true));
-      EXPECT_EQ(song_->playback->order * 16 + song_->playback->row, r.order * 16 + r.row - 1);
-    }
-  }
-}
-
 // The row of the table above that holds song frame f.
 int rowAt(int64_t f) {
   const int64_t inOrder = f % (63504 + 16 * 2205);
@@ -83,23 +47,46 @@ int rowAt(int64_t f) {
   return 16 + static_cast<int>((inOrder - 63504) / 2205);
 }
 
-TEST_F(SeekTest, DevicePositionFollowsTheTimelineFromTheRowSoughtTo) {
+// For each row: a silent seek (which renders nothing ahead, so the state can be read) puts the
+// sequencer at the row with the speed, tempo and channel volumes the rows before left, and one
+// frame earlier still belongs to the row before. A seek while playing then makes the device's
+// position follow the timeline from the row.
+TEST(Seek, ChasePlacesTheSongAtTheRowAndTheDeviceFollowsFromThere) {
+  SongPtr song = seekSong();
+  installResourceCallbacks();
+  platform::SdlSoundDevice device;
+  ASSERT_TRUE(device.open(kMixRate));
+  ASSERT_TRUE(play(song.get(), device));
   for (const RowCase& r : kRows) {
     SCOPED_TRACE(testing::Message() << "order " << r.order << " row " << r.row);
-    const uint64_t before = device_.heardBytes();
-    ASSERT_TRUE(seekTo(song_.get(), r.frame));
+    if (r.frame > 0) {
+      EXPECT_TRUE(seekTo(song.get(), r.frame - 1, true));
+      EXPECT_EQ(song->playback->order * 16 + song->playback->row, r.order * 16 + r.row - 1);
+    }
+    EXPECT_TRUE(seekTo(song.get(), r.frame, true));
+    const SongPlayback& at = *song->playback;  // order, row, speed, tick, volumes, frame
+    EXPECT_EQ((std::vector<int64_t>{at.order, at.row, at.speed, at.samplesPerTick,
+                                    musicChannels[0].volume, musicChannels[1].volume,
+                                    playingFrame(song.get())}),
+              (std::vector<int64_t>{r.order, r.row, r.speed, r.samplesPerTick, 0x20, r.volume1,
+                                    r.frame}));
+
+    const uint64_t before = device.heardBytes();
+    EXPECT_TRUE(seekTo(song.get(), r.frame));
     // Once the rewritten blocks are audible (two 20 ms blocks ahead), the position the device
     // has reached maps onto the song at the row's frame plus what the device played since.
     std::this_thread::sleep_for(std::chrono::milliseconds(80));
-    const int64_t at = playingFrame(song_.get());
-    const int64_t played = static_cast<int64_t>(device_.heardBytes() - before) / 4;
-    EXPECT_NEAR(static_cast<double>(at), static_cast<double>(r.frame + played), r.samplesPerTick);
+    const int64_t now = playingFrame(song.get());
+    const int64_t played = static_cast<int64_t>(device.heardBytes() - before) / 4;
+    EXPECT_NEAR(static_cast<double>(now), static_cast<double>(r.frame + played), r.samplesPerTick);
     // What the output actually rendered for the block the device plays names the same row,
     // give or take the tick and the 884-frame block that the record lags or leads by.
-    const int reported = positionOrder(song_.get()) * 16 + positionRow(song_.get());
-    EXPECT_GE(reported, rowAt(at - r.samplesPerTick - 884));
-    EXPECT_LE(reported, rowAt(at + r.samplesPerTick + 884));
+    const int reported = positionOrder(song.get()) * 16 + positionRow(song.get());
+    EXPECT_GE(reported, rowAt(now - r.samplesPerTick - 884));
+    EXPECT_LE(reported, rowAt(now + r.samplesPerTick + 884));
   }
+  stop(song.get());
+  resetPlayer();
 }
 
 TEST(Seek, TheRingHoldsTheNextRowsNoteAtItsFrame) {
