@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <tuple>
 
 #include "tests/music/test_support.h"
@@ -195,90 +194,62 @@ TEST(Loader, PatternSlotsAndCellsOutOfRange) {
 
 // Every bad module names the structure and the byte offset: bytes that are not an XM and counts
 // beyond the player's limits (checked from the header, before anything is allocated) fail; data
-// that ends early loads what it holds, the rest silent, with one warning.
+// that ends early loads what it holds, the rest silent, with one warning. Each case patches one
+// little-endian field of the small module, whose layout is: module header 0..335 (header size at
+// 60, song length 64, channels 68, patterns 70, instruments 72); pattern 0 at 336 (rows at 341,
+// packed size 343, 13 bytes of data from 345); instrument 1 at 358 (header size at 358, sample
+// count 385); its sample header at 621 (length 621, type 635); 4 bytes of data 661..664.
 TEST(Loader, BadModulesNameTheStructureAndOffset) {
   struct Case {
     const char* label;
-    std::function<size_t(XmBytes&)> build;  // writes the module, returns the offset named
+    size_t at;       // field patched
+    uint32_t value;  // its new value, written over `width` bytes
+    int width;
     const char* structure;
+    size_t offset;        // named by the error or warning
     const char* refusal;  // what the error says; null: loads with a warning
-    int64_t frames = -1;  // loaded length of the first sample, when checked
+    int64_t frames = -1;  // loaded length of the sample, when checked
+    uint8_t type = 1;     // sample type byte (at 635): 1 = 8-bit forward loop, 0x11 16-bit
   };
-  auto header = [](XmBytes& x, int channels, int patterns, int instruments) {
-    x.header(1, channels, patterns, instruments, {0});
-    return x.b.size();
-  };
+  // clang-format off
   const Case cases[] = {
-      {"wrong magic", [](XmBytes& x) { return x = smallModule(), x.b[3] = 'X', 0; },
-       "module header", "not an Extended Module"},
-      {"no channel", [&](XmBytes& x) { return header(x, 0, 1, 0), 68; }, "module header",
-       "channel count 0"},
-      {"song length", [](XmBytes& x) { return x.header(257, 1, 1, 0, {0}), 64; }, "module header",
-       "song length 257"},
-      {"patterns", [&](XmBytes& x) { return header(x, 1, 257, 0), 70; }, "module header",
-       "pattern count 257"},
-      {"instruments", [&](XmBytes& x) { return header(x, 1, 1, 129), 72; }, "module header",
-       "instrument count 129"},
-      {"rows", [&](XmBytes& x) { return header(x, 1, 1, 0), x.pattern(257, {}), 336; },
-       "pattern 0 header", "row count 257"},
-      {"samples per instrument",
-       [&](XmBytes& x) {
-         const size_t at = header(x, 1, 1, 1) + 10;  // after the one-byte pattern
-         x.pattern(1, {0x80}), x.u32(29), x.fill(23), x.u16(17);
-         return at;
-       },
-       "instrument 1 header", "sample count 17"},
-      // 2^24 + 1 frames of 8 bits; only 3 bytes follow, so the cap is read from the header.
-      {"sample frames",
-       [](XmBytes& x) {
-         return (x = oneInstrument({{.length = (1u << 24) + 1}}, {1, 2, 3})).b.size() - 43;
-       },
-       "instrument 1 sample 1 header", "sample length 16777217 frames"},
-      {"packed size beyond the end",
-       [&](XmBytes& x) {
-         header(x, 1, 1, 0), x.pattern(1, {0x80});
-         x.b[x.b.size() - 3] = 0xFF, x.b[x.b.size() - 2] = 0x7F;
-         return x.b.size();
-       },
-       "pattern 0 data", nullptr},
-      {"sample data beyond the end",
-       [](XmBytes& x) {
-         return (x = oneInstrument({{.length = 0x00FFFFF0}}, {1, 2, 3})).b.size();
-       },
-       "instrument 1 sample 1 data", nullptr, 3},
-      // 2^25 bytes of 16 bits are exactly the 2^24-frame cap: accepted; 3 bytes hold one frame.
-      {"16-bit sample at the cap",
-       [](XmBytes& x) {
-         return (x = oneInstrument({{.length = 1u << 25, .type = 0x10}}, {1, 2, 3})).b.size();
-       },
-       "instrument 1 sample 1 data", nullptr, 1},
-      {"header size beyond the end",
-       [](XmBytes& x) { return x = smallModule(), x.b[62] = 0x7F, 60; }, "module header", nullptr},
-      {"instrument header beyond the end",
-       [&](XmBytes& x) {
-         header(x, 1, 1, 2), x.pattern(1, {0x80}), x.instrument({});
-         const size_t at = x.b.size();
-         x.u32(263), x.fill(20);
-         return at;
-       },
-       "instrument 2 header", nullptr},
+      {"wrong magic", 3, 'X', 1, "module header", 0, "not an Extended Module"},
+      {"no channel", 68, 0, 2, "module header", 68, "channel count 0"},
+      {"song length", 64, 257, 2, "module header", 64, "song length 257"},
+      {"patterns", 70, 257, 2, "module header", 70, "pattern count 257"},
+      {"instruments", 72, 129, 2, "module header", 72, "instrument count 129"},
+      {"rows", 341, 257, 2, "pattern 0 header", 336, "row count 257"},
+      {"samples per instrument", 385, 17, 2, "instrument 1 header", 358, "sample count 17"},
+      // 2^24 + 1 frames of 8 bits: refused from the header, before the data is looked at.
+      {"sample frames", 621, (1u << 24) + 1, 4, "instrument 1 sample 1 header", 621,
+       "sample length 16777217 frames"},
+      {"header size beyond the end", 60, 0x7F0000, 4, "module header", 60, nullptr},
+      {"packed size beyond the end", 343, 0x7FFF, 2, "pattern 0 data", 665, nullptr},
+      {"instrument header beyond the end", 358, 0x7FFF, 4, "instrument 1 header", 358, nullptr},
+      // Sample lengths past the end: 4 bytes hold 4 frames of 8 bits. 2^25 bytes of 16 bits
+      // (type 0x11) are exactly the 2^24-frame cap: accepted, and 4 bytes hold 2 frames.
+      {"sample data beyond the end", 621, 0x00FFFFF0, 4, "instrument 1 sample 1 data", 665,
+       nullptr, 4},
+      {"16-bit sample at the cap", 621, 1u << 25, 4, "instrument 1 sample 1 data", 665, nullptr, 2, 0x11},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    XmBytes x;
-    const size_t offset = c.build(x);
+    XmBytes x = smallModule();
+    for (int i = 0; i < c.width; ++i) x.b.at(c.at + i) = static_cast<uint8_t>(c.value >> (8 * i));
+    x.b[635] = c.type;
     LoadError error;
     SongPtr song(loadSongFromMemory(x.b, &error));
     if (c.refusal) {
       EXPECT_EQ(song, nullptr);
       EXPECT_EQ(error.structure, c.structure);
-      EXPECT_EQ(error.offset, offset);
+      EXPECT_EQ(error.offset, c.offset);
       EXPECT_THAT(error.message, HasSubstr(c.refusal));
       continue;
     }
     ASSERT_TRUE(song) << error.describe();
     EXPECT_THAT(song->warning, HasSubstr(std::string("warning: ") + c.structure + ":"));
-    EXPECT_EQ(warningOffset(*song), offset) << song->warning;
+    EXPECT_EQ(warningOffset(*song), c.offset) << song->warning;
     if (c.frames >= 0) {
       EXPECT_EQ(song->instruments[0].samples[0]->length, uint64_t(c.frames));
     }
