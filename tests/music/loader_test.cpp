@@ -1,9 +1,9 @@
-// File callbacks and the XM loader: resource stream semantics, pattern unpacking, empty pattern
-// slots, envelopes, sample widening and delta decoding, guard values, and bounded failure on
-// lying or mutated modules; truncated modules load what they hold.
+// File callbacks and the XM loader: resource stream semantics, pattern unpacking and slots,
+// sample decoding and guards, and bad or truncated modules named by structure and offset.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <tuple>
 
 #include "tests/music/test_support.h"
@@ -48,19 +48,16 @@ uint32_t warningOffset(const Song& song) {
 
 TEST(ResourceStream, SeeksClampToTheSizeAndReadsStopAtTheEnd) {
   std::vector<uint8_t> bytes(50);
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i);
+  std::iota(bytes.begin(), bytes.end(), 0);
   setModuleBytes(bytes);
   void* h = resourceOpen("ignored");
   // Mode 0 from the start, 1 from the position, 2 from the end; past the end clamps to 50.
-  const struct {
-    int32_t offset;
-    int mode;
-    uint32_t tell;
-  } seeks[] = {{0, 2, 50}, {-5, 2, 45}, {3, 1, 48}, {10, 1, 50}, {51, 0, 50},
-               {7, 0, 7},  {1, 2, 50},  {7, 0, 7},  {99, 5, 7} /* unknown mode: unchanged */};
-  for (const auto& s : seeks) {
-    resourceSeek(h, s.offset, s.mode);
-    EXPECT_EQ(resourceTell(h), s.tell) << "seek " << s.offset << " mode " << s.mode;
+  const std::tuple<int32_t, int, uint32_t> seeks[] = {
+      {0, 2, 50}, {-5, 2, 45}, {3, 1, 48}, {10, 1, 50}, {51, 0, 50},
+      {7, 0, 7},  {1, 2, 50},  {7, 0, 7},  {99, 5, 7} /* unknown mode: unchanged */};
+  for (auto [offset, mode, tell] : seeks) {
+    resourceSeek(h, offset, mode);
+    EXPECT_EQ(resourceTell(h), tell) << "seek " << offset << " mode " << mode;
   }
   // 100 bytes asked 10 before the end: 10 copied (bytes 40..49).
   resourceSeek(h, 40, 0);
@@ -111,11 +108,10 @@ TEST(Loader, ReadsHeaderPatternAndInstrumentFields) {
   std::copy(std::begin(row0), std::end(row0), notes.begin());
   EXPECT_EQ(s.patterns[0].notes, notes);
 
-  EXPECT_EQ(s.instruments[0].volumeType, 0);
-  EXPECT_EQ(s.instruments[0].fadeout, 600u);
-  const Sample& smp = *s.instruments[0].samples[0];
-  EXPECT_EQ(smp.relativeNote, -12);
-  EXPECT_EQ(smp.finetune, -16);
+  const Instrument& inst = s.instruments[0];
+  EXPECT_EQ((std::vector<int>{inst.volumeType, int(inst.fadeout), inst.samples[0]->relativeNote,
+                              inst.samples[0]->finetune}),
+            (std::vector<int>{0, 600, -12, -16}));
   EXPECT_EQ(s.instruments[0].samples[15], &kEmptySample);
 }
 
@@ -230,7 +226,8 @@ TEST(Loader, BadModulesNameTheStructureAndOffset) {
       // (type 0x11) are exactly the 2^24-frame cap: accepted, and 4 bytes hold 2 frames.
       {"sample data beyond the end", 621, 0x00FFFFF0, 4, "instrument 1 sample 1 data", 665,
        nullptr, 4},
-      {"16-bit sample at the cap", 621, 1u << 25, 4, "instrument 1 sample 1 data", 665, nullptr, 2, 0x11},
+      {"16-bit sample at the cap", 621, 1u << 25, 4, "instrument 1 sample 1 data", 665, nullptr,
+       2, 0x11},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -281,10 +278,8 @@ TEST(Loader, HeaderLengthsDecideWhereTheNextStructureStarts) {
 // tempos are kept within the tracker's 32..255.
 TEST(Loader, TempoIsKeptInTheTrackersRange) {
   for (auto [tempo, expected] : {std::pair{65535, 255}, {0, 32}, {125, 125}}) {
-    XmBytes x;
-    x.header(1, 1, 1, 0, {0});
+    XmBytes x = smallModule();
     x.b[78] = static_cast<uint8_t>(tempo), x.b[79] = static_cast<uint8_t>(tempo >> 8);
-    x.pattern(1, {0x80});
     SongPtr song(loadSongFromMemory(x.b));
     ASSERT_TRUE(song);
     EXPECT_EQ(song->defaultTempo, expected) << tempo;
