@@ -14,41 +14,18 @@ namespace {
 
 using ::testing::HasSubstr;
 
-const char* kSource = R"(
-title "Builder test"
-channels 3
-speed 4
-tempo 140
-restart 1
-order 0 1 0
-
-instrument 1 "lead"
-  wave saw 0.6
-  period 64
-  length 1024
-  loop forward 512 1024
-  volume 50
-  panning 100
-  envelope volume 0:64 10:40 30:20 sustain 1 loop 1 2
-  fadeout 300
-end
-
-instrument 3 "drum"
-  wave noise 1.0
-  pitch fixed
-  length 300
-  bits 8
-end
-
-pattern 0 8
-  0 C-4 01 40 ... | --- .. .. ... | D#3 03 .. F06
-  4 === .. .. ... | A-2 01 20 A0F
-end
-
-pattern 1 16
-  15 --- .. .. D00
-end
-)";
+// A song with every header word, two instruments around a gap (2) and two patterns.
+const char* kSource =
+    "title \"Builder test\"\nchannels 3\nspeed 4\ntempo 140\nrestart 1\norder 0 1 0\n"
+    "instrument 1 \"lead\"\n  wave saw 0.6\n  period 64\n  length 1024\n"
+    "  loop forward 512 1024\n  volume 50\n  panning 100\n"
+    "  envelope volume 0:64 10:40 30:20 sustain 1 loop 1 2\n  fadeout 300\nend\n"
+    "instrument 3 \"drum\"\n  wave noise 1.0\n  pitch fixed\n  length 300\n  bits 8\nend\n"
+    "pattern 0 8\n"
+    "  0 C-4 01 40 ... | --- .. .. ... | D#3 03 .. F06\n"
+    "  4 === .. .. ... | A-2 01 20 A0F\n"
+    "end\n"
+    "pattern 1 16\n  15 --- .. .. D00\nend\n";
 
 TEST(SongBuilder, CompilesIntoAModuleTheLoaderReadsBack) {
   std::vector<uint8_t> xm, again;
