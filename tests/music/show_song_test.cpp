@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <numeric>
+#include <tuple>
 
 #include "tests/music/test_support.h"
 
@@ -72,22 +73,16 @@ double integratedLoudness(const std::vector<int16_t>& pcm, double rate) {
 // The meter against the standard's calibration: a 997 Hz sine at 0 dBFS in one channel reads
 // -3.01 LKFS, so a sine at A dBFS reads A - 3.01 in one channel and A in both.
 TEST(ShowSong, LoudnessMeterReadsCalibrationTones) {
-  struct Row {
-    double amplitudeDb;
-    bool bothChannels;
-    double expectedLufs;
-  };
-  const Row rows[] = {{-20.0, true, -20.0}, {-20.0, false, -23.01}, {-6.0, true, -6.0}};
-  for (const Row& row : rows) {
-    double amplitude = 32767.0 * std::pow(10.0, row.amplitudeDb / 20.0);
+  for (auto [db, both, lufs] :
+       {std::tuple{-20.0, true, -20.0}, {-20.0, false, -23.01}, {-6.0, true, -6.0}}) {
+    const double amplitude = 32767.0 * std::pow(10.0, db / 20.0);
     std::vector<int16_t> pcm(2 * kMixRate * 5);
-    for (size_t i = 0; i < pcm.size() / 2; ++i) {
-      double v = amplitude * std::sin(2 * kPi * 997.0 * static_cast<double>(i) / kMixRate);
-      pcm[2 * i] = static_cast<int16_t>(std::lround(v));
-      pcm[2 * i + 1] = row.bothChannels ? pcm[2 * i] : 0;
+    for (size_t i = 0; i < pcm.size(); i += both ? 1 : 2) {
+      pcm[i] =
+          int16_t(std::lround(amplitude * std::sin(2 * kPi * 997.0 * double(i / 2) / kMixRate)));
     }
-    EXPECT_NEAR(integratedLoudness(pcm, kMixRate), row.expectedLufs, 0.1)
-        << row.amplitudeDb << " dBFS, both channels " << row.bothChannels;
+    EXPECT_NEAR(integratedLoudness(pcm, kMixRate), lufs, 0.1)
+        << db << " dBFS, both channels " << both;
   }
 }
 
