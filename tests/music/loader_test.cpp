@@ -117,9 +117,8 @@ TEST(Loader, ReadsHeaderPatternAndInstrumentFields) {
   EXPECT_EQ(s.playback->tickFunction, &tick);
   ASSERT_EQ(s.patterns.size(), 1u);
   EXPECT_EQ(s.patterns[0].rows, 4);
-  std::vector<uint8_t> notes(4 * 2 * 5, 0);
-  const uint8_t row0[] = {49, 1, 0x50, 0xF, 3, kNoteKeyOff};
-  std::copy(std::begin(row0), std::end(row0), notes.begin());
+  std::vector<uint8_t> notes = {49, 1, 0x50, 0xF, 3, kNoteKeyOff};
+  notes.resize(4 * 2 * 5);  // rows 1..3 empty
   EXPECT_EQ(s.patterns[0].notes, notes);
 
   const Instrument& inst = s.instruments[0];

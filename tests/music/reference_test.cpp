@@ -23,16 +23,6 @@ fs::path moduleCache() {
   return {};
 }
 
-std::vector<fs::path> realModules() {
-  std::vector<fs::path> out;
-  std::error_code ec;  // no folder: no modules
-  for (const auto& e : fs::directory_iterator(moduleCache(), ec)) {
-    if (e.path().extension() == ".xm" || e.path().extension() == ".XM") out.push_back(e.path());
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
 struct ReferenceRow {
   int64_t frame;  // the row started within one chunk before this
   int order, row;
@@ -136,7 +126,12 @@ void checkModule(const std::vector<uint8_t>& bytes) {
 }
 
 TEST(RealModules, PlayLikeTheReference) {
-  const std::vector<fs::path> modules = realModules();
+  std::vector<fs::path> modules;
+  std::error_code ec;  // no folder: no modules
+  for (const auto& e : fs::directory_iterator(moduleCache(), ec)) {
+    if (e.path().extension() == ".xm" || e.path().extension() == ".XM") modules.push_back(e.path());
+  }
+  std::sort(modules.begin(), modules.end());
   if (modules.empty()) {
     GTEST_SKIP() << "no modules in " << moduleCache() << " (run tests/data/fetch-modules.sh)";
   }

@@ -141,17 +141,16 @@ SongPtr seekSong() {
   return t.finish({p0, p1});
 }
 
-struct RowCase {
-  int order, row;
-  int64_t frame;  // worked out by hand from the speeds and tempos above
-  int speed, samplesPerTick;
-  int volume1;  // channel 1's volume once the row has started
-};
 // Rows 0-7: 6 x 882 = 5292 frames; rows 8-15: 3 x 882 = 2646, so order 1 starts at
-// 8 x 5292 + 8 x 2646 = 63504; its rows last 3 x 735 = 2205.
+// 8 x 5292 + 8 x 2646 = 63504; its rows last 3 x 735 = 2205. volume1 is channel 1's volume once
+// the row has started.
+struct RowCase {
+  int64_t frame;
+  int order, row, speed, samplesPerTick, volume1;
+};
 constexpr RowCase kRows[] = {
-    {0, 0, 0, 6, 882, 0},      {0, 5, 26460, 6, 882, 0},    {0, 8, 42336, 3, 882, 0},
-    {0, 13, 55566, 3, 882, 0}, {1, 0, 63504, 3, 735, 0x30}, {1, 9, 63504 + 9 * 2205, 3, 735, 0x30},
+    {0, 0, 0, 6, 882, 0},      {26460, 0, 5, 6, 882, 0},    {42336, 0, 8, 3, 882, 0},
+    {55566, 0, 13, 3, 882, 0}, {63504, 1, 0, 3, 735, 0x30}, {63504 + 9 * 2205, 1, 9, 3, 735, 0x30},
 };
 
 // The row of the table above that holds song frame f.
