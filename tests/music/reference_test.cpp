@@ -23,13 +23,11 @@ fs::path moduleCache() {
   return {};
 }
 
-struct ReferenceRow {
-  int64_t frame;  // the row started within one chunk before this
-  int order, row;
-};
+// Row starts of the reference (order, row and frame; the row started within one chunk before
+// the frame) seen by watching its position after each chunk, and its whole output.
 struct ReferenceRun {
-  std::vector<ReferenceRow> rows;  // row starts, seen by watching the position after each chunk
-  std::vector<int16_t> stereo;     // the whole song
+  std::vector<RowStart> rows;
+  std::vector<int16_t> stereo;
 };
 
 // Renders the module to its end through the reference in chunks of `chunk` frames.
@@ -46,8 +44,8 @@ ReferenceRun runReference(const std::vector<uint8_t>& bytes, size_t chunk) {
   openmpt_module_ctl_set_text(mod, "dither", "0");
   int64_t frame = 0;
   for (size_t n = chunk;; frame += static_cast<int64_t>(n)) {
-    const ReferenceRow at{frame, openmpt_module_get_current_order(mod),
-                          openmpt_module_get_current_row(mod)};
+    const RowStart at{frame, openmpt_module_get_current_order(mod), 0,
+                      openmpt_module_get_current_row(mod)};
     if (run.rows.empty() || at.order != run.rows.back().order || at.row != run.rows.back().row) {
       run.rows.push_back(at);
     }
