@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numeric>
 
 #include "tests/music/test_support.h"
 
@@ -22,282 +23,166 @@ fs::path moduleCache() {
   return {};
 }
 
-std::vector<fs::path> realModules() {
-  std::vector<fs::path> out;
-  std::error_code ec;
-  fs::path dir = moduleCache();
-  if (dir.empty() || !fs::is_directory(dir, ec)) return out;
-  for (const auto& e : fs::directory_iterator(dir, ec)) {
-    std::string ext = e.path().extension().string();
-    if (ext == ".xm" || ext == ".XM") out.push_back(e.path());
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-std::vector<uint8_t> readBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-struct ReferenceRow {
-  int64_t frame;  // the row started within `chunk` frames before this
-  int order, row;
+// Row starts of the reference (order, row and frame; the row started within one chunk before
+// the frame) seen by watching its position after each chunk, and its whole output.
+struct ReferenceRun {
+  std::vector<RowStart> rows;
+  std::vector<int16_t> stereo;
 };
 
-class Reference {
- public:
-  explicit Reference(const std::vector<uint8_t>& bytes) {
-    mod_ = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), nullptr, nullptr, nullptr,
-                                              nullptr, nullptr, nullptr, nullptr);
-    if (mod_) {
-      openmpt_module_set_repeat_count(mod_, 0);
-      openmpt_module_ctl_set_text(mod_, "play.at_end", "stop");
-      // Linear interpolation, no volume ramping, no dither: the closest to this player's mixer.
-      openmpt_module_set_render_param(mod_, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH, 2);
-      openmpt_module_set_render_param(mod_, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH, 0);
-      openmpt_module_ctl_set_text(mod_, "dither", "0");
+// Renders the module to its end through the reference in chunks of `chunk` frames.
+ReferenceRun runReference(const std::vector<uint8_t>& bytes, size_t chunk) {
+  ReferenceRun run;
+  openmpt_module* mod = openmpt_module_create_from_memory2(
+      bytes.data(), bytes.size(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  if (!mod) return run;
+  openmpt_module_set_repeat_count(mod, 0);
+  openmpt_module_ctl_set_text(mod, "play.at_end", "stop");
+  // Linear interpolation, no volume ramping, no dither: the closest to this player's mixer.
+  openmpt_module_set_render_param(mod, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH, 2);
+  openmpt_module_set_render_param(mod, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH, 0);
+  openmpt_module_ctl_set_text(mod, "dither", "0");
+  int64_t frame = 0;
+  for (size_t n = chunk;; frame += static_cast<int64_t>(n)) {
+    const RowStart at{frame, openmpt_module_get_current_order(mod), 0,
+                      openmpt_module_get_current_row(mod)};
+    if (run.rows.empty() || at.order != run.rows.back().order || at.row != run.rows.back().row) {
+      run.rows.push_back(at);
     }
+    run.stereo.resize(size_t(frame + int64_t(chunk)) * 2);
+    n = openmpt_module_read_interleaved_stereo(mod, kMixRate, chunk,
+                                               &run.stereo[size_t(frame) * 2]);
+    if (n == 0) break;
   }
-  ~Reference() {
-    if (mod_) openmpt_module_destroy(mod_);
-  }
-  bool ok() const { return mod_ != nullptr; }
-  int64_t endFrame() const { return endFrame_; }
-
-  // Row starts, found by rendering in small chunks and watching the reported position.
-  std::vector<ReferenceRow> timeline(int chunk) {
-    std::vector<ReferenceRow> rows;
-    std::vector<int16_t> buffer(size_t(chunk) * 2);
-    int64_t frame = 0;
-    rows.push_back(
-        {0, openmpt_module_get_current_order(mod_), openmpt_module_get_current_row(mod_)});
-    for (;;) {
-      size_t n = openmpt_module_read_interleaved_stereo(mod_, kMixRate, chunk, buffer.data());
-      if (n == 0) break;
-      frame += static_cast<int64_t>(n);
-      int order = openmpt_module_get_current_order(mod_);
-      int row = openmpt_module_get_current_row(mod_);
-      if (order != rows.back().order || row != rows.back().row) rows.push_back({frame, order, row});
-    }
-    // At the end the reference reports its start position again; that is not a row start.
-    if (rows.size() > 1 && rows.back().frame == frame) rows.pop_back();
-    endFrame_ = frame;
-    return rows;
-  }
-
-  std::vector<int16_t> renderStereo(size_t frames) {
-    std::vector<int16_t> out(frames * 2, 0);
-    size_t done = 0;
-    while (done < frames) {
-      size_t n = openmpt_module_read_interleaved_stereo(mod_, kMixRate, frames - done,
-                                                        out.data() + done * 2);
-      if (n == 0) break;
-      done += n;
-    }
-    out.resize(done * 2);  // the song may end sooner
-    return out;
-  }
-
-  std::vector<int16_t> renderMono(size_t frames) {
-    std::vector<int16_t> out(frames, 0);
-    size_t done = 0;
-    while (done < frames) {
-      size_t n = openmpt_module_read_mono(mod_, kMixRate, frames - done, out.data() + done);
-      if (n == 0) break;
-      done += n;
-    }
-    return out;
-  }
-
- private:
-  openmpt_module* mod_ = nullptr;
-  int64_t endFrame_ = 0;
-};
-
-class RealModules : public ::testing::Test {
- protected:
-  void SetUp() override {
-    modules_ = realModules();
-    if (modules_.empty()) {
-      GTEST_SKIP() << "no modules in " << moduleCache() << " (run tests/data/fetch-modules.sh)";
-    }
-  }
-  void TearDown() override { resetPlayer(); }
-  std::vector<fs::path> modules_;
-};
-
-TEST_F(RealModules, AllLoadAndPlayToTheirEnd) {
-  for (const fs::path& path : modules_) {
-    SCOPED_TRACE(path.filename().string());
-    std::vector<uint8_t> bytes = readBytes(path);
-    LoadError error;
-    SongPtr song(loadSongFromMemory(bytes, &error));
-    ASSERT_TRUE(song) << error.describe();
-    SongTimeline tl = songTimeline(song.get(), int64_t{kMixRate} * 1200);
-    EXPECT_TRUE(tl.ended);
-    EXPECT_GT(tl.endFrame, kMixRate * 10);
-    std::vector<int16_t> pcm(size_t(tl.endFrame) * 2);
-    startOffline(song.get());
-    renderOffline(pcm);
-    double energy = 0;
-    for (int16_t v : pcm) energy += double(v) * v;
-    EXPECT_GT(energy / pcm.size(), 1000.0) << "the song should be audible";
-    resetPlayer();
-  }
+  run.stereo.resize(size_t(frame) * 2);
+  // At the end the reference reports its start position again; that is not a row start.
+  if (run.rows.size() > 1 && run.rows.back().frame == frame) run.rows.pop_back();
+  openmpt_module_destroy(mod);
+  return run;
 }
 
-TEST_F(RealModules, RowTimelineMatchesTheReferenceWithinOneTick) {
-  // The reference reports its position at tick boundaries; reading it every 16 frames finds
-  // each row start to within 16 frames.
-  constexpr int kChunk = 16;
-  for (const fs::path& path : modules_) {
-    SCOPED_TRACE(path.filename().string());
-    std::vector<uint8_t> bytes = readBytes(path);
-    SongPtr song(loadSongFromMemory(bytes));
-    ASSERT_TRUE(song);
-    Reference ref(bytes);
-    ASSERT_TRUE(ref.ok());
-    std::vector<ReferenceRow> expected = ref.timeline(kChunk);
-    SongTimeline ours = songTimeline(song.get(), int64_t{kMixRate} * 1200);
-    // An order naming a pattern the file does not store plays 64 empty rows here; the reference
-    // ends the song there instead. Compare up to the first such order.
-    const int storedPatterns = bytes[70] | bytes[71] << 8;
-    size_t comparable = 0;
-    while (comparable < ours.rows.size() && ours.rows[comparable].pattern < storedPatterns) {
-      ++comparable;
-    }
-    EXPECT_EQ(comparable, expected.size());
-    // Both count whole frames per tick, so row starts agree to the reading granularity; the
-    // allowance is one tick.
-    for (size_t i = 0; i < std::min(expected.size(), comparable); ++i) {
-      const RowStart& r = ours.rows[i];
-      ASSERT_EQ(r.order, expected[i].order) << "row start " << i;
-      ASSERT_EQ(r.row, expected[i].row) << "row start " << i;
-      ASSERT_NEAR(static_cast<double>(r.frame), static_cast<double>(expected[i].frame),
-                  r.samplesPerTick)
-          << "order " << r.order << " row " << r.row;
-    }
-  }
-}
-
-// RMS of each 10 ms window, left windows then right windows.
-std::vector<double> loudnessEnvelope(const std::vector<int16_t>& stereo) {
+// RMS of each 10 ms window of the first `frames` frames, left windows then right windows.
+std::vector<double> loudnessEnvelope(const std::vector<int16_t>& stereo, size_t frames) {
   constexpr size_t kWindow = kMixRate / 100;
-  const size_t windows = stereo.size() / 2 / kWindow;
+  const size_t windows = frames / kWindow;
   std::vector<double> out(windows * 2);
-  for (size_t w = 0; w < windows; ++w) {
-    double l = 0, r = 0;
-    for (size_t i = w * kWindow; i < (w + 1) * kWindow; ++i) {
-      l += double(stereo[2 * i]) * stereo[2 * i];
-      r += double(stereo[2 * i + 1]) * stereo[2 * i + 1];
-    }
-    out[w] = std::sqrt(l / kWindow);
-    out[windows + w] = std::sqrt(r / kWindow);
+  for (size_t i = 0; i < windows * kWindow; ++i) {
+    for (size_t c = 0; c < 2; ++c) out[c * windows + i / kWindow] += std::pow(stereo[2 * i + c], 2);
   }
+  for (double& v : out) v = std::sqrt(v / kWindow);
   return out;
 }
 
 double correlation(const std::vector<double>& a, const std::vector<double>& b) {
-  const size_t n = std::min(a.size(), b.size());
-  double ma = 0, mb = 0;
-  for (size_t i = 0; i < n; ++i) ma += a[i], mb += b[i];
-  ma /= n, mb /= n;
+  const double n = double(a.size()), ma = std::accumulate(a.begin(), a.end(), 0.0) / n,
+               mb = std::accumulate(b.begin(), b.end(), 0.0) / n;
   double ab = 0, aa = 0, bb = 0;
-  for (size_t i = 0; i < n; ++i) {
-    ab += (a[i] - ma) * (b[i] - mb);
-    aa += (a[i] - ma) * (a[i] - ma);
-    bb += (b[i] - mb) * (b[i] - mb);
+  for (size_t i = 0; i < a.size(); ++i) {
+    const double x = a[i] - ma, y = b[i] - mb;
+    ab += x * y, aa += x * x, bb += y * y;
   }
   return ab / std::sqrt(aa * bb);
 }
 
-TEST_F(RealModules, LoudnessEnvelopeFollowsTheReference) {
-  for (const fs::path& path : modules_) {
-    SCOPED_TRACE(path.filename().string());
-    std::vector<uint8_t> bytes = readBytes(path);
-    SongPtr song(loadSongFromMemory(bytes));
-    ASSERT_TRUE(song);
-    Reference ref(bytes);
-    ASSERT_TRUE(ref.ok());
-    const size_t frames = size_t{kMixRate} * 60;
-    // Songs shorter than a minute are compared up to their end.
-    std::vector<int16_t> theirs = ref.renderStereo(frames);
-    std::vector<int16_t> ours = test::renderFrames(song.get(), theirs.size() / 2);
-    double r = correlation(loudnessEnvelope(ours), loudnessEnvelope(theirs));
-    std::printf("%-40s loudness correlation %.4f\n", path.filename().c_str(), r);
-    EXPECT_GE(r, 0.97);
-    resetPlayer();
+// One module: it loads, plays to its end audibly, follows the reference's loudness envelope over
+// its first minute and starts every row where the reference does.
+void checkModule(const std::vector<uint8_t>& bytes) {
+  LoadError error;
+  SongPtr song(loadSongFromMemory(bytes, &error));
+  ASSERT_TRUE(song) << error.describe();
+  const SongTimeline ours = songTimeline(song.get(), int64_t{kMixRate} * 1200);
+  ASSERT_TRUE(ours.ended);
+  EXPECT_GT(ours.endFrame, kMixRate * 10);
+  const std::vector<int16_t> pcm = test::renderFrames(song.get(), size_t(ours.endFrame));
+  resetPlayer();
+  const double energy = std::inner_product(pcm.begin(), pcm.end(), pcm.begin(), 0.0);
+  EXPECT_GT(energy / double(pcm.size()), 1000.0) << "the song should be audible";
+
+  const ReferenceRun ref = runReference(bytes, 16);
+  ASSERT_FALSE(ref.rows.empty()) << "the reference cannot open it";
+  const size_t frames = std::min({pcm.size(), ref.stereo.size(), size_t{kMixRate} * 60 * 2}) / 2;
+  EXPECT_GE(correlation(loudnessEnvelope(pcm, frames), loudnessEnvelope(ref.stereo, frames)), 0.97)
+      << "loudness correlation";
+
+  // An order naming a pattern the file does not store plays 64 empty rows here; the reference
+  // ends the song there instead. Compare up to the first such order.
+  const int storedPatterns = bytes[70] | bytes[71] << 8;
+  const size_t comparable =
+      size_t(std::find_if(ours.rows.begin(), ours.rows.end(),
+                          [&](const RowStart& r) { return r.pattern >= storedPatterns; }) -
+             ours.rows.begin());
+  EXPECT_EQ(comparable, ref.rows.size());
+  // The reference reports its position at tick boundaries, read here every 16 frames; both
+  // count whole frames per tick, so the allowance is one tick.
+  for (size_t i = 0; i < std::min(ref.rows.size(), comparable); ++i) {
+    const RowStart& r = ours.rows[i];
+    ASSERT_EQ(std::pair(r.order, r.row), std::pair(ref.rows[i].order, ref.rows[i].row))
+        << "row start " << i;
+    ASSERT_NEAR(double(r.frame), double(ref.rows[i].frame), r.samplesPerTick)
+        << "order " << r.order << " row " << r.row;
   }
 }
 
-// Frequency of a periodic signal from its rising zero crossings, interpolated between frames.
-double measureFrequency(const std::vector<int16_t>& mono, size_t from, size_t to) {
+TEST(RealModules, PlayLikeTheReference) {
+  std::vector<fs::path> modules;
+  std::error_code ec;  // no folder: no modules
+  for (const auto& e : fs::directory_iterator(moduleCache(), ec)) {
+    if (e.path().extension() == ".xm" || e.path().extension() == ".XM") modules.push_back(e.path());
+  }
+  std::sort(modules.begin(), modules.end());
+  if (modules.empty()) {
+    GTEST_SKIP() << "no modules in " << moduleCache() << " (run tests/data/fetch-modules.sh)";
+  }
+  for (const fs::path& path : modules) {
+    SCOPED_TRACE(path.filename().string());
+    std::ifstream in(path, std::ios::binary);
+    checkModule({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
+  }
+}
+
+// Frequency of a periodic signal (left + right) from its rising zero crossings, interpolated
+// between frames.
+double measureFrequency(const std::vector<int16_t>& stereo, size_t from, size_t to) {
+  auto mono = [&](size_t i) { return double(stereo[2 * i]) + stereo[2 * i + 1]; };
   double first = -1, last = -1;
   int crossings = 0;
   for (size_t i = from + 1; i < to; ++i) {
-    if (mono[i - 1] < 0 && mono[i] >= 0) {
-      double t = static_cast<double>(i - 1) +
-                 static_cast<double>(-mono[i - 1]) / static_cast<double>(mono[i] - mono[i - 1]);
-      if (first < 0) first = t;
-      last = t;
+    if (mono(i - 1) < 0 && mono(i) >= 0) {
+      last = double(i - 1) - mono(i - 1) / (mono(i) - mono(i - 1));
+      if (first < 0) first = last;
       ++crossings;
     }
   }
-  if (crossings < 2) return 0;
-  return (crossings - 1) / (last - first) * kMixRate;
+  return crossings < 2 ? 0 : (crossings - 1) / (last - first) * kMixRate;
 }
 
 TEST(ReferencePitch, SustainedNotesMatchTheReferenceWithinHalfAPercent) {
   for (const char* table : {"linear", "amiga"}) {
     SCOPED_TRACE(table);
-    std::string source = std::string("frequencies ") + table + R"(
-channels 2
-speed 6
-tempo 125
-order 0
-instrument 1 "sine"
-  wave sine 0.9
-  period 64
-  length 64
-  loop forward 0 64
-end
-instrument 2 "sine low"
-  wave sine 0.9
-  period 200
-  length 200
-  loop forward 0 200
-end
-pattern 0 48
-   0 C-4 01 40
-   8 A-4 01 40
-  16 F#2 01 40
-  24 C-6 01 40
-  32 D#3 02 40
-  40 B-5 02 40
-end
-)";
+    // Six notes of 8 rows each (6 ticks of 882 frames at 125 BPM), over two sample tunings.
+    const std::string source =
+        std::string("frequencies ") + table +
+        "\nchannels 2\norder 0\n"
+        "instrument 1\n  wave sine 0.9\n  period 64\n  length 64\n  loop forward 0 64\nend\n"
+        "instrument 2\n  wave sine 0.9\n  period 200\n  length 200\n  loop forward 0 200\nend\n"
+        "pattern 0 48\n   0 C-4 01 40\n   8 A-4 01 40\n  16 F#2 01 40\n  24 C-6 01 40\n"
+        "  32 D#3 02 40\n  40 B-5 02 40\nend\n";
     std::vector<uint8_t> xm;
     BuildError error;
     ASSERT_TRUE(buildSong(source, &xm, &error)) << error.message;
     SongPtr song(loadSongFromMemory(xm));
     ASSERT_TRUE(song);
     const size_t rowFrames = 6 * 882;
-    const size_t total = 48 * rowFrames;
-    std::vector<int16_t> stereo = test::renderFrames(song.get(), total);
-    std::vector<int16_t> ours(total);
-    for (size_t i = 0; i < total; ++i)
-      ours[i] = static_cast<int16_t>((stereo[2 * i] + stereo[2 * i + 1]) / 2);
-    Reference ref(xm);
-    ASSERT_TRUE(ref.ok());
-    std::vector<int16_t> theirs = ref.renderMono(total);
-    for (int note = 0; note < 6; ++note) {
-      size_t from = note * 8 * rowFrames + rowFrames * 2, to = from + rowFrames * 5;
-      double a = measureFrequency(ours, from, to), b = measureFrequency(theirs, from, to);
+    const std::vector<int16_t> ours = test::renderFrames(song.get(), 48 * rowFrames);
+    resetPlayer();
+    const ReferenceRun ref = runReference(xm, 1024);
+    ASSERT_FALSE(ref.rows.empty()) << "the reference cannot open it";
+    for (size_t note = 0; note < 6; ++note) {
+      const size_t from = note * 8 * rowFrames + rowFrames * 2, to = from + rowFrames * 5;
+      const double a = measureFrequency(ours, from, to), b = measureFrequency(ref.stereo, from, to);
       ASSERT_GT(b, 20.0) << "note " << note;
       EXPECT_NEAR(a / b, 1.0, 0.005) << "note " << note << ": " << a << " Hz against " << b;
     }
-    resetPlayer();
   }
 }
 

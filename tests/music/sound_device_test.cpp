@@ -1,6 +1,7 @@
 // The output ring against a device scripted by the test (which blocks get refilled, which block
 // the position queries describe) and the SDL sound ring on SDL's dummy driver (no sound card
-// needed): the output thread follows the device, and a lost device leaves the clock in charge.
+// needed): the output thread follows the device, a lost device leaves the clock in charge, and
+// seeking places the song at a row and rewrites the ring so the device plays on from there.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -16,23 +17,26 @@ namespace {
 constexpr uint64_t kBlock = 884;  // frames per block at 44100 Hz: (882 + 3) with two bits cleared
 constexpr uint64_t kRing = 100;   // blocks in the ring
 
+// Polls `done` every millisecond for at most `ms` milliseconds; returns its last answer.
+template <class Done>
+bool waitFor(Done done, int ms) {
+  for (int i = 0; i < ms && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return done();
+}
+
 // A device whose read and heard positions the test sets; it counts the output thread's polls.
 class ScriptedDevice : public SoundDevice {
  public:
   bool open(int) override { return true; }
   void start(const int16_t*, uint32_t) override {}
-  uint64_t readBytes() override {
-    polls.fetch_add(1);
-    return read.load() * 4;
-  }
+  uint64_t readBytes() override { return polls.fetch_add(1), read.load() * 4; }
   uint64_t heardBytes() override { return heard.load() * 4; }
   void close() override {}
   // Sets the positions (in frames) and waits until the thread has seen them twice over.
   void moveTo(uint64_t readFrames, uint64_t heardFrames) {
-    read.store(readFrames);
-    heard.store(heardFrames);
+    read.store(readFrames), heard.store(heardFrames);
     const uint64_t seen = polls.load();
-    while (polls.load() < seen + 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    waitFor([&] { return polls.load() >= seen + 2; }, 5000);
   }
   std::atomic<uint64_t> read{0}, heard{0}, polls{0};
 };
@@ -50,56 +54,38 @@ SongPtr rampSong(int orders) {
   return t.finish(std::vector<int>(size_t(orders), 0));
 }
 
-TEST(OutputRing, RefillsOnlyBlocksTheDeviceHasWhollyRead) {
-  struct Row {
-    uint64_t read;      // frames the device has read
-    uint64_t refilled;  // blocks it has finished: those are rendered again, one ring later
+// Only blocks the device has wholly read are rendered again, one ring later: slot k holds block
+// k, or k + 100 once block k was finished, and so on. The position queries describe the heard
+// block h, whose record is the row reached at its end: tick floor(884 (h + 1) / 882), one row a
+// tick, 64 rows an order.
+TEST(OutputRing, RefillsWhatTheDeviceReadAndReportsWhatItHeard) {
+  const struct {
+    uint64_t read, heard, refilled;  // frames read and heard; blocks finished (read / 884)
+    int order, row;
   } rows[] = {
-      {0, 0},                       // nothing read
-      {883, 0},                     // one frame short of the first block
-      {884, 1},                     // block 0 finished
-      {3 * kBlock + 500, 3},        // inside block 3: blocks 0..2 only
-      {kRing * kBlock - 1, 99},     // the last block of the ring is still being read
-      {(kRing + 1) * kBlock, 101},  // a ring and a block: slot 0 now holds block 200
+      {0, 0, 0, 0, 1},                                      // nothing read; block 0 ends in tick 1
+      {883, 883, 0, 0, 1},                                  // one frame short of the first block
+      {884, 884, 1, 0, 2},                                  // block 0 finished: 1768 / 882
+      {3 * kBlock + 500, 3 * kBlock + 500, 3, 0, 4},        // inside block 3: 3536 / 882
+      {kRing * kBlock - 1, kRing * kBlock - 1, 99, 1, 36},  // last block of the ring: tick 100
+      {(kRing + 1) * kBlock, (kRing + 1) * kBlock, 101, 1, 38},  // slot 0 holds block 200
+      {10 * kBlock, 10 * kBlock - 2000, 10, 0, 8},      // heard block 7 ends at 7072: tick 8
+      {150 * kBlock, 150 * kBlock - 1024, 150, 2, 21},  // block 148, refilled since: tick 149
   };
   SongPtr song = rampSong(8);
   const std::vector<int16_t> pcm = test::renderFrames(song.get(), 3 * kRing * kBlock);
   installResourceCallbacks();
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.read);
-    ScriptedDevice device;
-    ASSERT_TRUE(play(song.get(), device));
-    device.moveTo(row.read, row.read);
-    // Slot k holds block k, or block k + 100 once block k was finished, and so on.
-    for (uint64_t slot = 0; slot < kRing; ++slot) {
-      const uint64_t laps = (row.refilled + kRing - 1 - slot) / kRing;
-      const uint64_t block = slot + laps * kRing;
-      const int16_t* want = pcm.data() + block * kBlock * 2;
-      const int16_t* have = output.ring.data() + slot * kBlock * 2;
-      ASSERT_TRUE(std::equal(have, have + kBlock * 2, want)) << "slot " << slot;
-    }
-    stop(song.get());
-  }
-  resetPlayer();
-}
-
-TEST(OutputRing, PositionQueriesDescribeTheHeardBlock) {
-  // Row at the end of block h: tick floor(884 (h + 1) / 882), 64 rows per order.
-  struct Row {
-    uint64_t read, heard;
-    int order, row;
-  } rows[] = {
-      {10 * kBlock, 10 * kBlock, 0, 11},           // nothing held back: block 10, tick 11
-      {10 * kBlock, 10 * kBlock - 2000, 0, 8},     // heard block 7 ends at 7072: tick 8
-      {150 * kBlock, 150 * kBlock - 1024, 2, 21},  // block 148, refilled since: tick 149
-  };
-  SongPtr song = rampSong(8);
-  installResourceCallbacks();
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.heard);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << "read " << row.read << " heard " << row.heard);
     ScriptedDevice device;
     ASSERT_TRUE(play(song.get(), device));
     device.moveTo(row.read, row.heard);
+    for (uint64_t slot = 0; slot < kRing; ++slot) {
+      const uint64_t block = slot + (row.refilled + kRing - 1 - slot) / kRing * kRing;
+      const int16_t* have = output.ring.data() + slot * kBlock * 2;
+      ASSERT_TRUE(std::equal(have, have + kBlock * 2, pcm.data() + block * kBlock * 2))
+          << "slot " << slot << " should hold block " << block;
+    }
     EXPECT_EQ(positionOrder(song.get()), row.order);
     EXPECT_EQ(positionRow(song.get()), row.row);
     stop(song.get());
@@ -107,58 +93,151 @@ TEST(OutputRing, PositionQueriesDescribeTheHeardBlock) {
   resetPlayer();
 }
 
-TEST(SdlSoundDevice, DummyDriverPlaysTheRingAndTheOutputThreadFollows) {
+// The dummy driver consumes in real time: the device finishes blocks and the thread renders their
+// replacements. Once the callback stops coming (a lost device), within the stall limit the device
+// counts as lost and the read position (and with it the song) goes on with the clock.
+TEST(SdlSoundDevice, DummyDriverPlaysTheRingAndALostDeviceLeavesThePositionToTheClock) {
   platform::SdlSoundDevice device;
   ASSERT_TRUE(device.open(kMixRate));
   EXPECT_TRUE(device.silent()) << device.driver();
   SongPtr song = rampSong(1);
   installResourceCallbacks();
   ASSERT_TRUE(play(song.get(), device));
-  // The dummy driver consumes in real time: within a few seconds the device has finished at
-  // least two blocks and the thread has rendered their replacements.
-  for (int i = 0; i < 5000 && output.audibleBlock.load() < 2; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_GE(output.audibleBlock.load(), 2);
+  EXPECT_TRUE(waitFor([] { return output.audibleBlock.load() >= 2; }, 5000));
   EXPECT_GT(positionTimeMs(song.get()), 0u);
   EXPECT_GT(device.heardBytes(), 0u);
+
+  device.simulateLoss();
+  EXPECT_TRUE(waitFor([&] { return device.lost(); }, 2000));
+  // The callback had read up to a buffer ahead of the clock; once the clock has passed that, the
+  // position is the clock's. Only the output thread asks for the read position; heardBytes()
+  // follows it at a fixed distance, so over 400 ms it advances as the clock does, give or take
+  // the thread's 5 ms polling on either side (441 frames).
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const auto start = std::chrono::steady_clock::now();
+  const uint64_t before = device.heardBytes() / 4;
+  const uint32_t timeBefore = positionTimeMs(song.get());
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  const uint64_t after = device.heardBytes() / 4;
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_NEAR(double(after - before), elapsed.count() * 44100, 441);
+  EXPECT_TRUE(waitFor([&] { return positionTimeMs(song.get()) >= timeBefore + 200; }, 2000));
   EXPECT_TRUE(stop(song.get()));
   EXPECT_EQ(device.readBytes(), 0u);  // closed
   resetPlayer();
 }
 
-TEST(SdlSoundDevice, ALostDeviceLeavesThePositionToTheClock) {
+// Two orders of 16 rows, speed 6 at 125 BPM (882 frames a tick, 44100 * 2.5 / 125). Row 8 sets
+// speed 3 (F03); order 1 row 0 sets 150 BPM (F96: 735 frames a tick). Channel 0 strikes a note
+// at volume 0x20 on row 0 (volume column 0x30); channel 1 one at volume 0x30 on order 1 row 0.
+SongPtr seekSong() {
+  test::TestSong t(2);
+  t.addInstrument(std::vector<int16_t>(2000, 8000), LoopMode::Forward, 0, 2000);
+  const int p0 = t.addPattern(16), p1 = t.addPattern(16);
+  t.set(p0, 0, 0, {test::noteByte(4, 0), 1, 0x30, 0, 0});
+  t.set(p0, 8, 0, {0, 0, 0, 0x0F, 0x03});
+  t.set(p1, 0, 0, {0, 0, 0, 0x0F, 0x96});
+  t.set(p1, 0, 1, {test::noteByte(4, 2), 1, 0x40, 0, 0});
+  return t.finish({p0, p1});
+}
+
+// Rows 0-7: 6 x 882 = 5292 frames; rows 8-15: 3 x 882 = 2646, so order 1 starts at
+// 8 x 5292 + 8 x 2646 = 63504; its rows last 3 x 735 = 2205. volume1 is channel 1's volume once
+// the row has started.
+struct RowCase {
+  int64_t frame;
+  int order, row, speed, samplesPerTick, volume1;
+};
+constexpr RowCase kRows[] = {
+    {0, 0, 0, 6, 882, 0},      {26460, 0, 5, 6, 882, 0},    {42336, 0, 8, 3, 882, 0},
+    {55566, 0, 13, 3, 882, 0}, {63504, 1, 0, 3, 735, 0x30}, {63504 + 9 * 2205, 1, 9, 3, 735, 0x30},
+};
+
+// The row of the table above that holds song frame f.
+int rowAt(int64_t f) {
+  const int64_t inOrder = f % (63504 + 16 * 2205);
+  if (inOrder < 42336) return static_cast<int>(inOrder / 5292);
+  if (inOrder < 63504) return 8 + static_cast<int>((inOrder - 42336) / 2646);
+  return 16 + static_cast<int>((inOrder - 63504) / 2205);
+}
+
+// For each row: a silent seek (which renders nothing ahead, so the state can be read) puts the
+// sequencer at the row with the speed, tempo and channel volumes the rows before left, and one
+// frame earlier still belongs to the row before. A seek while playing then makes the device's
+// position follow the timeline from the row.
+TEST(Seek, ChasePlacesTheSongAtTheRowAndTheDeviceFollowsFromThere) {
+  SongPtr song = seekSong();
+  installResourceCallbacks();
   platform::SdlSoundDevice device;
   ASSERT_TRUE(device.open(kMixRate));
-  SongPtr song = rampSong(1);
-  installResourceCallbacks();
   ASSERT_TRUE(play(song.get(), device));
-  device.simulateLoss();
-  // The callback no longer comes: within the stall limit the device counts as lost, and the
-  // read position (and with it the song) goes on at 44100 frames a second.
-  for (int i = 0; i < 2000 && !device.lost(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_TRUE(device.lost());
-  // The callback had read up to a buffer ahead of the clock; once the clock has passed that, the
-  // position is the clock's. Only the output thread asks for the read position; heardBytes()
-  // follows it at a fixed distance, so its advance over a measured interval is the clock's.
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  using Clock = std::chrono::steady_clock;
-  const auto t0 = Clock::now();
-  const uint64_t before = device.heardBytes() / 4;
-  const auto t1 = Clock::now();
-  const uint32_t timeBefore = positionTimeMs(song.get());
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  const auto t2 = Clock::now();
-  const uint64_t after = device.heardBytes() / 4;
-  const auto t3 = Clock::now();
-  // The thread polls every 5 ms: allow that much on either side.
-  auto frames = [](Clock::duration d) { return std::chrono::duration<double>(d).count() * 44100; };
-  EXPECT_GE(double(after - before), frames(t2 - t1) - 0.010 * 44100);
-  EXPECT_LE(double(after - before), frames(t3 - t0) + 0.010 * 44100);
-  for (int i = 0; i < 2000 && positionTimeMs(song.get()) < timeBefore + 200; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_GE(positionTimeMs(song.get()), timeBefore + 200);
-  EXPECT_TRUE(stop(song.get()));
+  for (const RowCase& r : kRows) {
+    SCOPED_TRACE(testing::Message() << "order " << r.order << " row " << r.row);
+    if (r.frame > 0) {
+      EXPECT_TRUE(seekTo(song.get(), r.frame - 1, true));
+      EXPECT_EQ(song->playback->order * 16 + song->playback->row, r.order * 16 + r.row - 1);
+    }
+    EXPECT_TRUE(seekTo(song.get(), r.frame, true));
+    const SongPlayback& at = *song->playback;  // order, row, speed, tick, volumes, frame
+    EXPECT_EQ((std::vector<int64_t>{at.order, at.row, at.speed, at.samplesPerTick,
+                                    musicChannels[0].volume, musicChannels[1].volume,
+                                    playingFrame(song.get())}),
+              (std::vector<int64_t>{r.order, r.row, r.speed, r.samplesPerTick, 0x20, r.volume1,
+                                    r.frame}));
+
+    const uint64_t before = device.heardBytes();
+    EXPECT_TRUE(seekTo(song.get(), r.frame));
+    // Once the rewritten blocks are audible (two 20 ms blocks ahead), the position the device
+    // has reached maps onto the song at the row's frame plus what the device played since.
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    const int64_t now = playingFrame(song.get());
+    const int64_t played = static_cast<int64_t>(device.heardBytes() - before) / 4;
+    EXPECT_NEAR(static_cast<double>(now), static_cast<double>(r.frame + played), r.samplesPerTick);
+    // What the output actually rendered for the block the device plays names the same row,
+    // give or take the tick and the 884-frame block that the record lags or leads by.
+    const int reported = positionOrder(song.get()) * 16 + positionRow(song.get());
+    EXPECT_GE(reported, rowAt(now - r.samplesPerTick - 884));
+    EXPECT_LE(reported, rowAt(now + r.samplesPerTick + 884));
+  }
+  stop(song.get());
+  resetPlayer();
+}
+
+TEST(Seek, TheRingHoldsTheNextRowsNoteAtItsFrame) {
+  // A device moved by hand, so that nothing it plays is rewritten while the ring is read.
+  SongPtr song = seekSong();
+  installResourceCallbacks();
+  NullSoundDevice device;
+  device.setManual(true);
+  ASSERT_TRUE(play(song.get(), device));
+  // Channel 1's note on order 1 row 0 (frame 63504) raises the level; seeking to points before
+  // it, from places all round the ring, the ring must hold that rise where the device will be
+  // when the song reaches the frame.
+  // Rows: frames between the point sought to and the note; frames the device plays before.
+  const std::pair<int64_t, uint64_t> cases[] = {
+      {20000, 30000}, {7000, 41000}, {2500, 12345}, {2500, 60000}};
+  for (auto [before, move] : cases) {
+    SCOPED_TRACE(testing::Message() << before << " frames before the note");
+    device.advanceFrames(move);
+    ASSERT_TRUE(seekTo(song.get(), 63504 - before));
+    const int64_t ringFrames = static_cast<int64_t>(output.ring.size() / 2);
+    const int64_t deviceFrame = static_cast<int64_t>(device.heardBytes() / 4);
+    const int64_t songFrame = playingFrame(song.get());
+    ASSERT_EQ(songFrame, 63504 - before);
+    auto left = [&](int64_t frame) {
+      const int64_t at = ((deviceFrame + frame - songFrame) % ringFrames + ringFrames) % ringFrames;
+      return static_cast<int>(output.ring[static_cast<size_t>(at) * 2]);
+    };
+    // Up to two blocks (1768 frames) after the point sought to, the ring still holds the old
+    // sound (the device may be playing it); the search starts after that.
+    const int low = left(63504 - 300), high = left(63504 + 600);
+    ASSERT_GT(high, low + 500);
+    int64_t rise = 63504 - 300;
+    while (rise < 63504 + 600 && left(rise) < (low + high) / 2) ++rise;
+    // The new note ramps in over 128 frames; its middle lies well within one 735-frame tick.
+    EXPECT_NEAR(static_cast<double>(rise), 63504.0, 735.0);
+  }
+  stop(song.get());
   resetPlayer();
 }
 
