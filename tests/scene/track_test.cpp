@@ -1,11 +1,12 @@
-// Keyframe evaluation: search order, tie-breaks, neighbour choice by key type, hold segments, and
-// the float32 key arithmetic. Expected values are worked out by hand from the uniform
+// Keyframe evaluation: search order, tie-breaks, neighbour choice by key type, hold segments; the
+// float to integer conversions. Expected values are worked out by hand from the uniform
 // Catmull-Rom form 0.5 * (A u^3 + B u^2 + C u + D) with A = -p0 + 3 p1 - 3 p2 + p3,
 // B = 2 p0 - 5 p1 + 4 p2 - p3, C = -p0 + p2, D = 2 p1.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "scene/scene.h"
@@ -14,23 +15,18 @@ using namespace glimmer;
 
 namespace {
 
-struct K {
-  float time;
-  uint8_t type;  // 0 hold, 1 flat, 2 smooth
-  float value;   // every one of the twelve values
-};
+// clang-format off
+struct K { float time; uint8_t type; float value; };  // type 0 hold, 1 flat, 2 smooth; 12 values
+// clang-format on
 
 TEST(TrackEvaluate, ValuesAtTimes) {
   constexpr float kUntouched = -1.0f;
-  struct Row {
-    const char* what;
-    std::vector<K> keys;
-    float t;
-    float expected;
-  };
   const std::vector<K> smooth4 = {{0, 2, 0}, {1, 2, 1}, {2, 2, 4}, {3, 2, 9}};
   const std::vector<K> hold = {{0, 2, 0}, {1, 0, 5}, {2, 2, 9}, {3, 2, 1}};
-  const Row rows[] = {
+  const std::vector<K> unordered = {
+      {171.92f, 1, 1}, {177.72f, 1, 2}, {144.64f, 1, 3}, {148.84f, 1, 4}};
+  const std::tuple<const char*, std::vector<K>, float, float> rows[] = {
+      // clang-format off
       {"no keys", {}, 3, kUntouched},
       {"one key, before it: copied", {{1, 2, 5}}, 0.5f, 5},
       {"one key, at it: copied", {{1, 2, 5}}, 1, 5},
@@ -59,59 +55,36 @@ TEST(TrackEvaluate, ValuesAtTimes) {
       // After the hold segment: p = (5, 9, 1, 1), u = 0.5: A = 20, B = -32, C = -4, D = 18,
       // 0.5 * (2.5 - 8 - 2 + 18) = 5.25.
       {"after the hold segment", hold, 2.5f, 5.25f},
-      // Keys out of time order follow list order: 171.92, 177.72, 144.64, 148.84.
-      {"unordered, before all",
-       {{171.92f, 1, 1}, {177.72f, 1, 2}, {144.64f, 1, 3}, {148.84f, 1, 4}},
-       150,
-       1},
-      {"unordered, past the first two",
-       {{171.92f, 1, 1}, {177.72f, 1, 2}, {144.64f, 1, 3}, {148.84f, 1, 4}},
-       178,
-       kUntouched},
+      // Keys out of time order follow list order: the first key at or after t wins.
+      {"unordered, before all", unordered, 150, 1},
+      {"unordered, past the first two", unordered, 178, kUntouched},
+      // clang-format on
   };
-  for (const Row& r : rows) {
+  for (const auto& [what, keys, time, expected] : rows) {
     Track t;
-    t.word = kEnabledBit | kAnimatedBit;
-    for (const K& k : r.keys) {
+    for (const K& k : keys) {
       Key* key = t.appendKey();
-      key->time = k.time;
-      key->type = k.type;
+      *key = {k.time, k.type, {}};
       key->values.fill(k.value);
     }
     t.params.fill(kUntouched);
-    t.evaluate(r.t);
-    EXPECT_EQ(t.params[0], r.expected) << r.what;
-    EXPECT_EQ(t.params[11], r.expected) << r.what;
+    t.evaluate(time);
+    EXPECT_EQ(t.params[0], expected) << what;
+    EXPECT_EQ(t.params[11], expected) << what;
   }
-}
-
-TEST(KeyArithmetic, EveryStepRoundsToFloat) {
-  // 2^-24 is half an ulp of 1: a float sum rounds back to 1 (to even), a double one would not.
-  const float tiny = std::ldexp(1.0f, -24);
-  Key one, small;
-  one.values.fill(1.0f);
-  small.values.fill(tiny);
-  EXPECT_EQ(keyAdd(one, small).values[5], 1.0f);
-  EXPECT_EQ(keyAdd(keyAdd(one, small), small).values[5], 1.0f);
-  EXPECT_EQ(keySub(one, small).values[5], 1.0f - tiny);  // exact below 1
-  EXPECT_EQ(keyScale(one, 3.0f).values[11], 3.0f);
-  // lerp(1, 1, u) is exactly 1 for u = 0.25 (0.75 + 0.25); results carry the default type.
-  const Key l = keyLerp(one, one, 0.25f);
-  EXPECT_EQ(l.values[0], 1.0f);
-  EXPECT_EQ(l.type, 2);
 }
 
 TEST(Conversions, TruncationAndRounding) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  const struct {
-    float x;
-    int32_t toInt, round;  // toward zero; to nearest, ties to even
-  } rows[] = {{3.9f, 3, 4}, {-3.9f, -3, -4}, {2.5f, 2, 2},
-              {3.5f, 3, 4}, {-2.5f, -2, -2}, {1e20f, INT32_MAX, INT32_MAX},
-              {nan, 0, 0}};
-  for (const auto& r : rows) {
-    EXPECT_EQ(toInt(r.x), r.toInt) << r.x;
-    EXPECT_EQ(roundToInt(r.x), r.round) << r.x;
+  // x, toward zero, to nearest (ties to even)
+  // clang-format off
+  const std::tuple<float, int32_t, int32_t> rows[] = {
+      {3.9f, 3, 4}, {-3.9f, -3, -4}, {2.5f, 2, 2}, {3.5f, 3, 4}, {-2.5f, -2, -2},
+      {1e20f, INT32_MAX, INT32_MAX}, {-1e20f, INT32_MIN, INT32_MIN}, {nan, 0, 0}};
+  // clang-format on
+  for (auto [x, truncated, rounded] : rows) {
+    EXPECT_EQ(toInt(x), truncated) << x;
+    EXPECT_EQ(roundToInt(x), rounded) << x;
   }
 }
 
