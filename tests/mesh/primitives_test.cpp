@@ -1,4 +1,5 @@
-// Grid, Sphere and Tube: pool sizes, index layouts, seams, poles and degenerate cases.
+// Grid, Sphere and Tube: pool sizes, index layouts, seams, poles and degenerate cases, worked by
+// hand from the generators' formulas.
 #include <cmath>
 
 #include "mesh_test_util.h"
@@ -6,175 +7,132 @@
 namespace glimmer::test {
 namespace {
 
-void expectCorner(const MeshObject& m, size_t i, uint32_t position, uint32_t texCoord) {
-  EXPECT_EQ(m.corners[i].position, position) << "corner " << i;
-  EXPECT_EQ(m.corners[i].texCoord, texCoord) << "corner " << i;
-  EXPECT_EQ(m.corners[i].normal, 0u) << "corner " << i;
-}
-
-void expectZeroNormal(const MeshObject& m) {
-  ASSERT_EQ(m.normalCount(), 1);
-  EXPECT_VEC3_EQ(m.normals[0], 0.0f, 0.0f, 0.0f);
+// Pool sizes, and the single zero normal every generator ends with.
+void expectPools(const MeshObject& m, int positions, int texCoords, int corners) {
+  EXPECT_EQ((std::array{m.positionCount(), m.texCoordCount(), m.cornerCount(), m.normalCount()}),
+            (std::array{positions, texCoords, corners, 1}));
+  if (m.normalCount() == 1) expectVec(m.normals[0], {0, 0, 0});
   for (const Corner& c : m.corners) EXPECT_EQ(c.normal, 0u);
 }
 
-TEST(Grid, OneCellWorkedExample) {
-  MeshObject m;
-  apply(m, MeshOp::Grid, {{0, 0}, {1, 0}, {3, 64}, {4, 64}});
-  ASSERT_EQ(m.positionCount(), 4);
-  ASSERT_EQ(m.texCoordCount(), 4);
-  ASSERT_EQ(m.cornerCount(), 6);
-  EXPECT_VEC3_EQ(m.positions[0], -1.0f, -1.0f, 0.0f);
-  EXPECT_VEC3_EQ(m.positions[1], -1.0f, 1.0f, 0.0f);
-  EXPECT_VEC3_EQ(m.positions[2], 1.0f, -1.0f, 0.0f);
-  EXPECT_VEC3_EQ(m.positions[3], 1.0f, 1.0f, 0.0f);
-  const float tex[4][2] = {{0, 0}, {0, 1}, {1, 0}, {1, 1}};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_FLOAT_EQ(m.texCoords[i].u, tex[i][0]);
-    EXPECT_FLOAT_EQ(m.texCoords[i].v, tex[i][1]);
+// Corners first to first + 5 (one cell) as position and texture coordinate indices.
+void expectCell(const MeshObject& m, size_t first, std::array<uint32_t, 6> pos,
+                std::array<uint32_t, 6> tex) {
+  for (size_t k = 0; k < 6; ++k) {
+    EXPECT_EQ(m.corners[first + k].position, pos[k]) << "corner " << first + k;
+    EXPECT_EQ(m.corners[first + k].texCoord, tex[k]) << "corner " << first + k;
   }
-  const uint32_t tri[6] = {0, 2, 1, 1, 2, 3};
-  for (size_t i = 0; i < 6; ++i) expectCorner(m, i, tri[i], tri[i]);
-  expectZeroNormal(m);
 }
 
-TEST(Grid, SizesLayoutAndTruncation) {
-  MeshObject m;
-  apply(m, MeshOp::Grid, {{0, 3.9f}, {1, 2}, {3, 96}, {4, 32}});  // nx = 3, ny = 2
-  EXPECT_EQ(m.positionCount(), 12);
-  EXPECT_EQ(m.texCoordCount(), 12);
-  EXPECT_EQ(m.cornerCount(), 36);
+void expectTexCoord(const MeshObject& m, size_t i, float u, float v) {
+  EXPECT_FLOAT_EQ(m.texCoords[i].u, u) << "texture coordinate " << i;
+  EXPECT_FLOAT_EQ(m.texCoords[i].v, v) << "texture coordinate " << i;
+}
+
+TEST(Grid, WorkedExamples) {
+  MeshObject m;  // one cell of width and depth 2: positions (i, j) = (2i - 1, 2j - 1), k = 2i + j
+  apply(m, MeshOp::Grid, {{0, 0}, {1, 0}, {3, 64}, {4, 64}});
+  expectPools(m, 4, 4, 6);
+  for (auto [k, p] :
+       {std::pair{0, Vec3{-1, -1, 0}}, {1, {-1, 1, 0}}, {2, {1, -1, 0}}, {3, {1, 1, 0}}})
+    expectVec(m.positions[k], p);
+  for (size_t k = 0; k < 4; ++k)
+    expectTexCoord(m, k, static_cast<float>(k / 2), static_cast<float>(k % 2));
+  expectCell(m, 0, {0, 2, 1, 1, 2, 3}, {0, 2, 1, 1, 2, 3});
+
+  apply(m, MeshOp::Normals, {{0, 1}});  // a later generator replaces everything, normals too
+  apply(m, MeshOp::Grid, {{0, 3.9f}, {1, 2}, {3, 96}, {4, 32}});  // nx = 3 (truncated), ny = 2
+  expectPools(m, 12, 12, 36);
   // Cell (i = 1, j = 1) is cell number 3: a = 3 * 1 + 1 = 4, b = 3 * 2 + 1 = 7.
-  const uint32_t tri[6] = {4, 7, 5, 5, 7, 8};
-  for (size_t k = 0; k < 6; ++k) expectCorner(m, 18 + k, tri[k], tri[k]);
-  EXPECT_VEC3_EQ(m.positions[11], 1.5f, 0.5f, 0.0f);
-  EXPECT_FLOAT_EQ(m.texCoords[5].u, 1.0f / 3.0f);
-  EXPECT_FLOAT_EQ(m.texCoords[5].v, 1.0f);
+  expectCell(m, 18, {4, 7, 5, 5, 7, 8}, {4, 7, 5, 5, 7, 8});
+  expectVec(m.positions[11], {1.5f, 0.5f, 0});  // i = 3, j = 2: 3 * (3 / 3) - 1.5, 2 * 0.5 - 0.5
+  expectTexCoord(m, 5, 1.0f / 3.0f, 1.0f);      // i = 1, j = 2
 }
 
-TEST(Grid, ReplacesEarlierGeometry) {
+// nu = nv = 3, radius 1: rings v = 1..3 at latitudes -30, 30, 90 degrees of nu + 1 points each,
+// then the north pole (12) and the south pole (13); texture rows of nu + 2 entries.
+TEST(Sphere, ThreeByThreeSeamCellAndPoleBands) {
   MeshObject m;
-  apply(m, MeshOp::Sphere, {{0, 8}, {1, 8}, {3, 32}});
-  apply(m, MeshOp::Normals, {{0, 1}});
-  apply(m, MeshOp::Grid, {{0, 1}, {1, 1}, {3, 32}, {4, 32}});
-  EXPECT_EQ(m.positionCount(), 4);
-  EXPECT_EQ(m.texCoordCount(), 4);
-  EXPECT_EQ(m.cornerCount(), 6);
-  expectZeroNormal(m);
-}
-
-TEST(Sphere, ThreeByThreeWorkedExample) {
-  MeshObject m;
-  apply(m, MeshOp::Sphere, {{0, 3}, {1, 3}, {3, 32}});
-  ASSERT_EQ(m.positionCount(), 14);
-  ASSERT_EQ(m.texCoordCount(), 25);
-  ASSERT_EQ(m.cornerCount(), 54);
+  apply(m, MeshOp::Sphere, {{0, 2}, {1, -5}, {3, 32}});  // both counts clamp to 3
+  expectPools(m, 14, 25, 54);
   const float c30 = std::sqrt(3.0f) / 2.0f;
-  EXPECT_VEC3_NEAR(m.positions[0], c30, -0.5f, 0.0f, 1e-5);
-  EXPECT_VEC3_NEAR(m.positions[4], c30, 0.5f, 0.0f, 1e-5);
-  EXPECT_VEC3_NEAR(m.positions[3], c30, -0.5f, 0.0f, 1e-5);  // the seam point lies on the first
-  for (int i = 8; i < 12; ++i) EXPECT_VEC3_NEAR(m.positions[i], 0.0f, 1.0f, 0.0f, 1e-5);
-  EXPECT_VEC3_EQ(m.positions[12], 0.0f, 1.0f, 0.0f);
-  EXPECT_VEC3_EQ(m.positions[13], 0.0f, -1.0f, 0.0f);
-  // Texture rows of nu + 2 entries; the last is (4/3, 4/3).
-  EXPECT_FLOAT_EQ(m.texCoords[24].u, 4.0f / 3.0f);
-  EXPECT_FLOAT_EQ(m.texCoords[24].v, 4.0f / 3.0f);
-  EXPECT_FLOAT_EQ(m.texCoords[6].u, 1.0f / 3.0f);
-  EXPECT_FLOAT_EQ(m.texCoords[6].v, 1.0f / 3.0f);
-  expectZeroNormal(m);
-}
-
-TEST(Sphere, SeamCellAndPoleBands) {
-  MeshObject m;
-  apply(m, MeshOp::Sphere, {{0, 2}, {1, -5}, {3, 32}});  // both clamp to 3
-  ASSERT_EQ(m.cornerCount(), 54);
+  expectVec(m.positions[0], {c30, -0.5f, 0}, 1e-5f);
+  expectVec(m.positions[3], {c30, -0.5f, 0}, 1e-5f);  // the seam point lies on the first
+  expectVec(m.positions[4], {c30, 0.5f, 0}, 1e-5f);
+  for (int i = 8; i < 12; ++i) expectVec(m.positions[i], {0, 1, 0}, 1e-5f);
+  expectVec(m.positions[12], {0, 1, 0});
+  expectVec(m.positions[13], {0, -1, 0});
+  expectTexCoord(m, 24, 4.0f / 3.0f, 4.0f / 3.0f);
+  expectTexCoord(m, 6, 1.0f / 3.0f, 1.0f / 3.0f);
   // Cell v = 1, u = 2 (number 5): u1 wraps to 0 for positions, texture indices do not wrap.
-  const uint32_t pos[6] = {2, 6, 0, 6, 4, 0};
-  const uint32_t tex[6] = {7, 12, 8, 12, 13, 8};
-  for (size_t k = 0; k < 6; ++k) expectCorner(m, 30 + k, pos[k], tex[k]);
-  for (int u = 0; u < 3; ++u) {
-    const size_t first = static_cast<size_t>(u) * 6;  // band v = 0
-    EXPECT_EQ(m.corners[first].position, 13u);
-    EXPECT_EQ(m.corners[first + 2].position, 13u);
-    EXPECT_EQ(m.corners[first + 5].position, 13u);
-    EXPECT_NE(m.corners[first + 3].position, 13u);
-    const size_t last = (2 * 3 + static_cast<size_t>(u)) * 6;  // band v = nv - 1
-    EXPECT_EQ(m.corners[last + 1].position, 12u);
-    EXPECT_NE(m.corners[last].position, 12u);
-    EXPECT_EQ(m.corners[last + 3].position, 12u);
-    EXPECT_EQ(m.corners[last + 4].position, 12u);
+  expectCell(m, 30, {2, 6, 0, 6, 4, 0}, {7, 12, 8, 12, 13, 8});
+  for (size_t u = 0; u < 3; ++u) {
+    const Corner* south = &m.corners[u * 6];        // band v = 0
+    const Corner* north = &m.corners[(6 + u) * 6];  // band v = nv - 1
+    for (int k : {0, 2, 5}) EXPECT_EQ(south[k].position, 13u) << "cell " << u;
+    for (int k : {1, 3, 4}) EXPECT_EQ(north[k].position, 12u) << "cell " << u;
+    EXPECT_NE(south[3].position, 13u);
+    EXPECT_NE(north[0].position, 12u);
   }
   // The north-pole ring (8 to 11) is never referenced.
   for (const Corner& c : m.corners) EXPECT_TRUE(c.position < 8 || c.position >= 12);
 }
 
-TEST(Tube, FourSegmentWorkedExample) {
+// na = 4, nh = 1, radius 1, length 2: angle a * 6.28 / 4 from +z toward +x, stored at slot a + 1.
+TEST(Tube, FourSegmentWorkedExampleAndDegenerateCounts) {
   MeshObject m;
   apply(m, MeshOp::Tube, {{0, 4}, {1, 1}, {3, 32}, {6, 64}});
-  ASSERT_EQ(m.positionCount(), 8);
-  ASSERT_EQ(m.texCoordCount(), 10);
-  ASSERT_EQ(m.cornerCount(), 24);
-  EXPECT_VEC3_NEAR(m.positions[1], 0.0f, -1.0f, 1.0f, 1e-6);
-  EXPECT_VEC3_NEAR(m.positions[2], 1.0f, -1.0f, 0.0f, 2e-3);
-  EXPECT_VEC3_NEAR(m.positions[0], -1.0f, -1.0f, 0.0f, 5e-3);
-  // 6.28 rather than 2 pi: step 3 sits a little short of -90 degrees.
-  EXPECT_FLOAT_EQ(m.positions[0].x, std::sin(3.0f * 0.25f * 6.28f));
-  for (int k = 0; k < 4; ++k) {
-    EXPECT_FLOAT_EQ(m.positions[4 + k].x, m.positions[k].x);
-    EXPECT_FLOAT_EQ(m.positions[4 + k].y, 1.0f);
-  }
-  const uint32_t pos0[6] = {0, 1, 4, 4, 1, 5}, tex0[6] = {0, 1, 5, 5, 1, 6};
-  for (size_t k = 0; k < 6; ++k) expectCorner(m, k, pos0[k], tex0[k]);
-  const uint32_t pos3[6] = {3, 0, 7, 7, 0, 4}, tex3[6] = {3, 4, 8, 8, 4, 9};
-  for (size_t k = 0; k < 6; ++k) expectCorner(m, 18 + k, pos3[k], tex3[k]);
-  EXPECT_FLOAT_EQ(m.texCoords[9].u, 1.0f);
-  EXPECT_FLOAT_EQ(m.texCoords[9].v, 1.0f);
-  expectZeroNormal(m);
-}
+  expectPools(m, 8, 10, 24);
+  // 6.28 rather than 2 pi: steps 1 and 3 (1.57 and 4.71) fall short of 90 and 270 degrees by
+  // 0.000796 and 0.002389 radians, so z = sin(0.000796) and -sin(0.002389).
+  expectVec(m.positions[1], {0, -1, 1});
+  expectVec(m.positions[2], {1, -1, 0.000796f}, 1e-5f);
+  expectVec(m.positions[0], {-0.999997f, -1, -0.002389f}, 1e-5f);
+  for (size_t k = 0; k < 4; ++k)
+    expectVec(m.positions[4 + k], {m.positions[k].x, 1, m.positions[k].z});
+  expectCell(m, 0, {0, 1, 4, 4, 1, 5}, {0, 1, 5, 5, 1, 6});
+  expectCell(m, 18, {3, 0, 7, 7, 0, 4}, {3, 4, 8, 8, 4, 9});
+  expectTexCoord(m, 9, 1.0f, 1.0f);
 
-TEST(Tube, DegenerateSegmentCounts) {
-  MeshObject one;
-  apply(one, MeshOp::Tube, {{0, 1}, {1, 3}, {3, 32}, {6, 32}});
-  ASSERT_EQ(one.positionCount(), 4);
-  ASSERT_EQ(one.cornerCount(), 18);
-  for (size_t t = 0; t < 6; ++t) {
-    const Corner* c = &one.corners[t * 3];
-    const bool degenerate = c[0].position == c[1].position || c[1].position == c[2].position ||
-                            c[0].position == c[2].position;
-    EXPECT_TRUE(degenerate) << "triangle " << t;
+  apply(m, MeshOp::Tube, {{0, 1}, {1, 3}, {3, 32}, {6, 32}});  // one segment: all triangles flat
+  expectPools(m, 4, 8, 18);
+  for (size_t t = 0; t < 18; t += 3) {
+    const Corner* c = &m.corners[t];
+    EXPECT_TRUE(c[0].position == c[1].position || c[1].position == c[2].position ||
+                c[0].position == c[2].position)
+        << "triangle " << t / 3;
   }
-  MeshObject two;  // a flat double strip: both slots lie in the plane x = 0
-  apply(two, MeshOp::Tube, {{0, 2}, {1, 1}, {3, 32}, {6, 32}});
-  ASSERT_EQ(two.positionCount(), 4);
-  for (const Vec3& p : two.positions) EXPECT_NEAR(p.x, 0.0f, 2e-3);
-  MeshObject clamp;
-  apply(clamp, MeshOp::Tube, {{0, 0}, {1, -1}});
-  EXPECT_EQ(clamp.positionCount(), 2);
-  EXPECT_EQ(clamp.cornerCount(), 6);
+  apply(m, MeshOp::Tube, {{0, 2}, {1, 1}, {3, 32}, {6, 32}});  // two: a double strip in x = 0
+  for (const Vec3& p : m.positions) EXPECT_NEAR(p.x, 0.0f, 2e-3);
+  apply(m, MeshOp::Tube, {{0, 0}, {1, -1}});  // counts clamp to 1
+  expectPools(m, 2, 4, 6);
 }
 
 // The largest grid under the pool limit of 2^20 corners is built; one more cell per side is
-// refused with a diagnostic and the mesh keeps its geometry. The same holds for spheres.
+// refused with a diagnostic and the mesh keeps its geometry. The same holds for spheres and tubes.
 TEST(Generators, SegmentCountsStopAtTheCornerLimit) {
   static std::string last;
   setMeshDiagnosticHook([](const std::string& msg) { last = msg; });
   MeshObject m;
   apply(m, MeshOp::Grid, {{0, 418}, {1, 418}});
-  EXPECT_EQ(m.cornerCount(), 6 * 418 * 418);
-  EXPECT_LE(m.cornerCount(), 1 << 20);
-  last.clear();
-  apply(m, MeshOp::Grid, {{0, 419}, {1, 419}});
-  EXPECT_EQ(m.cornerCount(), 6 * 418 * 418);
-  EXPECT_NE(last.find("1053366 entries exceed the limit of 1048576"), std::string::npos) << last;
-  last.clear();
-  for (MeshOp op : {MeshOp::Sphere, MeshOp::Tube, MeshOp::Grid}) {
+  EXPECT_EQ(m.cornerCount(), 6 * 418 * 418);  // 1048344
+  const struct {
+    MeshOp op;
+    float a, b;
+    const char* says;
+  } rows[] = {
+      {MeshOp::Grid, 419, 419, "1053366 entries exceed the limit of 1048576"},  // 6 * 419 * 419
+      {MeshOp::Sphere, 3e9f, 3e9f, "exceed the limit of 1048576"},
+      {MeshOp::Tube, 3e9f, 3e9f, "exceed the limit of 1048576"},
+      {MeshOp::Grid, 3e9f, 3e9f, "exceed the limit of 1048576"},
+      {MeshOp::Sphere, 512, 342, "1050624 entries exceed"},  // 6 * 512 * 342
+  };
+  for (const auto& r : rows) {
     last.clear();
-    apply(m, op, {{0, 3e9f}, {1, 3e9f}});
-    EXPECT_EQ(m.cornerCount(), 6 * 418 * 418);
-    EXPECT_NE(last.find("exceed the limit of 1048576"), std::string::npos) << last;
+    apply(m, r.op, {{0, r.a}, {1, r.b}});
+    EXPECT_EQ(m.cornerCount(), 6 * 418 * 418) << r.says;
+    EXPECT_NE(last.find(r.says), std::string::npos) << last;
   }
-  apply(m, MeshOp::Sphere, {{0, 512}, {1, 342}});
-  EXPECT_EQ(m.cornerCount(), 6 * 418 * 418);
   setMeshDiagnosticHook(nullptr);
 }
 
