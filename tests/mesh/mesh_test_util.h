@@ -37,6 +37,7 @@ class RegistryTest : public ::testing::Test {
     destroyRegistry();
     setMeshGpuHooks({});
     setMeshDiagnosticHook(nullptr);
+    meshPackData = {};
   }
   template <typename T>
   T* add(Category c) {

@@ -1,6 +1,8 @@
 // MeshObject: the attribute opcodes, scratch copies, clear, the hooks and the life cycle.
 #include <cstring>
+#include <sstream>
 #include <tuple>
+#include <utility>
 
 #include "mesh_test_util.h"
 #include "texgen/texgen.h"
@@ -9,6 +11,7 @@ namespace glimmer::test {
 namespace {
 
 using MeshObjectTest = RegistryTest;
+using Log = std::vector<std::string>;
 
 TEST_F(MeshObjectTest, AttributeOpcodes) {
   MeshObject m;
@@ -64,30 +67,66 @@ TEST_F(MeshObjectTest, EntityIndicesResolve) {
   EXPECT_EQ(a->parent, nullptr);
 }
 
-int gBuilds = 0, gReleases = 0, gCreates = 0, gDeletes = 0;
+// GPU hooks, glyph lists and diagnostics that only log what they were asked for. Buffers are
+// named 11 and 22 (22 becomes 0 while gHalf is set); glyph list bases count up by 256 from 1;
+// the system's outline lists are at 7 and fail ("no font") at depth 0.
+Log gLog;
+bool gHalf = false;
+uint32_t gListBase = 1;
+
+template <typename... T>
+void say(const T&... parts) {
+  std::ostringstream s;
+  ((s << parts << ' '), ...);
+  gLog.push_back(s.str().substr(0, s.str().size() - 1));
+}
+
+class HookTest : public RegistryTest {
+ protected:
+  void SetUp() override {
+    RegistryTest::SetUp();
+    gLog.clear();
+    gListBase = 1;
+    MeshGpuHooks h;
+    // clang-format off
+    h.buildProgram = [](ShaderProgram& p) { say("build", p.sourcePair); p.programObject = 1; };
+    h.releaseProgram = [](ShaderProgram&) { say("release program"); };
+    h.createBuffers = [](MeshRenderData& d) {
+      say("create", d.vertexCount()); d.vertexBuffer = 11; d.indexBuffer = gHalf ? 0 : 22; };
+    h.deleteBuffers = [](MeshRenderData& d) { say("delete", d.vertexBuffer, d.indexBuffer); };
+    h.createGlyphLists = [](std::span<const platform::OutlineGlyph> g) {
+      say("lists", g.size()); return std::exchange(gListBase, gListBase + 256); };
+    h.deleteGlyphLists = [](uint32_t base, int32_t n) { say("delete lists", base, n); };
+    h.createOutlineGlyphLists = [](const platform::GlyphFont& font, float depth, std::string& e) {
+      say("outline", font.face, font.height, depth);
+      if (depth == 0.0f) e = "no font";  // made-up failure: lists are still returned
+      return 7u; };
+    // clang-format on
+    setMeshGpuHooks(h);
+    setMeshDiagnosticHook([](const std::string& m) { say(m); });
+  }
+  Log take() { return std::exchange(gLog, {}); }
+};
 
 // SetShader 0 turns shaders off, 1-4 choose a source pair, other values keep the pair; a program
 // is built when the pair changes (to 0 as well: that deletes it) and released with the material.
-TEST_F(MeshObjectTest, SetShaderChoosesPairsAndBuildsOnChange) {
-  gBuilds = gReleases = 0;
-  MeshGpuHooks hooks;
-  hooks.buildProgram = [](ShaderProgram& p) { p.programObject = 100 + uint32_t(++gBuilds); };
-  hooks.releaseProgram = [](ShaderProgram&) { ++gReleases; };
-  setMeshGpuHooks(hooks);
+TEST_F(HookTest, SetShaderChoosesPairsAndBuildsOnChange) {
   {
     MeshObject m;
-    // Choice; then shader on, the pair in use, builds so far.
-    const std::tuple<float, bool, int, int> rows[] = {
-        {2, true, 2, 1}, {2, true, 2, 1}, {7, true, 2, 1}, {0, false, 0, 2}, {2, true, 2, 3}};
-    for (auto [choice, enabled, pair, builds] : rows) {
+    // Choice; then shader on, the pair in use, the hooks called.
+    // clang-format off
+    const std::tuple<float, bool, int, Log> rows[] = {
+        {2, true, 2, {"build 2"}}, {2, true, 2, {}}, {7, true, 2, {}}, {0, false, 0, {"build 0"}},
+        {2, true, 2, {"build 2"}}};
+    // clang-format on
+    for (const auto& [choice, enabled, pair, log] : rows) {
       apply(m, MeshOp::SetShader, {{0, choice}});
-      EXPECT_EQ(std::tuple(m.material.shaderEnabled, m.material.program.sourcePair, gBuilds),
-                std::tuple(enabled, pair, builds))
+      EXPECT_EQ(std::tuple(m.material.shaderEnabled, m.material.program.sourcePair, take()),
+                std::tuple(enabled, pair, log))
           << choice;
     }
-    EXPECT_EQ(gReleases, 0);
   }
-  EXPECT_EQ(gReleases, 1);
+  EXPECT_EQ(take(), Log{"release program"});  // with the material
 }
 
 TEST_F(MeshObjectTest, NonGeometryOpcodesAndUnknownOnesDoNothing) {
@@ -120,40 +159,25 @@ TEST_F(MeshObjectTest, ScratchCopiesThePoolsOnly) {
   scratchMesh.clear();
 }
 
-// Buffers from the hooks: pair n is (10 + n, 20 + n); with gHalf the index buffer fails.
-bool gHalf = false;
-void fakeCreate(MeshRenderData& d) {
-  ++gCreates;
-  d.vertexBuffer = 10 + uint32_t(gCreates);
-  d.indexBuffer = gHalf ? 0 : 20 + uint32_t(gCreates);
-}
-
-TEST_F(MeshObjectTest, PrecalcUploadUpdateAndClear) {
-  gCreates = gDeletes = 0;
+// Precalculation applies both lists and uploads; each upload releases the old pair first, and a
+// half-made pair is deleted, not kept; clear keeps the GPU buffers, release deletes them.
+TEST_F(HookTest, PrecalcUploadUpdateAndClear) {
   auto* m = add<MeshObject>(Category::Mesh);
   add<MeshObject>(Category::Mesh);
   m->tracksA.append(new Track(makeTrack(MeshOp::SetTransform, {{0, 64}})));
   m->tracksB.append(new Track(makeTrack(MeshOp::Grid, {{3, 64}, {4, 64}})));
   m->tracksB.append(new Track(makeTrack(MeshOp::Normals)));
-  m->precalc();  // no hooks: CPU data only
-  EXPECT_EQ(std::tuple(m->renderData.vertexCount(), m->renderData.vertexBuffer, m->translation.x),
-            std::tuple(6, 0u, 2.0f));
+  m->precalc();
+  EXPECT_EQ(std::tuple(take(), m->translation.x), std::tuple(Log{"create 6"}, 2.0f));
   m->update(1.5f, 0.016f);
   EXPECT_EQ(m->material.program.time, 1.5f);
-
-  MeshGpuHooks hooks;
-  hooks.createBuffers = fakeCreate;
-  hooks.deleteBuffers = [](MeshRenderData&) { ++gDeletes; };
-  setMeshGpuHooks(hooks);
   m->upload();
-  EXPECT_EQ(std::tuple(gCreates, gDeletes, m->renderData.vertexBuffer), std::tuple(1, 0, 11u));
-  m->upload();  // releases the old pair first
-  EXPECT_EQ(std::tuple(gCreates, gDeletes, m->renderData.indexBuffer), std::tuple(2, 1, 22u));
+  EXPECT_EQ(take(), (Log{"delete 11 22", "create 6"}));
   gHalf = true;
-  m->upload();  // half a pair is deleted, not kept
+  m->upload();
   gHalf = false;
-  EXPECT_EQ(std::tuple(gDeletes, m->renderData.vertexBuffer, m->renderData.indexBuffer),
-            std::tuple(3, 0u, 0u));
+  EXPECT_EQ(take(), (Log{"delete 11 22", "create 6", "delete 11 0"}));
+  EXPECT_EQ(std::tuple(m->renderData.vertexBuffer, m->renderData.indexBuffer), std::tuple(0u, 0u));
 
   apply(*m, MeshOp::ShareGeometry, {{0, 1}});
   apply(*m, MeshOp::SetParent, {{0, 1}});
@@ -162,71 +186,36 @@ TEST_F(MeshObjectTest, PrecalcUploadUpdateAndClear) {
   EXPECT_EQ(m->positionCount() + m->normalCount() + m->texCoordCount() + m->cornerCount() +
                 m->renderData.vertexCount() + m->renderData.indexCount(),
             0);
-  EXPECT_EQ(std::tuple(m->sharedRenderData, m->parent), std::tuple(nullptr, nullptr));
-  EXPECT_EQ(m->renderData.vertexBuffer, 5u);  // GPU buffers are not deleted by clear
+  EXPECT_EQ(std::tuple(m->sharedRenderData, m->parent, take()),
+            std::tuple(nullptr, nullptr, Log{}));
   m->release();
-  EXPECT_EQ(std::tuple(gDeletes, m->renderData.vertexBuffer), std::tuple(4, 0u));
+  EXPECT_EQ(std::tuple(take(), m->renderData.vertexBuffer), std::tuple(Log{"delete 5 0"}, 0u));
 }
 
-// --- outline text ---------------------------------------------------------------------------
-
-float gDepth = -1.0f;
-std::vector<std::pair<uint32_t, int32_t>> gDeleted;
-std::vector<std::string> gDiagnostics;
-std::string gAsked;
-
-TEST_F(MeshObjectTest, TextBuildsGlyphListsAndDeletesThemOnce) {
-  {
-    MeshObject plain;  // without hooks only the string is kept
-    apply(plain, MeshOp::Text, {{0, 32}}, "x");
-    EXPECT_EQ(std::tuple(*plain.text.string, plain.text.listsCreated), std::tuple("x", false));
-  }
-  setGlyphSource([](float depth, std::vector<platform::OutlineGlyph>& glyphs, std::string&) {
-    gDepth = depth;
-    return true;  // no glyphs at all: the builder pads to codes 0 to 254
-  });
-  MeshGpuHooks hooks;
-  hooks.createGlyphLists = [](std::span<const platform::OutlineGlyph> glyphs) {
-    return glyphs.size() == 255 ? 1 + 256 * uint32_t(gDeleted.size()) : 0u;
-  };
-  hooks.deleteGlyphLists = [](uint32_t base, int32_t n) { gDeleted.emplace_back(base, n); };
-  setMeshGpuHooks(hooks);
-  gDeleted.clear();
+// Text keeps its string and depth (p0 / 32) and makes glyph lists: from the installed glyph source
+// (padded to codes 0 to 254), else from the system for the fixed text font ("Arial Black",
+// character height 12). A second Text frees the first one's lists, and so does the destructor.
+TEST_F(HookTest, TextMakesGlyphListsAndDeletesThemOnce) {
+  setGlyphSource([](float, std::vector<platform::OutlineGlyph>&, std::string&) { return true; });
   {
     MeshObject m;
     apply(m, MeshOp::Text, {{0, 16}});  // no name: nothing
-    EXPECT_FALSE(m.text.string.has_value());
+    EXPECT_EQ(std::tuple(m.text.string.has_value(), take()), std::tuple(false, Log{}));
     apply(m, MeshOp::Text, {{0, 16}}, "Hi!");
-    EXPECT_EQ(std::tuple(m.text.string.value_or(""), m.text.depth, gDepth, m.text.listBase),
-              std::tuple("Hi!", 0.5f, 0.5f, 1u));  // depth 16 / 32
+    EXPECT_EQ(std::tuple(*m.text.string, m.text.depth, m.text.listBase, take()),
+              std::tuple("Hi!", 0.5f, 1u, Log{"lists 255"}));
     apply(m, MeshOp::Text, {{0, 0}}, "flat");
-    EXPECT_EQ(std::tuple(m.text.depth, m.text.listBase), std::tuple(0.0f, 257u));
-    EXPECT_EQ(gDeleted, (std::vector<std::pair<uint32_t, int32_t>>{{1, 256}}));  // not leaked
+    EXPECT_EQ(std::tuple(m.text.depth, m.text.listBase, take()),
+              std::tuple(0.0f, 257u, Log{"delete lists 1 256", "lists 255"}));
   }
-  EXPECT_EQ(gDeleted, (std::vector<std::pair<uint32_t, int32_t>>{{1, 256}, {257, 256}}));
+  EXPECT_EQ(take(), Log{"delete lists 257 256"});
   setGlyphSource(nullptr);
-}
-
-// Without a glyph source the lists come from the system, for the fixed text font ("Arial Black",
-// character height 12); its errors reach the diagnostic hook.
-TEST_F(MeshObjectTest, TextAsksTheSystemForOutlineListsOfTheTextFont) {
-  MeshGpuHooks hooks;
-  hooks.createOutlineGlyphLists = [](const platform::GlyphFont& font, float depth, std::string& e) {
-    gAsked =
-        std::string(font.face) + " " + std::to_string(font.height) + " " + std::to_string(depth);
-    if (depth == 0.0f) e = "no font";  // made-up failure: lists are still returned
-    return 7u;
-  };
-  setMeshGpuHooks(hooks);
-  setMeshDiagnosticHook([](const std::string& m) { gDiagnostics.push_back(m); });
-  gDiagnostics.clear();
   MeshObject m;
   apply(m, MeshOp::Text, {{0, 8}}, "3D");
-  EXPECT_EQ(gAsked, "Arial Black -12 0.250000");  // depth 8 / 32
-  EXPECT_EQ(std::tuple(m.text.listBase, m.text.listsCreated, gDiagnostics.size()),
-            std::tuple(7u, true, 0u));
+  EXPECT_EQ(std::tuple(m.text.listBase, take()),
+            std::tuple(7u, Log{"outline Arial Black -12 0.25"}));
   apply(m, MeshOp::Text, {{0, 0}}, "flat");
-  EXPECT_EQ(gDiagnostics, std::vector<std::string>{"Text: no font"});
+  EXPECT_EQ(take(), (Log{"delete lists 7 256", "outline Arial Black -12 0", "Text: no font"}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // and manifest readers of the pack tool. (The OBJ dump and repack round trip runs in
 // meshes_roundtrip.cmake.)
 #include <cstring>
+#include <tuple>
 
 #include "mesh_test_util.h"
 
@@ -13,36 +14,20 @@ const PackMesh kQuad = {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0.5f}},
                         {{0, 0}, {1, 0}, {1, 1}, {0, 1}},
                         {0, 1, 2, 0, 2, 3}};
 
-class PackTest : public RegistryTest {
- protected:
-  void TearDown() override {
-    meshPackData = {};
-    RegistryTest::TearDown();
-  }
-  std::vector<uint8_t> pack;
-};
-
-TEST(PackMeshCodec, EncodesTheStatedLayout) {
-  const auto bytes = encodePackMesh(kQuad);
-  ASSERT_EQ(bytes.size(), 8u + 4 * 20 + 6 * 2);
-  EXPECT_EQ(std::tuple(bytes[0], bytes[4]), std::tuple(4, 6));
+// The quad encodes to the stated bytes and back; payloads that lie about their sizes or indices
+// are refused, and the message says where.
+TEST(PackMeshCodec, EncodesTheStatedLayoutAndRefusesLies) {
+  const auto good = encodePackMesh(kQuad);
+  ASSERT_EQ(good.size(), 8u + 4 * 20 + 6 * 2);
   float z;
-  std::memcpy(&z, &bytes[8 + 3 * 20 + 8], 4);
-  EXPECT_EQ(z, 0.5f);
-  EXPECT_EQ(bytes[8 + 80 + 10], 3);  // last index, little-endian
+  std::memcpy(&z, &good[8 + 3 * 20 + 8], 4);
+  EXPECT_EQ(std::tuple(good[0], good[4], z, good[8 + 80 + 10]), std::tuple(4, 6, 0.5f, 3));
   PackMesh back;
   std::string error;
-  ASSERT_TRUE(decodePackMesh(bytes, back, error)) << error;
-  EXPECT_EQ(back.indices, kQuad.indices);
-  EXPECT_EQ(back.positions[3].z, 0.5f);
-}
-
-// Payloads that lie about their sizes or indices are refused; the message says where.
-TEST(PackMeshCodec, LyingPayloadsAreRefused) {
-  const auto good = encodePackMesh(kQuad);
-  constexpr size_t kCut = 1000;  // value meaning: cut the payload at `at` instead
-  // clang-format off
-  const struct { size_t at, value; const char* says; } rows[] = {
+  ASSERT_TRUE(decodePackMesh(good, back, error)) << error;
+  EXPECT_EQ(std::tuple(back.indices, back.positions[3].z), std::tuple(kQuad.indices, 0.5f));
+  constexpr size_t kCut = 1000;  // as the value: cut the payload at that byte instead
+  const std::tuple<size_t, size_t, const char*> rows[] = {
       {99, kCut, "offset 0: 4 vertices and 6 indices need 100"},  // 8 + 4 x 20 + 6 x 2
       {1, 0x10, "offset 0: 4100 vertices"},                       // more than the payload holds
       {3, 0x80, "offset 0: vertex count 2147483652 exceeds the 16-bit"},
@@ -50,23 +35,25 @@ TEST(PackMeshCodec, LyingPayloadsAreRefused) {
       {4, 5, "offset 4: index count 5"},      // not whole triangles
       {7, kCut, "offset 0: mesh header"},     // shorter than the 8-byte header
   };
-  // clang-format on
-  for (const auto& r : rows) {
+  for (auto [at, value, says] : rows) {
     auto bytes = good;
-    if (r.value == kCut)
-      bytes.resize(r.at);
+    if (value == kCut)
+      bytes.resize(at);
     else
-      bytes[r.at] = uint8_t(r.value);
-    PackMesh out;
-    std::string error;
-    EXPECT_FALSE(decodePackMesh(bytes, out, error)) << r.says;
-    EXPECT_EQ(error.rfind(r.says, 0), 0u) << error;
+      bytes[at] = uint8_t(value);
+    EXPECT_FALSE(decodePackMesh(bytes, back, error)) << says;
+    EXPECT_EQ(error.rfind(says, 0), 0u) << error;
   }
 }
 
-TEST_F(PackTest, LoadMeshReadsTheNamedEntryAndKeepsThePoolsOnALie) {
+// LoadMesh finds the whole name (the last entry too), replaces the pools, and keeps them when the
+// entry lies (with a diagnostic naming it) or the name is missing.
+using LoadMeshTest = RegistryTest;
+
+TEST_F(LoadMeshTest, ReadsTheNamedEntry) {
   static std::vector<std::string> messages;
   setMeshDiagnosticHook([](const std::string& m) { messages.push_back(m); });
+  std::vector<uint8_t> pack;
   appendPackEntry(pack, "tri.msh",
                   encodePackMesh({{{}, {1, 0, 0}, {0, 1, 0}}, {{}, {}, {}}, {0, 1, 2}}));
   appendPackEntry(pack, "image.tga", std::vector<uint8_t>{1, 2, 3});
@@ -75,27 +62,21 @@ TEST_F(PackTest, LoadMeshReadsTheNamedEntryAndKeepsThePoolsOnALie) {
   appendPackEntry(pack, "liar.msh", liar);
   appendPackEntry(pack, "quad.msh", encodePackMesh(kQuad));
   meshPackData = pack;
-
   MeshObject m;
-  apply(m, MeshOp::LoadMesh, {}, "quad.msh");  // the last entry
+  apply(m, MeshOp::LoadMesh, {}, "quad.msh");
   EXPECT_EQ((std::array{m.positionCount(), m.texCoordCount(), m.cornerCount(), m.normalCount()}),
             (std::array{4, 4, 6, 1}));
-  EXPECT_EQ(std::tuple(m.corners[5].position, m.corners[5].texCoord), std::tuple(3u, 3u));
-  EXPECT_EQ(m.positions[3].z, 0.5f);
+  EXPECT_EQ(std::tuple(m.corners[5].position, m.corners[5].texCoord, m.positions[3].z),
+            std::tuple(3u, 3u, 0.5f));
   apply(m, MeshOp::LoadMesh, {}, "liar.msh");
   EXPECT_EQ(std::tuple(m.positionCount(), m.cornerCount()), std::tuple(4, 6));
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(messages[0].find("'liar.msh'"), std::string::npos) << messages[0];
-  apply(m, MeshOp::LoadMesh, {}, "tri.msh");  // a second LoadMesh replaces the first
-  EXPECT_EQ(std::tuple(m.positionCount(), m.cornerCount()), std::tuple(3, 3));
-  apply(m, MeshOp::LoadMesh, {}, "TRI.msh");
+  apply(m, MeshOp::LoadMesh, {}, "tri.msh");
   apply(m, MeshOp::LoadMesh, {}, "tri.obj");
   apply(m, MeshOp::LoadMesh);
-  EXPECT_EQ(m.positionCount(), 3);  // not found, no name: unchanged
-  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_EQ(std::tuple(m.positionCount(), m.cornerCount(), messages.size()), std::tuple(3, 3, 1u));
 }
-
-// --- OBJ reader ---------------------------------------------------------------------------
 
 TEST(ObjReader, TriangulatesAndDuplicatesSeams) {
   const char* obj =
@@ -114,6 +95,7 @@ TEST(ObjReader, TriangulatesAndDuplicatesSeams) {
   EXPECT_EQ(std::tuple(m.positions[4].x, m.texCoords[4].u), std::tuple(1.0f, 0.5f));
 }
 
+// Every mistake is reported at its file:line:column.
 TEST(ObjReader, ErrorsNameFileLineAndColumn) {
   const std::string tri = "v 0 0 0\nv 0 0 0\nv 0 0 0\n";
   std::string big;  // 16385 quads of 4 fresh vertices each: 65540 > 65536
@@ -142,30 +124,24 @@ TEST(ObjReader, ErrorsNameFileLineAndColumn) {
   }
 }
 
-// --- TGA and manifest ------------------------------------------------------------------------
-
 // An uncompressed 32-bit TGA: an 18-byte header (type at 2, width at 12, height at 14, bits per
-// pixel at 16), then w x h pixels of 4 bytes.
-std::vector<uint8_t> tga(uint8_t w, uint8_t h) {
-  std::vector<uint8_t> b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, w, 0, h, 0, 32, 8};
-  b.resize(18 + size_t{w} * h * 4, 0x55);
-  return b;
-}
-
+// pixel at 16), then w x h pixels of 4 bytes; trailing bytes (a TGA 2.0 footer) are dropped.
 TEST(TgaReader, AcceptsUncompressed32BitAndRefusesTheRestWithTheOffset) {
-  auto bytes = tga(4, 2);
-  bytes.insert(bytes.end(), 26, 0);  // a TGA 2.0 footer is dropped
+  const auto tga = [](uint8_t w, uint8_t h) {
+    std::vector<uint8_t> b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, w, 0, h, 0, 32, 8};
+    b.resize(18 + size_t{w} * h * 4 + 26, 0x55);
+    return b;
+  };
   std::vector<uint8_t> entry;
   std::string error;
-  ASSERT_TRUE(readTgaImage(bytes, "i.tga", entry, error)) << error;
+  ASSERT_TRUE(readTgaImage(tga(4, 2), "i.tga", entry, error)) << error;
   EXPECT_EQ(entry.size(), 18u + 32u);
   // Byte changed and its new value (-1: the file is cut there instead), then the offset named: an
   // ID field, a colour map, RLE type 10, width 1028, height 0, 24 bits, short pixels, short header.
-  // clang-format off
   const std::tuple<size_t, int, const char*> rows[] = {
-      {0, 3, "offset 0:"}, {1, 1, "offset 1:"}, {2, 10, "offset 2:"}, {13, 4, "offset 12:"},
-      {14, 0, "offset 14:"}, {16, 24, "offset 16:"}, {40, -1, "offset 40:"}, {10, -1, "offset 10:"}};
-  // clang-format on
+      {0, 3, "offset 0:"},    {1, 1, "offset 1:"},   {2, 10, "offset 2:"},
+      {13, 4, "offset 12:"},  {14, 0, "offset 14:"}, {16, 24, "offset 16:"},
+      {40, -1, "offset 40:"}, {10, -1, "offset 10:"}};
   for (auto [at, value, offset] : rows) {
     auto b = tga(4, 4);
     if (value < 0)

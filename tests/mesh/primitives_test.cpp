@@ -1,6 +1,7 @@
 // Grid, Sphere and Tube: pool sizes, index layouts, seams, poles and degenerate cases, worked by
 // hand from the generators' formulas.
 #include <cmath>
+#include <tuple>
 
 #include "mesh_test_util.h"
 
@@ -25,8 +26,8 @@ void expectCell(const MeshObject& m, size_t first, std::array<uint32_t, 6> pos,
 }
 
 void expectTexCoord(const MeshObject& m, size_t i, float u, float v) {
-  EXPECT_FLOAT_EQ(m.texCoords[i].u, u) << "texture coordinate " << i;
-  EXPECT_FLOAT_EQ(m.texCoords[i].v, v) << "texture coordinate " << i;
+  expectVec({m.texCoords[i].u, m.texCoords[i].v}, {u, v}, 1e-6f,
+            "texture coordinate " + std::to_string(i));
 }
 
 TEST(Grid, WorkedExamples) {
@@ -66,16 +67,14 @@ TEST(Sphere, ThreeByThreeSeamCellAndPoleBands) {
   expectTexCoord(m, 6, 1.0f / 3.0f, 1.0f / 3.0f);
   // Cell v = 1, u = 2 (number 5): u1 wraps to 0 for positions, texture indices do not wrap.
   expectCell(m, 30, {2, 6, 0, 6, 4, 0}, {7, 12, 8, 12, 13, 8});
-  for (size_t u = 0; u < 3; ++u) {
-    const Corner* south = &m.corners[u * 6];        // band v = 0
-    const Corner* north = &m.corners[(6 + u) * 6];  // band v = nv - 1
-    for (int k : {0, 2, 5}) EXPECT_EQ(south[k].position, 13u) << "cell " << u;
-    for (int k : {1, 3, 4}) EXPECT_EQ(north[k].position, 12u) << "cell " << u;
-    EXPECT_NE(south[3].position, 13u);
-    EXPECT_NE(north[0].position, 12u);
-  }
-  // The north-pole ring (8 to 11) is never referenced.
-  for (const Corner& c : m.corners) EXPECT_TRUE(c.position < 8 || c.position >= 12);
+  // Band v = 0 starts at the south pole, band v = 2 ends at the north pole (cells 0 and 6), 3
+  // corners of each of their cells; the north ring (8 to 11) is never used.
+  expectCell(m, 0, {13, 0, 13, 0, 1, 13}, {0, 5, 1, 5, 6, 1});
+  expectCell(m, 36, {4, 12, 5, 12, 12, 5}, {10, 15, 11, 15, 16, 11});
+  std::vector<int> uses(14);
+  for (const Corner& c : m.corners) ++uses[c.position];
+  EXPECT_EQ((std::array{uses[8], uses[9], uses[10], uses[11], uses[12], uses[13]}),
+            (std::array{0, 0, 0, 0, 9, 9}));
 }
 
 // na = 4, nh = 1, radius 1, length 2: angle a * 6.28 / 4 from +z toward +x, stored at slot a + 1.
@@ -94,14 +93,10 @@ TEST(Tube, FourSegmentWorkedExampleAndDegenerateCounts) {
   expectCell(m, 18, {3, 0, 7, 7, 0, 4}, {3, 4, 8, 8, 4, 9});
   expectTexCoord(m, 9, 1.0f, 1.0f);
 
-  apply(m, MeshOp::Tube, {{0, 1}, {1, 3}, {3, 32}, {6, 32}});  // one segment: all triangles flat
+  // One segment: a1 = a = 0, so every triangle has two equal corners (cell h = 0 shown).
+  apply(m, MeshOp::Tube, {{0, 1}, {1, 3}, {3, 32}, {6, 32}});
   expectPools(m, 4, 8, 18);
-  for (size_t t = 0; t < 18; t += 3) {
-    const Corner* c = &m.corners[t];
-    EXPECT_TRUE(c[0].position == c[1].position || c[1].position == c[2].position ||
-                c[0].position == c[2].position)
-        << "triangle " << t / 3;
-  }
+  expectCell(m, 0, {0, 0, 1, 1, 0, 1}, {0, 1, 2, 2, 1, 3});
   apply(m, MeshOp::Tube, {{0, 2}, {1, 1}, {3, 32}, {6, 32}});  // two: a double strip in x = 0
   for (const Vec3& p : m.positions) EXPECT_NEAR(p.x, 0.0f, 2e-3);
   apply(m, MeshOp::Tube, {{0, 0}, {1, -1}});  // counts clamp to 1
@@ -116,22 +111,18 @@ TEST(Generators, SegmentCountsStopAtTheCornerLimit) {
   MeshObject m;
   apply(m, MeshOp::Grid, {{0, 418}, {1, 418}});
   EXPECT_EQ(m.cornerCount(), 6 * 418 * 418);  // 1048344
-  const struct {
-    MeshOp op;
-    float a, b;
-    const char* says;
-  } rows[] = {
+  const std::tuple<MeshOp, float, float, const char*> rows[] = {
       {MeshOp::Grid, 419, 419, "1053366 entries exceed the limit of 1048576"},  // 6 * 419 * 419
       {MeshOp::Sphere, 3e9f, 3e9f, "exceed the limit of 1048576"},
       {MeshOp::Tube, 3e9f, 3e9f, "exceed the limit of 1048576"},
       {MeshOp::Grid, 3e9f, 3e9f, "exceed the limit of 1048576"},
       {MeshOp::Sphere, 512, 342, "1050624 entries exceed"},  // 6 * 512 * 342
   };
-  for (const auto& r : rows) {
+  for (auto [op, a, b, says] : rows) {
     last.clear();
-    apply(m, r.op, {{0, r.a}, {1, r.b}});
-    EXPECT_EQ(m.cornerCount(), 6 * 418 * 418) << r.says;
-    EXPECT_NE(last.find(r.says), std::string::npos) << last;
+    apply(m, op, {{0, a}, {1, b}});
+    EXPECT_EQ(m.cornerCount(), 6 * 418 * 418) << says;
+    EXPECT_NE(last.find(says), std::string::npos) << last;
   }
   setMeshDiagnosticHook(nullptr);
 }

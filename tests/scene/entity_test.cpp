@@ -1,8 +1,9 @@
-// Shared entity operations, the registry's teardown order, the precalculation percentages and the
-// typed views of the registry.
+// Entities and the timeline: track application, the registry's teardown order, the precalculation
+// percentages, the typed views of the registry, the clock and the frame step.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -13,51 +14,71 @@ using namespace glimmer;
 namespace {
 
 std::vector<std::string> gLog;
+uint64_t gNow = 0, gFreq = 1 << 20;
 
+int note(std::string line) { return gLog.push_back(std::move(line)), 0; }
+
+// Logs its updates (by name), commands, precalculation and deletion.
 class Probe : public SceneEntity {
  public:
-  explicit Probe(std::string n) : name(std::move(n)) {}
-  ~Probe() override { gLog.push_back("delete " + name); }
+  Probe(std::string n, float s = 0, float e = 500) : name(std::move(n)) {
+    startTime = s, endTime = e;
+  }
+  ~Probe() override { note("delete " + name); }
+  void update(float time, float delta) override { SceneEntity::update(time, delta), note(name); }
   int applyCommand(const Track& t) override {
-    gLog.push_back(name + " apply " + std::to_string(t.opcode()));
-    return 0;
+    return note(name + " apply " + std::to_string(t.opcode()));
   }
-  int precalc() override {
-    gLog.push_back("precalc " + name);
-    return 0;
-  }
+  int precalc() override { return note("precalc " + name); }
   std::string name;
 };
 
 class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    gLog.clear();
+    gNow = 0;
+    gFreq = 1 << 20;
+    setCounterSource({[] { return gNow; }, [] { return gFreq; }});
     createRegistry();
+    timeline = new TimelineObject();
+    gLog.clear();
   }
-  void TearDown() override { destroyRegistry(); }
-  void add(Category c, std::initializer_list<const char*> names) {
-    for (const char* n : names) (*entityRegistry)[c].append(new Probe(n));
+  void TearDown() override {
+    delete timeline;
+    timeline = nullptr;
+    destroyRegistry();
+    setCounterSource({});
+  }
+  void add(Category c, std::initializer_list<const char*> names, float start = 0, float end = 500) {
+    for (const char* n : names) (*entityRegistry)[c].append(new Probe(n, start, end));
   }
   std::vector<std::string> takeLog() { return std::exchange(gLog, {}); }
+  // Advances the fake counter by s seconds and steps the timeline.
+  void step(double s) {
+    gNow += static_cast<uint64_t>(s * static_cast<double>(gFreq));
+    timeline->step();
+  }
 };
+
+Track* addTrack(EntityList<Track>& list, uint32_t word) {
+  Track* t = list.append(new Track());
+  t->word = word;
+  return t;
+}
+
+using Log = std::vector<std::string>;
 
 TEST_F(RegistryTest, ApplyTracksSkipsDisabledButUpdateStillEvaluatesThem) {
   Probe p("e");
-  auto track = [](EntityList<Track>& list, uint32_t word) {
-    Track* t = list.append(new Track());
-    t->word = word;
-    return t;
-  };
-  track(p.tracksA, kEnabledBit | 1);
-  Track* off = track(p.tracksA, kAnimatedBit | 2);  // disabled, animated
+  addTrack(p.tracksA, kEnabledBit | 1);
+  Track* off = addTrack(p.tracksA, kAnimatedBit | 2);  // disabled, animated
   *off->appendKey() = {10.0f, 2, {42.0f}};
-  track(p.tracksB, kEnabledBit | 3);
+  addTrack(p.tracksB, kEnabledBit | 3);
   p.update(5.0f, 0.1f);
-  EXPECT_EQ(off->params[0], 42.0f);                               // evaluated
-  EXPECT_EQ(takeLog(), (std::vector<std::string>{"e apply 1"}));  // list B untouched
+  EXPECT_EQ(off->params[0], 42.0f);               // evaluated
+  EXPECT_EQ(takeLog(), (Log{"e apply 1", "e"}));  // list B untouched
   p.applyTracksB();
-  EXPECT_EQ(takeLog(), (std::vector<std::string>{"e apply 3"}));
+  EXPECT_EQ(takeLog(), (Log{"e apply 3"}));
 }
 
 TEST_F(RegistryTest, TeardownRunsCategoriesBackwardsAndListsTailFirst) {
@@ -65,26 +86,19 @@ TEST_F(RegistryTest, TeardownRunsCategoriesBackwardsAndListsTailFirst) {
   add(Category::Mesh, {"m0"});
   add(Category::Particle, {"p0", "p1"});
   destroyRegistry();
-  EXPECT_EQ(gLog, (std::vector<std::string>{"delete p1", "delete p0", "delete m0", "delete t1",
-                                            "delete t0"}));
+  EXPECT_EQ(gLog, (Log{"delete p1", "delete p0", "delete m0", "delete t1", "delete t0"}));
 }
 
 // progress(k * 100 / total) before entity k, then 100; total counts the timeline's record too.
 TEST_F(RegistryTest, PrecalcDrawsShareBeforeEachEntityThenHundred) {
-  std::vector<int> bars;
-  precalcAll(0, [&](int p) { bars.push_back(p); });
-  EXPECT_EQ(bars, (std::vector<int>{100}));
+  const auto bar = [](int p) { note("bar " + std::to_string(p)); };
+  precalcAll(0, bar);
+  EXPECT_EQ(takeLog(), (Log{"bar 100"}));
   add(Category::Texture, {"a", "b", "c"});
   add(Category::Scene, {"s"});
-  bars.clear();
-  precalcAll(5, [&](int p) {
-    bars.push_back(p);
-    gLog.push_back("bar " + std::to_string(p));
-  });
-  EXPECT_EQ(bars, (std::vector<int>{0, 20, 40, 60, 100}));
-  EXPECT_EQ(gLog[0], "bar 0");
-  EXPECT_EQ(gLog[1], "precalc a");
-  gLog.clear();
+  precalcAll(5, bar);
+  EXPECT_EQ(takeLog(), (Log{"bar 0", "precalc a", "bar 20", "precalc b", "bar 40", "precalc c",
+                            "bar 60", "precalc s", "bar 100"}));
 }
 
 // A typed view must follow its list: an entity appended later is seen, an entity of another type
@@ -92,34 +106,87 @@ TEST_F(RegistryTest, PrecalcDrawsShareBeforeEachEntityThenHundred) {
 // same counts) is read afresh rather than through pointers to the deleted entities.
 TEST_F(RegistryTest, TypedEntitiesFollowTheListAndANewRegistry) {
   TypedEntities<Probe> probes;
-  auto& meshes = (*entityRegistry)[Category::Mesh];
-  meshes.append(new Probe("m0"));
-  meshes.append(new SceneEntity());
+  auto name = [&](int i) {
+    return probes.at(Category::Mesh, i) ? probes.at(Category::Mesh, i)->name : "-";
+  };
+  auto fill = [&](std::initializer_list<const char*> names) {
+    for (const char* n : names)
+      (*entityRegistry)[Category::Mesh].append(*n == '-' ? new SceneEntity() : new Probe(n));
+  };
+  fill({"m0", "-"});
   EXPECT_EQ(probes.of(Category::Mesh).size(), 2u);
-  EXPECT_EQ(probes.at(Category::Mesh, 0)->name, "m0");
-  EXPECT_EQ(probes.at(Category::Mesh, 1), nullptr);  // another type
-  EXPECT_EQ(probes.at(Category::Mesh, 2), nullptr);  // past the end
-  EXPECT_EQ(probes.at(Category::Mesh, -1), nullptr);
-  EXPECT_EQ(meshes.at(2), nullptr);
-  EXPECT_EQ(meshes.at(-1), nullptr);
-  add(Category::Mesh, {"m2"});
-  EXPECT_EQ(probes.at(Category::Mesh, 2)->name, "m2");
-
+  EXPECT_EQ(name(0) + name(1) + name(2) + name(-1), "m0---");  // another type, past the end
+  EXPECT_EQ((*entityRegistry)[Category::Mesh].at(2), nullptr);
+  fill({"m2"});
+  EXPECT_EQ(name(2), "m2");
   destroyRegistry();
   EXPECT_TRUE(probes.of(Category::Mesh).empty());  // no registry
   createRegistry();
-  add(Category::Mesh, {"n0"});
-  (*entityRegistry)[Category::Mesh].append(new SceneEntity());
-  add(Category::Mesh, {"n2"});
-  EXPECT_EQ(probes.at(Category::Mesh, 0)->name, "n0");
-  EXPECT_EQ(probes.at(Category::Mesh, 2)->name, "n2");
+  fill({"n0", "-", "n2"});
+  EXPECT_EQ(name(0) + name(2), "n0n2");
+  (*entityRegistry)[Category::Mesh].clear();  // the same registry emptied and refilled
+  fill({"r0", "r1", "r2"});
+  EXPECT_EQ(name(1), "r1");
+}
 
-  // The same registry emptied and refilled to the same count.
-  TypedEntities<Probe> fresh;
-  EXPECT_EQ(fresh.at(Category::Mesh, 0)->name, "n0");
-  (*entityRegistry)[Category::Mesh].clear();
-  add(Category::Mesh, {"r0", "r1", "r2"});
-  EXPECT_EQ(fresh.at(Category::Mesh, 1)->name, "r1");
+// Seconds = (low 32 bits of the tick difference / (frequency >> 8)) / 256.
+TEST_F(RegistryTest, ClockSecondsFromTheLow32BitsOfTheTickDifference) {
+  const std::tuple<uint64_t, uint64_t, float> rows[] = {
+      {1 << 20, 1 << 19, 0.5f},                          // 2^19 / 2^12 / 2^8
+      {1 << 20, (uint64_t{1} << 32) + (1 << 19), 0.5f},  // 2^32 ticks drop out of the low bits
+      {255, 1000, 0.0f},                                 // 255 >> 8 = 0: the clock never runs
+  };
+  for (auto [freq, ticks, seconds] : rows) {
+    gFreq = freq;
+    DemoClock c;
+    c.reset();
+    gNow += ticks;
+    EXPECT_EQ(c.elapsed(), seconds) << freq << " Hz, " << ticks << " ticks";
+  }
+}
+
+// The timeline's own tracks first (a hold-key scene switch at 5 s), then the categories in order,
+// each entity only inside its inclusive window ("late": 10 to 20 s).
+TEST_F(RegistryTest, StepUpdatesTimelineFirstThenActiveEntitiesByCategory) {
+  add(Category::Particle, {"p"});
+  add(Category::Texture, {"t"});
+  add(Category::Scene, {"s"});
+  add(Category::Mesh, {"late"}, 10.0f, 20.0f);
+  Track* sel = addTrack(timeline->tracksA, kEnabledBit | kAnimatedBit);  // opcode 0: scene switch
+  for (auto [time, v] : {std::pair{0.0f, 0.0f}, {5.0f, 1.0f}, {9.0f, 2.0f}})
+    *sel->appendKey() = {time, 0, {v}};
+  timeline->start();
+  // Seconds stepped; then the time reached, the scene, the entities updated. Past the last key
+  // (9 s) the scene stays as it was.
+  const std::tuple<double, float, int, Log> rows[] = {{1, 1, 0, {"t", "s", "p"}},
+                                                      {5, 6, 1, {"t", "s", "p"}},
+                                                      {4, 10, 1, {"t", "late", "s", "p"}},
+                                                      {10, 20, 1, {"t", "late", "s", "p"}},
+                                                      {0.25, 20.25f, 1, {"t", "s", "p"}}};
+  for (const auto& [seconds, time, scene, updates] : rows) {
+    step(seconds);
+    EXPECT_EQ(std::tuple(timeline->time, timeline->currentScene, takeLog()),
+              std::tuple(time, scene, updates));
+  }
+}
+
+// 178 s is still played; the step past it stops and resets without updating; later steps update
+// at time 0 without advancing. The scene index truncates; other timeline opcodes are ignored.
+TEST_F(RegistryTest, LimitIsInclusiveAndStopResetsTime) {
+  add(Category::Light, {"r"});
+  timeline->start();
+  timeline->time = 177.0f;
+  const std::tuple<double, float, bool, size_t> rows[] = {
+      {1.0, 178.0f, true, 1}, {0.25, 0.0f, false, 1}, {1.0, 0.0f, false, 2}};
+  for (auto [seconds, time, running, updates] : rows) {
+    step(seconds);
+    EXPECT_EQ(std::tuple(timeline->time, timeline->running, gLog.size()),
+              std::tuple(time, running, updates));
+  }
+  addTrack(timeline->tracksA, kEnabledBit)->params[0] = 2.9f;
+  addTrack(timeline->tracksA, kEnabledBit | 1)->params[0] = 5.0f;
+  timeline->applyTracksA();
+  EXPECT_EQ(timeline->currentScene, 2);
 }
 
 }  // namespace
