@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <tuple>
 
 #include "mesh_test_util.h"
 #include "texgen/texgen.h"
@@ -45,28 +46,23 @@ TEST(Transform, OnePointTables) {
   }
 }
 
+// Triangle 0 faces +z; triangle 1 has collinear points (zero normal, adds nothing); triangle 2
+// faces -y: (P0 - P4) x (P1 - P4) = (0, 0, -1) x (1, 0, -1) = (0, -1, 0). Flat: one normal per
+// triangle; smooth: per position, the sum of its triangles' normals, normalised.
 TEST(Normals, FlatAndSmoothByHand) {
-  MeshObject grid;  // 3 x 2 cells in the plane z = 0, counter-clockwise from +z
-  apply(grid, MeshOp::Grid, {{0, 3}, {1, 2}, {3, 64}, {4, 32}});
-  apply(grid, MeshOp::Normals, {{0, 0}});
-  ASSERT_EQ(grid.normalCount(), 12);
-  for (const Vec3& n : grid.normals) expectVec(n, {0, 0, 1});
-  for (size_t i = 0; i < grid.corners.size(); ++i) EXPECT_EQ(grid.corners[i].normal, i / 3);
-
-  // Triangle 0 faces +z; triangle 1 has collinear points (zero normal, adds nothing); triangle 2
-  // faces -y: (P0 - P4) x (P1 - P4) = (0, 0, -1) x (1, 0, -1) = (0, -1, 0).
   const float s = std::sqrt(0.5f);
   MeshObject m;
   setMesh(m, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {2, 0, 0}, {0, 0, 1}}, {0, 1, 2, 0, 1, 3, 0, 1, 4});
-  apply(m, MeshOp::Normals, {{0, 0}});
-  expectVec(m.normals[0], {0, 0, 1});
-  expectVec(m.normals[1], {0, 0, 0});
-  expectVec(m.normals[2], {0, -1, 0});
-  apply(m, MeshOp::Normals, {{0, 1}});  // per position: the sum of its triangles, normalised
-  for (auto [i, n] :
-       {std::pair{0, Vec3{0, -s, s}}, {1, {0, -s, s}}, {2, {0, 0, 1}}, {3, {}}, {4, {0, -1, 0}}})
-    expectVec(m.normals[i], n, 1e-6f, "position " + std::to_string(i));
-  for (const Corner& c : m.corners) EXPECT_EQ(c.normal, c.position);
+  const std::tuple<float, std::vector<Vec3>> rows[] = {
+      {0, {{0, 0, 1}, {0, 0, 0}, {0, -1, 0}}},
+      {1, {{0, -s, s}, {0, -s, s}, {0, 0, 1}, {0, 0, 0}, {0, -1, 0}}}};
+  for (const auto& [smooth, normals] : rows) {
+    apply(m, MeshOp::Normals, {{0, smooth}});
+    ASSERT_EQ(m.normals.size(), normals.size());
+    for (size_t i = 0; i < normals.size(); ++i) expectVec(m.normals[i], normals[i], 1e-6f);
+    for (size_t i = 0; i < 9; ++i)
+      EXPECT_EQ(m.corners[i].normal, smooth ? m.corners[i].position : i / 3);
+  }
 }
 
 // Random meshes with shared positions, repeated positions inside a triangle and degenerate ones.
@@ -76,15 +72,14 @@ TEST(Normals, LinearSmoothEqualsPairwiseBitForBit) {
     std::uniform_int_distribution<int> countDist(1, 300);
     const int positions = countDist(rng);
     const int triangles = countDist(rng);
-    MeshObject a;
-    a.resizePositions(positions);
     std::uniform_real_distribution<float> coord(-5.0f, 5.0f);
     std::uniform_int_distribution<int> pick(0, positions - 1);
+    MeshObject a, b;
+    a.resizePositions(positions);
     for (Vec3& p : a.positions) p = {coord(rng), coord(rng), coord(rng)};
     if (positions > 3) a.positions[1] = a.positions[0];  // coincident, still separate
     a.resizeCorners(triangles * 3);
     for (Corner& c : a.corners) c.position = static_cast<uint32_t>(pick(rng));
-    MeshObject b;
     b.positions = a.positions;
     b.corners = a.corners;
     meshops::smoothNormals(a);
@@ -110,9 +105,7 @@ TEST(MapTexCoords, ScaleAndOffset) {
     MeshObject m;
     m.texCoords = {{0.5f, 0.25f}, {1.0f, 1.0f}};
     apply(m, MeshOp::MapTexCoords, p);
-    EXPECT_FLOAT_EQ(m.texCoords[0].u, u0);
-    EXPECT_FLOAT_EQ(m.texCoords[0].v, v0);
-    EXPECT_FLOAT_EQ(m.texCoords[1].u, u1);
+    expectVec({m.texCoords[0].u, m.texCoords[0].v, m.texCoords[1].u}, {u0, v0, u1}, 1e-6f);
   }
 }
 

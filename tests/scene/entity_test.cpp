@@ -145,48 +145,33 @@ TEST_F(RegistryTest, ClockSecondsFromTheLow32BitsOfTheTickDifference) {
   }
 }
 
-// The timeline's own tracks first (a hold-key scene switch at 5 s), then the categories in order,
-// each entity only inside its inclusive window ("late": 10 to 20 s).
-TEST_F(RegistryTest, StepUpdatesTimelineFirstThenActiveEntitiesByCategory) {
+// The timeline's own tracks first (a hold-key scene switch, values truncated: 0.9 at 0 s, 1.7 at
+// 5 s; another opcode's track is ignored), then the categories in order, each entity only inside
+// its inclusive window ("late": 10 to 20 s). 178 s is still played; the step past it stops and
+// resets time without updating; later steps update at time 0 without advancing.
+TEST_F(RegistryTest, StepUpdatesTimelineFirstThenActiveEntitiesUpTo178Seconds) {
   add(Category::Particle, {"p"});
   add(Category::Texture, {"t"});
   add(Category::Scene, {"s"});
   add(Category::Mesh, {"late"}, 10.0f, 20.0f);
   Track* sel = addTrack(timeline->tracksA, kEnabledBit | kAnimatedBit);  // opcode 0: scene switch
-  for (auto [time, v] : {std::pair{0.0f, 0.0f}, {5.0f, 1.0f}, {9.0f, 2.0f}})
+  for (auto [time, v] : {std::pair{0.0f, 0.9f}, {5.0f, 1.7f}, {9.0f, 2.0f}})
     *sel->appendKey() = {time, 0, {v}};
-  timeline->start();
-  // Seconds stepped; then the time reached, the scene, the entities updated. Past the last key
-  // (9 s) the scene stays as it was.
-  const std::tuple<double, float, int, Log> rows[] = {{1, 1, 0, {"t", "s", "p"}},
-                                                      {5, 6, 1, {"t", "s", "p"}},
-                                                      {4, 10, 1, {"t", "late", "s", "p"}},
-                                                      {10, 20, 1, {"t", "late", "s", "p"}},
-                                                      {0.25, 20.25f, 1, {"t", "s", "p"}}};
-  for (const auto& [seconds, time, scene, updates] : rows) {
-    step(seconds);
-    EXPECT_EQ(std::tuple(timeline->time, timeline->currentScene, takeLog()),
-              std::tuple(time, scene, updates));
-  }
-}
-
-// 178 s is still played; the step past it stops and resets without updating; later steps update
-// at time 0 without advancing. The scene index truncates; other timeline opcodes are ignored.
-TEST_F(RegistryTest, LimitIsInclusiveAndStopResetsTime) {
-  add(Category::Light, {"r"});
-  timeline->start();
-  timeline->time = 177.0f;
-  const std::tuple<double, float, bool, size_t> rows[] = {
-      {1.0, 178.0f, true, 1}, {0.25, 0.0f, false, 1}, {1.0, 0.0f, false, 2}};
-  for (auto [seconds, time, running, updates] : rows) {
-    step(seconds);
-    EXPECT_EQ(std::tuple(timeline->time, timeline->running, gLog.size()),
-              std::tuple(time, running, updates));
-  }
-  addTrack(timeline->tracksA, kEnabledBit)->params[0] = 2.9f;
   addTrack(timeline->tracksA, kEnabledBit | 1)->params[0] = 5.0f;
-  timeline->applyTracksA();
-  EXPECT_EQ(timeline->currentScene, 2);
+  timeline->start();
+  // Seconds stepped; then the time reached, the scene, whether running, the entities updated.
+  // Past the last key (9 s) the scene stays as it was.
+  const Log all = {"t", "s", "p"}, withLate = {"t", "late", "s", "p"};
+  const std::tuple<double, float, int, bool, Log> rows[] = {
+      {1, 1, 0, true, all},        {5, 6, 1, true, all},         {4, 10, 1, true, withLate},
+      {10, 20, 1, true, withLate}, {0.25, 20.25f, 1, true, all}, {156.75, 177, 1, true, all},
+      {1, 178, 1, true, all},      {0.25, 0, 1, false, {}},      {1, 0, 0, false, all}};
+  for (const auto& [seconds, time, scene, running, updates] : rows) {
+    step(seconds);
+    EXPECT_EQ(std::tuple(timeline->time, timeline->currentScene, timeline->running, takeLog()),
+              std::tuple(time, scene, running, updates))
+        << "after " << seconds << " s";
+  }
 }
 
 }  // namespace

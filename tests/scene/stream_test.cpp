@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <tuple>
 
@@ -12,23 +13,18 @@ using namespace glimmer;
 
 namespace {
 
+// The stream's little-endian fields, written one after another.
 struct Bytes : std::vector<uint8_t> {
-  Bytes& u8(uint8_t v) { return push_back(v), *this; }
+  Bytes& raw(std::initializer_list<uint8_t> v) { return insert(end(), v), *this; }
   Bytes& u32(uint32_t v) {
-    for (int i = 0; i < 4; ++i) push_back(static_cast<uint8_t>(v >> (8 * i)));
-    return *this;
+    return raw({uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
   }
-  Bytes& f32(float f) {
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u32(u);
-  }
+  Bytes& f32(float f) { return u32(std::bit_cast<uint32_t>(f)); }
   // A track name with its terminating zero byte, or without one.
   Bytes& name(const std::string& s, bool terminated = true) {
     insert(end(), s.begin(), s.end());
-    return terminated ? u8(0) : *this;
+    return terminated ? raw({0}) : *this;
   }
-  Bytes& raw(std::initializer_list<uint8_t> v) { return insert(end(), v), *this; }
   // Twelve values base, base + 1, ... base + 11.
   Bytes& values(float base) {
     for (int i = 0; i < 12; ++i) f32(base + static_cast<float>(i));
@@ -36,18 +32,18 @@ struct Bytes : std::vector<uint8_t> {
   }
 };
 
-// One texture with a named, animated two-key track in list B; one timeline record with one
-// unnamed track; a spare byte. Offsets: the texture's track name at 11, its first key at 67 (after
-// the name, the word and 12 parameters, the key count), the timeline's end time at 181.
+// One texture with a named, animated two-key track in list B; empty meshes, lights and scenes; one
+// timeline record with one unnamed track; no particles; a spare byte. Offsets: the texture's track
+// name at 11, its first key at 67 (after the name, the word and 12 parameters, the key count), the
+// timeline's end time at 181.
 Bytes sampleStream() {
-  Bytes b;
-  b.u8(1).f32(0).f32(178).u8(0).u8(1).name("hi").u32(kEnabledBit | kAnimatedBit | 23).values(0);
-  b.u8(2);
-  for (int k = 0; k < 2; ++k)
-    b.f32(static_cast<float>(k)).u8(static_cast<uint8_t>(k)).values(k * 100.0f);
-  b.u8(0).u8(0).u8(0);  // meshes, lights, scenes
-  b.u8(1).f32(0).f32(80).u8(1).u8(0).u32(kEnabledBit).values(0).u8(0).u8(0);  // timeline
-  return b.u8(0).u8(0);  // particles, the spare byte
+  Bytes b;  // textures: 1 record; times; list A: 0 tracks; list B: 1 track
+  b.raw({1}).f32(0).f32(178).raw({0, 1}).name("hi").u32(kEnabledBit | kAnimatedBit | 23).values(0);
+  b.raw({2});  // keys: time, type, values
+  for (uint8_t k = 0; k < 2; ++k) b.f32(k).raw({k}).values(k * 100.0f);
+  b.raw({0, 0, 0, 1}).f32(0).f32(80);  // meshes, lights, scenes; timeline: 1 record
+  b.raw({1, 0}).u32(kEnabledBit).values(0).raw({0, 0});  // list A: an unnamed track, no keys
+  return b.raw({0, 0});                                  // particles, the spare byte
 }
 
 class SceneStreamTest : public ::testing::Test {
@@ -67,9 +63,9 @@ TEST(SceneStream, RoundTripAndEveryTruncation) {
   SceneStream s;
   SceneError e;
   ASSERT_TRUE(parseSceneStream(bytes, "t.bin", s, e)) << e.message();
-  EXPECT_EQ(s.categories[0][0].tracksB[0].name, "hi");
-  EXPECT_EQ(s.categories[0][0].tracksB[0].keys[1].values[3], 103.0f);
-  EXPECT_EQ(s.trailing, std::vector<uint8_t>{0});
+  const TrackRecord& t = s.categories[0][0].tracksB[0];
+  EXPECT_EQ(std::tuple(t.name, t.keys[1].values[3], s.trailing),
+            std::tuple("hi", 103.0f, Bytes{{0}}));
   EXPECT_EQ(writeSceneStream(s), bytes);
   for (size_t n = 0; n + 1 < bytes.size(); ++n) {
     ASSERT_FALSE(parseSceneStream(std::span(bytes).first(n), "cut.bin", s, e)) << n;
@@ -102,20 +98,17 @@ TEST_F(SceneStreamTest, LoadCreatesEntitiesInOrderAndDropsUnterminatedNames) {
     return new SceneEntity();
   };
   EXPECT_EQ(loadSceneData(std::span(bytes).first(40), "t", factory, e), -1);  // corrupt: nothing
-  EXPECT_TRUE((*entityRegistry)[0].empty());
-  EXPECT_TRUE(made.empty());
+  EXPECT_TRUE((*entityRegistry)[0].empty() && made.empty());
   EXPECT_EQ(loadSceneData(bytes, "t", factory, e), 2);
-  EXPECT_EQ(made, std::vector<Category>{Category::Texture});
-  EXPECT_EQ((*entityRegistry)[Category::Timeline].count(), 0);
-  EXPECT_EQ(timeline->endTime, 80.0f);
+  EXPECT_EQ(std::tuple(made, (*entityRegistry)[Category::Timeline].count(), timeline->endTime),
+            std::tuple(std::vector{Category::Texture}, 0, 80.0f));
   EXPECT_FALSE(timeline->tracksA.at(0)->name.has_value());  // empty name = no name
   Track* t = (*entityRegistry)[0].at(0)->tracksB.at(0);
-  EXPECT_EQ(t->name.value_or("none"), "hi");
-  EXPECT_EQ(t->keys.count(), 2);
+  EXPECT_EQ(std::tuple(t->name.value_or("none"), t->keys.count()), std::tuple("hi", 2));
 
   Bytes u;
-  u.u8(1).f32(0).f32(1).u8(1).name(std::string(512, 'a'), false).u32(kEnabledBit).values(0).u8(0);
-  u.raw({0, 0, 0, 0, 0, 0});  // list B, five empty categories
+  u.raw({1}).f32(0).f32(1).raw({1}).name(std::string(512, 'a'), false).u32(kEnabledBit).values(0);
+  u.raw({0, 0, 0, 0, 0, 0, 0});  // no keys, list B, five empty categories
   SceneStream s;
   ASSERT_TRUE(parseSceneStream(u, "n", s, e)) << e.message();
   EXPECT_TRUE(s.categories[0][0].tracksA[0].nameUnterminated);
