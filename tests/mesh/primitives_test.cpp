@@ -130,14 +130,6 @@ TEST(Generators, SegmentCountsStopAtTheCornerLimit) {
 
 // --- render data: the 64-byte vertex, the per-corner expansion and the tangent frames ---
 
-TEST(RenderVertex, LayoutMatchesTheBufferRecord) {
-  EXPECT_EQ((std::array{offsetof(RenderVertex, position), offsetof(RenderVertex, normal),
-                        offsetof(RenderVertex, tangent), offsetof(RenderVertex, binormal),
-                        offsetof(RenderVertex, texCoord), offsetof(RenderVertex, spare)}),
-            (std::array{kOffsetPosition, kOffsetNormal, kOffsetTangent, kOffsetBinormal,
-                        kOffsetTexCoord, size_t{56}}));
-}
-
 // One triangle: tangent = normalize(T - N (N . T)) with T = (dv2 e1 - dv1 e2) / det, binormal =
 // N x tangent, the same at all three corners.
 TEST(RenderData, TangentFrames) {

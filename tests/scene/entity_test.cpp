@@ -179,26 +179,20 @@ TEST_F(RegistryTest, StepUpdatesTimelineFirstThenActiveEntitiesUpTo178Seconds) {
 
 // --- keyframe evaluation and float conversions ---
 
-// Expected values are worked out by hand from the uniform
-// Catmull-Rom form 0.5 * (A u^3 + B u^2 + C u + D) with A = -p0 + 3 p1 - 3 p2 + p3,
-// B = 2 p0 - 5 p1 + 4 p2 - p3, C = -p0 + p2, D = 2 p1.
-
-// clang-format off
-struct K { float time; uint8_t type; float value; };  // type 0 hold, 1 flat, 2 smooth; 12 values
-// clang-format on
-
+// Expected values are worked out by hand from the uniform Catmull-Rom form
+// 0.5 * (A u^3 + B u^2 + C u + D) with A = -p0 + 3 p1 - 3 p2 + p3, B = 2 p0 - 5 p1 + 4 p2 - p3,
+// C = -p0 + p2, D = 2 p1. A key is (time, type: 0 hold, 1 flat, 2 smooth, value of all twelve).
 TEST(TrackEvaluate, ValuesAtTimes) {
+  using K = std::tuple<float, uint8_t, float>;
   constexpr float kUntouched = -1.0f;
-  const std::vector<K> smooth4 = {{0, 2, 0}, {1, 2, 1}, {2, 2, 4}, {3, 2, 9}};
+  const std::vector<K> one = {{1, 2, 5}}, smooth4 = {{0, 2, 0}, {1, 2, 1}, {2, 2, 4}, {3, 2, 9}};
   const std::vector<K> hold = {{0, 2, 0}, {1, 0, 5}, {2, 2, 9}, {3, 2, 1}};
   const std::vector<K> unordered = {
       {171.92f, 1, 1}, {177.72f, 1, 2}, {144.64f, 1, 3}, {148.84f, 1, 4}};
   const std::tuple<const char*, std::vector<K>, float, float> rows[] = {
       // clang-format off
-      {"no keys", {}, 3, kUntouched},
-      {"one key, before it: copied", {{1, 2, 5}}, 0.5f, 5},
-      {"one key, at it: copied", {{1, 2, 5}}, 1, 5},
-      {"one key, past it: untouched", {{1, 2, 5}}, 2, kUntouched},
+      {"no keys", {}, 3, kUntouched}, {"one key, before it: copied", one, 0.5f, 5},
+      {"one key, at it: copied", one, 1, 5}, {"one key, past it: untouched", one, 2, kUntouched},
       // Two keys of any type: linear, u = 0.25 of 0 -> 10.
       {"two hold keys", {{0, 0, 0}, {2, 0, 10}}, 0.5f, 2.5f},
       {"two smooth keys", {{0, 2, 0}, {2, 2, 10}}, 0.5f, 2.5f},
@@ -217,8 +211,7 @@ TEST(TrackEvaluate, ValuesAtTimes) {
       // 0.5 * (-0.75 + 2.25 + 1.5 + 2) = 2.5.
       {"flat keys", {{0, 1, 0}, {1, 1, 1}, {2, 1, 4}}, 1.5f, 2.5f},
       // A hold key starting a segment keeps its value up to and including the next key's time.
-      {"hold segment, just after", hold, 1.01f, 5},
-      {"hold segment, middle", hold, 1.5f, 5},
+      {"hold segment, just after", hold, 1.01f, 5}, {"hold segment, middle", hold, 1.5f, 5},
       {"hold segment, at the next key", hold, 2, 5},
       // After the hold segment: p = (5, 9, 1, 1), u = 0.5: A = 20, B = -32, C = -4, D = 18,
       // 0.5 * (2.5 - 8 - 2 + 18) = 5.25.
@@ -230,15 +223,13 @@ TEST(TrackEvaluate, ValuesAtTimes) {
   };
   for (const auto& [what, keys, time, expected] : rows) {
     Track t;
-    for (const K& k : keys) {
-      Key* key = t.appendKey();
-      *key = {k.time, k.type, {}};
-      key->values.fill(k.value);
+    for (auto [keyTime, type, value] : keys) {
+      *t.appendKey() = {keyTime, type, {}};
+      t.keys.last()->value->values.fill(value);
     }
     t.params.fill(kUntouched);
     t.evaluate(time);
-    EXPECT_EQ(t.params[0], expected) << what;
-    EXPECT_EQ(t.params[11], expected) << what;
+    EXPECT_EQ(std::tuple(t.params[0], t.params[11]), std::tuple(expected, expected)) << what;
   }
 }
 
@@ -250,10 +241,8 @@ TEST(Conversions, TruncationAndRounding) {
       {3.9f, 3, 4}, {-3.9f, -3, -4}, {2.5f, 2, 2}, {3.5f, 3, 4}, {-2.5f, -2, -2},
       {1e20f, INT32_MAX, INT32_MAX}, {-1e20f, INT32_MIN, INT32_MIN}, {nan, 0, 0}};
   // clang-format on
-  for (auto [x, truncated, rounded] : rows) {
-    EXPECT_EQ(toInt(x), truncated) << x;
-    EXPECT_EQ(roundToInt(x), rounded) << x;
-  }
+  for (auto [x, truncated, rounded] : rows)
+    EXPECT_EQ(std::tuple(toInt(x), roundToInt(x)), std::tuple(truncated, rounded)) << x;
 }
 
 }  // namespace
