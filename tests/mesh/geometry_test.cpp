@@ -24,10 +24,10 @@ void expectPools(const MeshObject& m, int positions, int texCoords, int corners)
 // Corners first to first + 5 (one cell) as position and texture coordinate indices.
 void expectCell(const MeshObject& m, size_t first, std::array<uint32_t, 6> pos,
                 std::array<uint32_t, 6> tex) {
-  for (size_t k = 0; k < 6; ++k) {
-    EXPECT_EQ(m.corners[first + k].position, pos[k]) << "corner " << first + k;
-    EXPECT_EQ(m.corners[first + k].texCoord, tex[k]) << "corner " << first + k;
-  }
+  for (size_t k = 0; k < 6; ++k)
+    EXPECT_EQ(std::pair(m.corners[first + k].position, m.corners[first + k].texCoord),
+              std::pair(pos[k], tex[k]))
+        << "corner " << first + k;
 }
 
 void expectTexCoord(const MeshObject& m, size_t i, float u, float v) {
@@ -65,21 +65,17 @@ TEST(Sphere, ThreeByThreeSeamCellAndPoleBands) {
   expectVec(m.positions[0], {c30, -0.5f, 0}, 1e-5f);
   expectVec(m.positions[3], {c30, -0.5f, 0}, 1e-5f);  // the seam point lies on the first
   expectVec(m.positions[4], {c30, 0.5f, 0}, 1e-5f);
-  for (int i = 8; i < 12; ++i) expectVec(m.positions[i], {0, 1, 0}, 1e-5f);
-  expectVec(m.positions[12], {0, 1, 0});
+  for (int i = 8; i < 13; ++i) expectVec(m.positions[i], {0, 1, 0}, 1e-5f);  // ring, north pole
   expectVec(m.positions[13], {0, -1, 0});
   expectTexCoord(m, 24, 4.0f / 3.0f, 4.0f / 3.0f);
   expectTexCoord(m, 6, 1.0f / 3.0f, 1.0f / 3.0f);
   // Cell v = 1, u = 2 (number 5): u1 wraps to 0 for positions, texture indices do not wrap.
   expectCell(m, 30, {2, 6, 0, 6, 4, 0}, {7, 12, 8, 12, 13, 8});
-  // Band v = 0 starts at the south pole, band v = 2 ends at the north pole (cells 0 and 6), 3
-  // corners of each of their cells; the north ring (8 to 11) is never used.
+  // Band v = 0 starts at the south pole, band v = 2 ends at the north pole (cells 0 and 6); the
+  // north ring (8 to 11) is never used.
   expectCell(m, 0, {13, 0, 13, 0, 1, 13}, {0, 5, 1, 5, 6, 1});
   expectCell(m, 36, {4, 12, 5, 12, 12, 5}, {10, 15, 11, 15, 16, 11});
-  std::vector<int> uses(14);
-  for (const Corner& c : m.corners) ++uses[c.position];
-  EXPECT_EQ((std::array{uses[8], uses[9], uses[10], uses[11], uses[12], uses[13]}),
-            (std::array{0, 0, 0, 0, 9, 9}));
+  for (const Corner& c : m.corners) EXPECT_TRUE(c.position < 8 || c.position >= 12);
 }
 
 // na = 4, nh = 1, radius 1, length 2: angle a * 6.28 / 4 from +z toward +x, stored at slot a + 1.
@@ -192,9 +188,8 @@ TEST(Normals, FlatAndSmoothByHand) {
 TEST(Normals, LinearSmoothEqualsPairwiseBitForBit) {
   std::mt19937 rng(1234);
   for (int round = 0; round < 40; ++round) {
-    std::uniform_int_distribution<int> countDist(1, 300);
-    const int positions = countDist(rng);
-    const int triangles = countDist(rng);
+    std::uniform_int_distribution<int> count(1, 300);
+    const int positions = count(rng), triangles = count(rng);
     std::uniform_real_distribution<float> coord(-5.0f, 5.0f);
     std::uniform_int_distribution<int> pick(0, positions - 1);
     MeshObject a, b;
@@ -208,10 +203,11 @@ TEST(Normals, LinearSmoothEqualsPairwiseBitForBit) {
     meshops::smoothNormals(a);
     meshops::smoothNormalsPairwise(b);
     ASSERT_EQ(a.normals.size(), b.normals.size());
-    ASSERT_EQ(std::memcmp(a.normals.data(), b.normals.data(), a.normals.size() * sizeof(Vec3)), 0)
+    ASSERT_EQ(
+        std::memcmp(a.normals.data(), b.normals.data(), a.normals.size() * sizeof(Vec3)) |
+            std::memcmp(a.corners.data(), b.corners.data(), a.corners.size() * sizeof(Corner)),
+        0)
         << "round " << round;
-    for (size_t i = 0; i < a.corners.size(); ++i)
-      ASSERT_EQ(a.corners[i].normal, b.corners[i].normal);
   }
 }
 

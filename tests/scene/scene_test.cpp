@@ -19,7 +19,8 @@ using namespace glimmer;
 
 namespace {
 
-std::vector<std::string> gLog;
+using Log = std::vector<std::string>;
+Log gLog;
 uint64_t gNow = 0, gFreq = 1 << 20;
 
 int note(std::string line) { return gLog.push_back(std::move(line)), 0; }
@@ -42,23 +43,21 @@ class Probe : public SceneEntity {
 class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    gNow = 0;
-    gFreq = 1 << 20;
+    gNow = 0, gFreq = 1 << 20;
     setCounterSource({[] { return gNow; }, [] { return gFreq; }});
     createRegistry();
     timeline = new TimelineObject();
     gLog.clear();
   }
   void TearDown() override {
-    delete timeline;
-    timeline = nullptr;
+    delete std::exchange(timeline, nullptr);
     destroyRegistry();
     setCounterSource({});
   }
   void add(Category c, std::initializer_list<const char*> names, float start = 0, float end = 500) {
     for (const char* n : names) (*entityRegistry)[c].append(new Probe(n, start, end));
   }
-  std::vector<std::string> takeLog() { return std::exchange(gLog, {}); }
+  Log takeLog() { return std::exchange(gLog, {}); }
   // Advances the fake counter by s seconds and steps the timeline.
   void step(double s) {
     gNow += static_cast<uint64_t>(s * static_cast<double>(gFreq));
@@ -71,8 +70,6 @@ Track* addTrack(EntityList<Track>& list, uint32_t word) {
   t->word = word;
   return t;
 }
-
-using Log = std::vector<std::string>;
 
 TEST_F(RegistryTest, ApplyTracksSkipsDisabledButUpdateStillEvaluatesThem) {
   Probe p("e");
