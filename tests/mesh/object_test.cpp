@@ -38,17 +38,14 @@ TEST_F(MeshObjectTest, AttributeOpcodes) {
 // Meshes for ShareGeometry and SetParent: past the end keeps or clears the link; a parent link to
 // itself or one closing a cycle is refused.
 TEST_F(MeshObjectTest, EntityIndicesResolve) {
-  std::vector<TextureObject*> tex;
-  for (int i = 0; i < 6; ++i) tex.push_back(add<TextureObject>(Category::Texture));
+  TextureObject* t[6];
+  for (auto*& e : t) e = add<TextureObject>(Category::Texture);
   TextureObject frame;
   frameCopyTexture = &frame;
   auto* a = add<MeshObject>(Category::Mesh);
   auto* b = add<MeshObject>(Category::Mesh);
   const std::tuple<float, float, TextureObject*, TextureObject*> rows[] = {
-      {1, 2, tex[1], tex[2]},
-      {-1, 5, nullptr, tex[5]},
-      {-2, 6, &frame, nullptr},
-      {-3, 1.9f, nullptr, tex[1]}};
+      {1, 2, t[1], t[2]}, {-1, 5, {}, t[5]}, {-2, 6, &frame, {}}, {-3, 1.9f, {}, t[1]}};
   for (auto [first, second, want0, want1] : rows) {
     apply(*a, MeshOp::SetTextures, {{0, first}, {3, second}});
     EXPECT_EQ(std::tuple(a->textures[0], a->textures[1]), std::tuple(want0, want1))
@@ -116,11 +113,11 @@ TEST_F(HookTest, SetShaderChoosesPairsAndBuildsOnChange) {
   {
     MeshObject m;
     // Choice; then shader on, the pair in use, the hooks called.
-    // clang-format off
-    const std::tuple<float, bool, int, Log> rows[] = {
-        {2, true, 2, {"build 2"}}, {2, true, 2, {}}, {7, true, 2, {}}, {0, false, 0, {"build 0"}},
-        {2, true, 2, {"build 2"}}};
-    // clang-format on
+    const std::tuple<float, bool, int, Log> rows[] = {{2, true, 2, {"build 2"}},
+                                                      {2, true, 2, {}},
+                                                      {7, true, 2, {}},
+                                                      {0, false, 0, {"build 0"}},
+                                                      {2, true, 2, {"build 2"}}};
     for (const auto& [choice, enabled, pair, log] : rows) {
       apply(m, MeshOp::SetShader, {{0, choice}});
       EXPECT_EQ(std::tuple(m.material.shaderEnabled, m.material.program.sourcePair, take()),

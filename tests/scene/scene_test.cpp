@@ -84,24 +84,20 @@ TEST_F(RegistryTest, ApplyTracksSkipsDisabledButUpdateStillEvaluatesThem) {
   EXPECT_EQ(takeLog(), (Log{"e apply 3"}));
 }
 
-TEST_F(RegistryTest, TeardownRunsCategoriesBackwardsAndListsTailFirst) {
-  add(Category::Texture, {"t0", "t1"});
-  add(Category::Mesh, {"m0"});
-  add(Category::Particle, {"p0", "p1"});
-  destroyRegistry();
-  EXPECT_EQ(gLog, (Log{"delete p1", "delete p0", "delete m0", "delete t1", "delete t0"}));
-}
-
-// progress(k * 100 / total) before entity k, then 100; total counts the timeline's record too.
-TEST_F(RegistryTest, PrecalcDrawsShareBeforeEachEntityThenHundred) {
+// progress(k * 100 / total) before entity k (the division truncates), then 100; total counts the
+// timeline's record too. Teardown runs the categories backwards and each list from its tail.
+TEST_F(RegistryTest, PrecalcPercentagesAndTeardownOrder) {
   const auto bar = [](int p) { note("bar " + std::to_string(p)); };
   precalcAll(0, bar);
   EXPECT_EQ(takeLog(), (Log{"bar 100"}));
-  add(Category::Texture, {"a", "b", "c"});
-  add(Category::Scene, {"s"});
-  precalcAll(5, bar);
-  EXPECT_EQ(takeLog(), (Log{"bar 0", "precalc a", "bar 20", "precalc b", "bar 40", "precalc c",
-                            "bar 60", "precalc s", "bar 100"}));
+  add(Category::Texture, {"a", "b"});
+  add(Category::Mesh, {"m"});
+  add(Category::Particle, {"p", "q"});
+  precalcAll(6, bar);
+  EXPECT_EQ(takeLog(), (Log{"bar 0", "precalc a", "bar 16", "precalc b", "bar 33", "precalc m",
+                            "bar 50", "precalc p", "bar 66", "precalc q", "bar 100"}));
+  destroyRegistry();
+  EXPECT_EQ(gLog, (Log{"delete q", "delete p", "delete m", "delete b", "delete a"}));
 }
 
 // A typed view must follow its list: an entity appended later is seen, an entity of another type
