@@ -98,12 +98,9 @@ TEST(ObjReader, TriangulatesAndDuplicatesSeams) {
 // Every mistake is reported at its file:line:column.
 TEST(ObjReader, ErrorsNameFileLineAndColumn) {
   const std::string tri = "v 0 0 0\nv 0 0 0\nv 0 0 0\n";
-  std::string big;  // 16385 quads of 4 fresh vertices each: 65540 > 65536
-  for (int q = 0; q < 16385; ++q) big += "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
-  big += "vt 0 0\n";
-  for (int b = 1; b < 4 * 16385; b += 4)
-    big += "f " + std::to_string(b) + " " + std::to_string(b + 1) + " " + std::to_string(b + 2) +
-           " " + std::to_string(b + 3) + "\n";
+  std::string big;  // 65537 positions and one face using them all: one vertex too many
+  for (int v = 0; v < 65537; ++v) big += "v 0 0 0\n";
+  for (int v = 1; v <= 65537; ++v) big += (v == 1 ? "f " : " ") + std::to_string(v);
   const std::pair<std::string, const char*> rows[] = {
       {"v 0 0 0\nv 1 0 0\nf 1 2 3\n", "o.obj:3:7: error: position index"},
       {"v 0 0 zero\n", "o.obj:1:7: error: "},
@@ -113,8 +110,9 @@ TEST(ObjReader, ErrorsNameFileLineAndColumn) {
       {tri + "f 1/1 2 3\n", "o.obj:4:3: error: texture"},  // texture coordinate 1 does not exist
       {tri + "f 1//9 2 3\n", "o.obj:4:3: error: normal"},
       {tri + "f 1/1/1/1 2 3\n", "o.obj:4:3: error: "},
-      // Vertex 65537 is made by the first corner of face 16385, on line 65540 + 1 + 16384 + 1.
-      {big, "o.obj:81926:3: error: this corner needs vertex 65537"},
+      // The last corner makes vertex 65537: column 3 + the digits of 1 to 65536 (9 + 180 + 2700 +
+      // 36000 + 55537 * 5 = 316574) + 65536 blanks.
+      {big, "o.obj:65538:382113: error: this corner needs vertex 65537"},
   };
   for (const auto& [obj, where] : rows) {
     PackMesh m;
