@@ -1,7 +1,5 @@
-// Geometry worked by hand from the formulas: Grid, Sphere and Tube (pool sizes, index layouts,
-// seams, poles, degenerate cases, the size limit); Transform, Twist, Normals, MapTexCoords and
-// Displace, and linear smooth normals against the pairwise definition; the tangent frames of the
-// render data.
+// Geometry worked by hand from the formulas: the generators, the modifiers (and linear smooth
+// normals against the pairwise definition), the tangent frames of the render data.
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -30,11 +28,6 @@ void expectCell(const MeshObject& m, size_t first, std::array<uint32_t, 6> pos,
         << "corner " << first + k;
 }
 
-void expectTexCoord(const MeshObject& m, size_t i, float u, float v) {
-  expectVec({m.texCoords[i].u, m.texCoords[i].v}, {u, v}, 1e-6f,
-            "texture coordinate " + std::to_string(i));
-}
-
 TEST(Grid, WorkedExamples) {
   MeshObject m;  // one cell of width and depth 2: positions (i, j) = (2i - 1, 2j - 1), k = 2i + j
   apply(m, MeshOp::Grid, {{0, 0}, {1, 0}, {3, 64}, {4, 64}});
@@ -42,8 +35,8 @@ TEST(Grid, WorkedExamples) {
   for (auto [k, p] :
        {std::pair{0, Vec3{-1, -1, 0}}, {1, {-1, 1, 0}}, {2, {1, -1, 0}}, {3, {1, 1, 0}}})
     expectVec(m.positions[k], p);
-  for (size_t k = 0; k < 4; ++k)
-    expectTexCoord(m, k, static_cast<float>(k / 2), static_cast<float>(k % 2));
+  for (int k = 0; k < 4; ++k)
+    expectVec({m.texCoords[k].u, m.texCoords[k].v}, {float(k / 2), float(k % 2)});
   expectCell(m, 0, {0, 2, 1, 1, 2, 3}, {0, 2, 1, 1, 2, 3});
 
   apply(m, MeshOp::Normals, {{0, 1}});  // a later generator replaces everything, normals too
@@ -52,7 +45,7 @@ TEST(Grid, WorkedExamples) {
   // Cell (i = 1, j = 1) is cell number 3: a = 3 * 1 + 1 = 4, b = 3 * 2 + 1 = 7.
   expectCell(m, 18, {4, 7, 5, 5, 7, 8}, {4, 7, 5, 5, 7, 8});
   expectVec(m.positions[11], {1.5f, 0.5f, 0});  // i = 3, j = 2: 3 * (3 / 3) - 1.5, 2 * 0.5 - 0.5
-  expectTexCoord(m, 5, 1.0f / 3.0f, 1.0f);      // i = 1, j = 2
+  expectVec({m.texCoords[5].u, m.texCoords[5].v}, {1 / 3.0f, 1});  // i = 1, j = 2
 }
 
 // nu = nv = 3, radius 1: rings v = 1..3 at latitudes -30, 30, 90 degrees of nu + 1 points each,
@@ -67,8 +60,8 @@ TEST(Sphere, ThreeByThreeSeamCellAndPoleBands) {
   expectVec(m.positions[4], {c30, 0.5f, 0}, 1e-5f);
   for (int i = 8; i < 13; ++i) expectVec(m.positions[i], {0, 1, 0}, 1e-5f);  // ring, north pole
   expectVec(m.positions[13], {0, -1, 0});
-  expectTexCoord(m, 24, 4.0f / 3.0f, 4.0f / 3.0f);
-  expectTexCoord(m, 6, 1.0f / 3.0f, 1.0f / 3.0f);
+  expectVec({m.texCoords[24].u, m.texCoords[24].v, m.texCoords[6].u},
+            {4 / 3.0f, 4 / 3.0f, 1 / 3.0f}, 1e-6f);
   // Cell v = 1, u = 2 (number 5): u1 wraps to 0 for positions, texture indices do not wrap.
   expectCell(m, 30, {2, 6, 0, 6, 4, 0}, {7, 12, 8, 12, 13, 8});
   // Band v = 0 starts at the south pole, band v = 2 ends at the north pole (cells 0 and 6); the
@@ -92,7 +85,7 @@ TEST(Tube, FourSegmentWorkedExampleAndDegenerateCounts) {
     expectVec(m.positions[4 + k], {m.positions[k].x, 1, m.positions[k].z});
   expectCell(m, 0, {0, 1, 4, 4, 1, 5}, {0, 1, 5, 5, 1, 6});
   expectCell(m, 18, {3, 0, 7, 7, 0, 4}, {3, 4, 8, 8, 4, 9});
-  expectTexCoord(m, 9, 1.0f, 1.0f);
+  expectVec({m.texCoords[9].u, m.texCoords[9].v}, {1, 1});
 
   // One segment: a1 = a = 0, so every triangle has two equal corners (cell h = 0 shown).
   apply(m, MeshOp::Tube, {{0, 1}, {1, 3}, {3, 32}, {6, 32}});

@@ -1,6 +1,5 @@
-// Pack meshes: encoding and bounded decoding, LoadMesh through the pack lookup, and the OBJ, TGA
-// and manifest readers of the pack tool. (The OBJ dump and repack round trip runs in
-// meshes_roundtrip.cmake.)
+// Pack meshes (bounded codec, LoadMesh) and the pack tool's OBJ, TGA and manifest readers. The OBJ
+// dump and repack round trip runs in meshes_roundtrip.cmake.
 #include <cstring>
 #include <tuple>
 

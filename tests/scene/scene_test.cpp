@@ -1,7 +1,5 @@
-// The scene model: track application, the registry's teardown order, the precalculation
-// percentages, the typed views of the registry, the clock and the frame step; the SceneData reader
-// (exact round trip, bounds, entity creation) and the mesh pack walk; keyframe evaluation (search
-// order, tie-breaks, neighbour choice by key type, hold segments) and float conversions.
+// The scene model: entities, the registry, the clock and the frame step; the SceneData reader and
+// the mesh pack walk; keyframe evaluation and the float conversions.
 #include "scene/scene.h"
 
 #include <gtest/gtest.h>
@@ -100,9 +98,8 @@ TEST_F(RegistryTest, PrecalcPercentagesAndTeardownOrder) {
   EXPECT_EQ(gLog, (Log{"delete q", "delete p", "delete m", "delete b", "delete a"}));
 }
 
-// A typed view must follow its list: an entity appended later is seen, an entity of another type
-// reads as null at its own index, and a registry made anew (often at the same address, with the
-// same counts) is read afresh rather than through pointers to the deleted entities.
+// A typed view follows its list (later entities seen, other types null) and reads a registry made
+// anew (often at the same address, with the same counts) afresh, not through deleted entities.
 TEST_F(RegistryTest, TypedEntitiesFollowTheListAndANewRegistry) {
   TypedEntities<Probe> probes;
   auto name = [&](int i) {
@@ -237,9 +234,8 @@ TEST(SceneStream, RoundTripAndEveryTruncation) {
   }
 }
 
-// Entities are created in stream order, the timeline's record is read into the timeline itself,
-// a corrupt stream creates nothing. A name of 512 bytes without a zero byte is dropped but kept
-// byte for byte in the stream form.
+// Entities are made in stream order, the timeline's record fills the timeline, a corrupt stream
+// makes nothing; a 512-byte name without a zero byte is dropped (kept in the stream form).
 TEST_F(RegistryTest, LoadCreatesEntitiesInOrderAndDropsUnterminatedNames) {
   auto bytes = sampleStream();
   std::vector<Category> made;
