@@ -222,25 +222,23 @@ struct GlyphStats {
 // Triangles are 3 x (x y z nx ny nz). Front faces (normal +z) lie at z = 0, back faces (-z) at
 // -depth; side walls have unit normals in the xy plane.
 GlyphStats measure(const platform::OutlineGlyph& g, float depth) {
+  using meshops::cross, meshops::dot, meshops::sub;
   GlyphStats s;
   const float* v = g.vertices.data();
   for (int t = 0; t < g.triangleCount(); ++t, v += 18) {
-    const double ax = v[0], ay = v[1], az = v[2], bx = v[6], by = v[7], bz = v[8];
-    const double cx = v[12], cy = v[13], cz = v[14];
-    const double nx = (by - ay) * (cz - az) - (bz - az) * (cy - ay);
-    const double ny = (bz - az) * (cx - ax) - (bx - ax) * (cz - az);
-    const double nz = (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
-    if (nx * v[3] + ny * v[4] + nz * v[5] < -1e-12) ++s.misoriented;
-    s.volume +=
-        (ax * (by * cz - bz * cy) - ay * (bx * cz - bz * cx) + az * (bx * cy - by * cx)) / 6;
-    if (v[5] == 1.0f || v[5] == -1.0f) {
-      const double z = v[5] == 1.0f ? 0.0 : -depth;
-      EXPECT_TRUE(az == z && bz == z && cz == z) << "triangle " << t;
-      ++(v[5] == 1.0f ? s.front : s.back);
-      if (v[5] == 1.0f) s.frontArea += nz / 2.0;
+    const Vec3 a{v[0], v[1], v[2]}, b{v[6], v[7], v[8]}, c{v[12], v[13], v[14]},
+        n{v[3], v[4], v[5]};
+    const Vec3 area2 = cross(sub(b, a), sub(c, a));  // twice the area along the geometric normal
+    if (dot(area2, n) < -1e-12f) ++s.misoriented;
+    s.volume += dot(a, cross(b, c)) / 6.0;
+    if (n.z == 1.0f || n.z == -1.0f) {
+      const float z = n.z == 1.0f ? 0.0f : -depth;
+      EXPECT_TRUE(a.z == z && b.z == z && c.z == z) << "triangle " << t;
+      ++(n.z == 1.0f ? s.front : s.back);
+      if (n.z == 1.0f) s.frontArea += area2.z / 2.0;
     } else {
       ++s.side;
-      EXPECT_NEAR(v[3] * v[3] + v[4] * v[4], 1.0f, 1e-5);
+      EXPECT_NEAR(n.x * n.x + n.y * n.y, 1.0f, 1e-5);
     }
   }
   return s;
