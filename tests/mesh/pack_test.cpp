@@ -25,21 +25,18 @@ TEST(PackMeshCodec, EncodesTheStatedLayoutAndRefusesLies) {
   std::string error;
   ASSERT_TRUE(decodePackMesh(good, back, error)) << error;
   EXPECT_EQ(std::tuple(back.indices, back.positions[3].z), std::tuple(kQuad.indices, 0.5f));
-  constexpr size_t kCut = 1000;  // as the value: cut the payload at that byte instead
-  const std::tuple<size_t, size_t, const char*> rows[] = {
-      {99, kCut, "offset 0: 4 vertices and 6 indices need 100"},  // 8 + 4 x 20 + 6 x 2
-      {1, 0x10, "offset 0: 4100 vertices"},                       // more than the payload holds
-      {3, 0x80, "offset 0: vertex count 2147483652 exceeds the 16-bit"},
-      {8 + 80 + 4, 4, "offset 92: index 4"},  // the third index is not below 4 vertices
-      {4, 5, "offset 4: index count 5"},      // not whole triangles
-      {7, kCut, "offset 0: mesh header"},     // shorter than the 8-byte header
+  // Bytes kept, then the byte changed (none when past them) and its value.
+  const std::tuple<size_t, size_t, uint8_t, const char*> rows[] = {
+      {99, 99, 0, "offset 0: 4 vertices and 6 indices need 100"},  // 8 + 4 x 20 + 6 x 2
+      {100, 1, 0x10, "offset 0: 4100 vertices"},                   // more than the payload holds
+      {100, 3, 0x80, "offset 0: vertex count 2147483652 exceeds the 16-bit"},
+      {100, 8 + 80 + 4, 4, "offset 92: index 4"},  // the third index is not below 4 vertices
+      {100, 4, 5, "offset 4: index count 5"},      // not whole triangles
+      {7, 7, 0, "offset 0: mesh header"},          // shorter than the 8-byte header
   };
-  for (auto [at, value, says] : rows) {
-    auto bytes = good;
-    if (value == kCut)
-      bytes.resize(at);
-    else
-      bytes[at] = uint8_t(value);
+  for (auto [length, at, value, says] : rows) {
+    std::vector<uint8_t> bytes(good.begin(), good.begin() + static_cast<long>(length));
+    if (at < length) bytes[at] = value;
     EXPECT_FALSE(decodePackMesh(bytes, back, error)) << says;
     EXPECT_EQ(error.rfind(says, 0), 0u) << error;
   }
@@ -133,18 +130,16 @@ TEST(TgaReader, AcceptsUncompressed32BitAndRefusesTheRestWithTheOffset) {
   std::string error;
   ASSERT_TRUE(readTgaImage(tga(4, 2), "i.tga", entry, error)) << error;
   EXPECT_EQ(entry.size(), 18u + 32u);
-  // Byte changed and its new value (-1: the file is cut there instead), then the offset named: an
-  // ID field, a colour map, RLE type 10, width 1028, height 0, 24 bits, short pixels, short header.
-  const std::tuple<size_t, int, const char*> rows[] = {
-      {0, 3, "offset 0:"},    {1, 1, "offset 1:"},   {2, 10, "offset 2:"},
-      {13, 4, "offset 12:"},  {14, 0, "offset 14:"}, {16, 24, "offset 16:"},
-      {40, -1, "offset 40:"}, {10, -1, "offset 10:"}};
-  for (auto [at, value, offset] : rows) {
+  // Bytes kept, the byte changed (none when past them) and its value, then the offset named: an ID
+  // field, a colour map, RLE type 10, width 1028, height 0, 24 bits, short pixels, short header.
+  const std::tuple<size_t, size_t, uint8_t, const char*> rows[] = {
+      {82, 0, 3, "offset 0:"},   {82, 1, 1, "offset 1:"},   {82, 2, 10, "offset 2:"},
+      {82, 13, 4, "offset 12:"}, {82, 14, 0, "offset 14:"}, {82, 16, 24, "offset 16:"},
+      {40, 40, 0, "offset 40:"}, {10, 10, 0, "offset 10:"}};
+  for (auto [length, at, value, offset] : rows) {
     auto b = tga(4, 4);
-    if (value < 0)
-      b.resize(at);
-    else
-      b[at] = uint8_t(value);
+    b.resize(length);
+    if (at < length) b[at] = value;
     EXPECT_FALSE(readTgaImage(b, "a.tga", entry, error)) << offset;
     EXPECT_EQ(error.rfind(std::string("a.tga: ") + offset + " error: ", 0), 0u) << error;
   }
