@@ -8,8 +8,9 @@
 
 namespace glimmer::test {
 
-inline Track makeTrack(MeshOp op, std::initializer_list<std::pair<int, float>> params = {},
-                       const char* name = nullptr) {
+using Params = std::initializer_list<std::pair<int, float>>;  // (parameter index, value)
+
+inline Track makeTrack(MeshOp op, Params params = {}, const char* name = nullptr) {
   Track t;
   t.word = static_cast<uint32_t>(op) | kEnabledBit;
   for (auto [i, v] : params) t.params[static_cast<size_t>(i)] = v;
@@ -17,9 +18,15 @@ inline Track makeTrack(MeshOp op, std::initializer_list<std::pair<int, float>> p
   return t;
 }
 
-inline void apply(MeshObject& m, MeshOp op, std::initializer_list<std::pair<int, float>> params = {},
-                  const char* name = nullptr) {
+inline void apply(MeshObject& m, MeshOp op, Params params = {}, const char* name = nullptr) {
   m.applyCommand(makeTrack(op, params, name));
+}
+
+// Each component within eps (0: equal as floats).
+inline void expectVec(Vec3 got, Vec3 want, float eps = 0.0f, const std::string& what = "") {
+  EXPECT_NEAR(got.x, want.x, eps) << what;
+  EXPECT_NEAR(got.y, want.y, eps) << what;
+  EXPECT_NEAR(got.z, want.z, eps) << what;
 }
 
 // A fresh registry for tests that resolve entity indices.
@@ -29,27 +36,13 @@ class RegistryTest : public ::testing::Test {
   void TearDown() override {
     destroyRegistry();
     setMeshGpuHooks({});
+    setMeshDiagnosticHook(nullptr);
+    meshPackData = {};
   }
   template <typename T>
   T* add(Category c) {
-    auto* e = new T();
-    (*entityRegistry)[c].append(e);
-    return e;
+    return static_cast<T*>((*entityRegistry)[c].append(new T()));
   }
 };
-
-#define EXPECT_VEC3_NEAR(v, ex, ey, ez, eps) \
-  do {                                       \
-    EXPECT_NEAR((v).x, (ex), (eps));         \
-    EXPECT_NEAR((v).y, (ey), (eps));         \
-    EXPECT_NEAR((v).z, (ez), (eps));         \
-  } while (0)
-
-#define EXPECT_VEC3_EQ(v, ex, ey, ez) \
-  do {                                \
-    EXPECT_FLOAT_EQ((v).x, (ex));     \
-    EXPECT_FLOAT_EQ((v).y, (ey));     \
-    EXPECT_FLOAT_EQ((v).z, (ez));     \
-  } while (0)
 
 }  // namespace glimmer::test

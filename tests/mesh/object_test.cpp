@@ -1,310 +1,274 @@
-// MeshObject: the attribute opcodes, scratch copies, clear, the hooks and the life cycle.
-#include <array>
-#include <string>
-#include <vector>
+// MeshObject: the attribute opcodes, scratch copies, clear, the hooks and the life cycle; outline
+// text and the glyph solids it is made of.
+#include <cstring>
+#include <sstream>
+#include <tuple>
+#include <utility>
 
 #include "mesh_test_util.h"
+#include "platform/glyph_outline.h"
 #include "texgen/texgen.h"
 
 namespace glimmer::test {
 namespace {
 
 using MeshObjectTest = RegistryTest;
+using Log = std::vector<std::string>;
 
-TEST_F(MeshObjectTest, DefaultsAndAttributeOpcodes) {
+TEST_F(MeshObjectTest, AttributeOpcodes) {
   MeshObject m;
-  EXPECT_EQ(m.positionCount() + m.cornerCount() + m.renderData.cullMode, 0);
-  EXPECT_EQ(
-      (std::array<float, 6>{m.material.ambient[0], m.material.diffuse[1], m.material.specular[2],
-                            m.material.shininess, m.material.program.spare, m.text.depth}),
-      (std::array<float, 6>{0.2f, 0.85f, 0.54f, 20, 1, 0.2f}));
-  EXPECT_TRUE(m.material.depthWrite && !m.material.shaderEnabled && !m.text.string.has_value());
-  EXPECT_VEC3_EQ(m.scale, 1.0f, 1.0f, 1.0f);
-  // Positions in 32nds, rotation in degrees, scale (p + 100) / 100 per axis.
-  apply(m, MeshOp::SetTransform, {{0, 32}, {1, -64}, {2, 16}, {3, 90}, {4, 45}, {5, -30}});
-  EXPECT_VEC3_EQ(m.translation, 1.0f, -2.0f, 0.5f);
-  EXPECT_VEC3_EQ(m.rotation, 90.0f, 45.0f, -30.0f);
-  EXPECT_VEC3_EQ(m.scale, 1.0f, 1.0f, 1.0f);
-  apply(m, MeshOp::SetTransform, {{6, -10}, {7, 5}, {8, 0}});
-  EXPECT_VEC3_EQ(m.scale, 0.0f, 1.5f, 1.0f);
+  // Positions in 32nds, rotation in degrees, scale 1 + p / 10 per axis.
+  apply(m, MeshOp::SetTransform,
+        {{0, 32}, {1, -64}, {2, 16}, {3, 90}, {4, 45}, {5, -30}, {6, -10}, {7, 5}});
+  expectVec(m.translation, {1, -2, 0.5f});
+  expectVec(m.rotation, {90, 45, -30});
+  expectVec(m.scale, {0, 1.5f, 1});
   // Colours in 255ths with alpha 1, shininess as is.
   apply(m, MeshOp::SetColours, {{0, 255}, {1, 51}, {3, 102}, {8, 255}, {9, 64}});
-  EXPECT_EQ(
-      (std::array<float, 6>{m.material.ambient[0], m.material.ambient[1], m.material.ambient[3],
-                            m.material.diffuse[0], m.material.specular[2], m.material.shininess}),
-      (std::array<float, 6>{1, 0.2f, 1, 0.4f, 1, 64}));
-  apply(m, MeshOp::SetRenderState, {{0, 2.7f}, {3, 0}, {6, 3}});
-  EXPECT_EQ(m.material.blendMode, 2);
-  EXPECT_FALSE(m.material.depthWrite);
-  EXPECT_EQ(m.renderData.cullMode, 3);
+  const Material& mat = m.material;
+  EXPECT_EQ((std::array{mat.ambient[0], mat.ambient[1], mat.ambient[3], mat.diffuse[0],
+                        mat.diffuse[3], mat.specular[2], mat.shininess}),
+            (std::array{1.0f, 0.2f, 1.0f, 0.4f, 1.0f, 1.0f, 64.0f}));
+  apply(m, MeshOp::SetRenderState, {{0, 2.7f}, {3, 0}, {6, 3}});  // blend mode truncated
+  EXPECT_EQ(std::tuple(mat.blendMode, mat.depthWrite, m.renderData.cullMode),
+            std::tuple(2, false, 3));
 }
 
-TEST_F(MeshObjectTest, SetTexturesResolvesIndices) {
-  std::vector<TextureObject*> tex;
-  for (int i = 0; i < 6; ++i) tex.push_back(add<TextureObject>(Category::Texture));
+// Textures: -1 none, -2 the frame copy, k texture entity k (truncated; past the end: none).
+// Meshes for ShareGeometry and SetParent: past the end keeps or clears the link; a parent link to
+// itself or one closing a cycle is refused.
+TEST_F(MeshObjectTest, EntityIndicesResolve) {
+  TextureObject* t[6];
+  for (auto*& e : t) e = add<TextureObject>(Category::Texture);
   TextureObject frame;
   frameCopyTexture = &frame;
-  MeshObject m;
-  apply(m, MeshOp::SetTextures, {{0, 1}, {3, 2}});
-  EXPECT_EQ(m.textures[0], tex[1]);
-  EXPECT_EQ(m.textures[1], tex[2]);
-  apply(m, MeshOp::SetTextures, {{0, -1}, {3, 5}});
-  EXPECT_EQ(m.textures[0], nullptr);
-  EXPECT_EQ(m.textures[1], tex[5]);
-  apply(m, MeshOp::SetTextures, {{0, -2}, {3, 6}});
-  EXPECT_EQ(m.textures[0], &frame);
-  EXPECT_EQ(m.textures[1], nullptr);  // past the end
-  apply(m, MeshOp::SetTextures, {{0, -3.0f}, {3, 1.9f}});
-  EXPECT_EQ(m.textures[0], nullptr);
-  EXPECT_EQ(m.textures[1], tex[1]);  // truncated
-  frameCopyTexture = nullptr;
-}
-
-TEST_F(MeshObjectTest, ShareGeometryAndParent) {
   auto* a = add<MeshObject>(Category::Mesh);
   auto* b = add<MeshObject>(Category::Mesh);
+  const std::tuple<float, float, TextureObject*, TextureObject*> rows[] = {
+      {1, 2, t[1], t[2]}, {-1, 5, {}, t[5]}, {-2, 6, &frame, {}}, {-3, 1.9f, {}, t[1]}};
+  for (auto [first, second, want0, want1] : rows) {
+    apply(*a, MeshOp::SetTextures, {{0, first}, {3, second}});
+    EXPECT_EQ(std::tuple(a->textures[0], a->textures[1]), std::tuple(want0, want1))
+        << first << " " << second;
+  }
+  frameCopyTexture = nullptr;
+
   apply(*a, MeshOp::ShareGeometry, {{0, 1}});
-  EXPECT_EQ(a->sharedRenderData, &b->renderData);
   apply(*a, MeshOp::ShareGeometry, {{0, 7}});
-  EXPECT_EQ(a->sharedRenderData, &b->renderData);  // unchanged
+  EXPECT_EQ(a->sharedRenderData, &b->renderData);
   apply(*a, MeshOp::ShareGeometry, {{0, 0}});
   EXPECT_EQ(a->sharedRenderData, &a->renderData);  // itself is allowed
-
   apply(*a, MeshOp::SetParent, {{0, 1}});
-  EXPECT_EQ(a->parent, b);
   apply(*a, MeshOp::SetParent, {{0, 0}});
-  EXPECT_EQ(a->parent, b);  // itself: unchanged
   apply(*b, MeshOp::SetParent, {{0, 0}});
-  EXPECT_EQ(b->parent, nullptr);  // would close a cycle: refused
+  EXPECT_EQ(std::tuple(a->parent, b->parent), std::tuple(b, nullptr));
   apply(*a, MeshOp::SetParent, {{0, 9}});
-  EXPECT_EQ(a->parent, nullptr);  // past the end
+  EXPECT_EQ(a->parent, nullptr);
 }
 
-int gBuilds = 0;
-int gReleases = 0;
-void countBuild(ShaderProgram& p) {
-  ++gBuilds;
-  p.programObject = 100 + static_cast<uint32_t>(p.sourcePair);
-}
-void countRelease(ShaderProgram&) { ++gReleases; }
+// GPU hooks, glyph lists and diagnostics that only log what they were asked for. Buffers are
+// named 11 and 22 (22 becomes 0 while gHalf is set); glyph list bases count up by 256 from 1;
+// the system's outline lists are at 7 and fail ("no font") at depth 0.
+Log gLog;
+bool gHalf = false;
+uint32_t gListBase = 1;
 
-TEST_F(MeshObjectTest, SetShaderChoosesPairsAndBuildsOnChange) {
-  gBuilds = gReleases = 0;
-  MeshGpuHooks hooks;
-  hooks.buildProgram = countBuild;
-  hooks.releaseProgram = countRelease;
-  setMeshGpuHooks(hooks);
+template <typename... T>
+void say(const T&... parts) {
+  std::ostringstream s;
+  ((s << parts << ' '), ...);
+  gLog.push_back(s.str().substr(0, s.str().size() - 1));
+}
+
+class HookTest : public RegistryTest {
+ protected:
+  void SetUp() override {
+    RegistryTest::SetUp();
+    gLog.clear();
+    gListBase = 1;
+    MeshGpuHooks h;
+    // clang-format off
+    h.buildProgram = [](ShaderProgram& p) { say("build", p.sourcePair); p.programObject = 1; };
+    h.releaseProgram = [](ShaderProgram&) { say("release program"); };
+    h.createBuffers = [](MeshRenderData& d) {
+      say("create", d.vertexCount()); d.vertexBuffer = 11; d.indexBuffer = gHalf ? 0 : 22; };
+    h.deleteBuffers = [](MeshRenderData& d) { say("delete", d.vertexBuffer, d.indexBuffer); };
+    h.createGlyphLists = [](std::span<const platform::OutlineGlyph> g) {
+      say("lists", g.size()); return std::exchange(gListBase, gListBase + 256); };
+    h.deleteGlyphLists = [](uint32_t base, int32_t n) { say("delete lists", base, n); };
+    h.createOutlineGlyphLists = [](const platform::GlyphFont& font, float depth, std::string& e) {
+      say("outline", font.face, font.height, depth);
+      if (depth == 0.0f) e = "no font";  // made-up failure: lists are still returned
+      return 7u; };
+    // clang-format on
+    setMeshGpuHooks(h);
+    setMeshDiagnosticHook([](const std::string& m) { say(m); });
+  }
+  Log take() { return std::exchange(gLog, {}); }
+};
+
+// SetShader 0 turns shaders off, 1-4 choose a source pair, other values keep the pair; a program
+// is built when the pair changes (to 0 as well: that deletes it) and released with the material.
+TEST_F(HookTest, SetShaderChoosesPairsAndBuildsOnChange) {
   {
     MeshObject m;
-    apply(m, MeshOp::SetShader, {{0, 2}});
-    apply(m, MeshOp::SetShader, {{0, 2}});
-    EXPECT_EQ(gBuilds, 1);  // same pair twice: built once
-    EXPECT_TRUE(m.material.shaderEnabled);
-    EXPECT_EQ(m.material.program.sourcePair, 2);
-    apply(m, MeshOp::SetShader, {{0, 7}});
-    EXPECT_TRUE(m.material.shaderEnabled);
-    EXPECT_EQ(m.material.program.sourcePair, 2);  // kept
-    apply(m, MeshOp::SetShader, {{0, 0}});
-    EXPECT_FALSE(m.material.shaderEnabled);
-    EXPECT_EQ(m.material.program.sourcePair, 0);
-    EXPECT_EQ(gBuilds, 2);  // the change to "none" rebuilds (deletes) too
-    apply(m, MeshOp::SetShader, {{0, 2}});
-    EXPECT_EQ(gBuilds, 3);
-    EXPECT_EQ(gReleases, 0);
+    // Choice; then shader on, the pair in use, the hooks called.
+    const std::tuple<float, bool, int, Log> rows[] = {{2, true, 2, {"build 2"}},
+                                                      {2, true, 2, {}},
+                                                      {7, true, 2, {}},
+                                                      {0, false, 0, {"build 0"}},
+                                                      {2, true, 2, {"build 2"}}};
+    for (const auto& [choice, enabled, pair, log] : rows) {
+      apply(m, MeshOp::SetShader, {{0, choice}});
+      EXPECT_EQ(std::tuple(m.material.shaderEnabled, m.material.program.sourcePair, take()),
+                std::tuple(enabled, pair, log))
+          << choice;
+    }
   }
-  EXPECT_EQ(gReleases, 1);  // the material's destructor
+  EXPECT_EQ(take(), Log{"release program"});  // with the material
 }
 
-TEST_F(MeshObjectTest, NonGeometryOpcodesAndUnknownOnesDoNothing) {
-  MeshObject m;
-  apply(m, MeshOp::Grid, {{0, 2}, {1, 2}, {3, 32}, {4, 32}});
-  const auto before = m.positions;
-  for (int op : {5, 8, 9, 11, 14, 17, 18, 19, 23, 26, 27, 200}) {
-    Track t;
-    t.word = static_cast<uint32_t>(op) | kEnabledBit;
-    t.params.fill(3.0f);
-    m.applyCommand(t);
-  }
-  ASSERT_EQ(m.positions.size(), before.size());
-  for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(m.positions[i].x, before[i].x);
-  EXPECT_VEC3_EQ(m.translation, 0.0f, 0.0f, 0.0f);
-}
-
-TEST_F(MeshObjectTest, ScratchCopiesThePoolsOnly) {
-  MeshObject a;
+// Opcodes without geometry (Repeat, PolygonMode, Lighting, Nop) and numbers without a command
+// change nothing; the scratch copy carries the four pools only, and loading it builds render data.
+TEST_F(MeshObjectTest, NonGeometryOpcodesAndTheScratchCopy) {
+  MeshObject a, b;
   apply(a, MeshOp::Sphere, {{0, 4}, {1, 3}, {3, 32}});
   apply(a, MeshOp::Normals, {{0, 1}});
+  const auto before = a.positions;
+  Track t;
+  t.params.fill(3.0f);
+  for (int op : {5, 8, 9, 11, 14, 17, 18, 19, 23, 26, 27, 200}) {
+    t.word = static_cast<uint32_t>(op) | kEnabledBit;
+    a.applyCommand(t);
+  }
+  ASSERT_EQ(a.positions.size(), before.size());
+  EXPECT_EQ(std::memcmp(a.positions.data(), before.data(), before.size() * sizeof(Vec3)), 0);
+  expectVec(a.translation, {0, 0, 0});
   a.translation = {5, 5, 5};
   a.saveToScratch();
-  MeshObject b;
   b.loadFromScratch();
-  EXPECT_EQ(b.positionCount(), a.positionCount());
-  EXPECT_EQ(b.normalCount(), a.normalCount());
-  EXPECT_EQ(b.texCoordCount(), a.texCoordCount());
-  EXPECT_EQ(b.cornerCount(), a.cornerCount());
-  EXPECT_EQ(b.positions[7].y, a.positions[7].y);
-  EXPECT_VEC3_EQ(b.translation, 0.0f, 0.0f, 0.0f);
-  EXPECT_EQ(b.renderData.vertexCount(), a.cornerCount());  // loadFromScratch builds render data
+  EXPECT_EQ(std::tuple(b.positionCount(), b.normalCount(), b.texCoordCount(),
+                       b.renderData.vertexCount(), b.positions[7].y, b.translation.x),
+            std::tuple(17, 17, 30, 72, a.positions[7].y, 0.0f));  // 4 x 3: 5 * 3 + 2, 6 * 5, 6 * 12
   scratchMesh.clear();
 }
 
-int gCreates = 0;
-int gDeletes = 0;
-void fakeCreate(MeshRenderData& d) {
-  ++gCreates;
-  d.vertexBuffer = 10 + static_cast<uint32_t>(gCreates);
-  d.indexBuffer = 20 + static_cast<uint32_t>(gCreates);
-}
-void fakeDelete(MeshRenderData&) { ++gDeletes; }
-
-TEST_F(MeshObjectTest, PrecalcBuildsAndUploadsThroughHooks) {
-  gCreates = gDeletes = 0;
+// Precalculation applies both lists and uploads; each upload releases the old pair first, and a
+// half-made pair is deleted, not kept; clear keeps the GPU buffers, release deletes them.
+TEST_F(HookTest, PrecalcUploadUpdateAndClear) {
   auto* m = add<MeshObject>(Category::Mesh);
+  add<MeshObject>(Category::Mesh);
   m->tracksA.append(new Track(makeTrack(MeshOp::SetTransform, {{0, 64}})));
   m->tracksB.append(new Track(makeTrack(MeshOp::Grid, {{3, 64}, {4, 64}})));
   m->tracksB.append(new Track(makeTrack(MeshOp::Normals)));
-  m->precalc();  // no hooks: CPU data only
-  EXPECT_EQ(m->renderData.vertexCount(), 6);
-  EXPECT_EQ(m->renderData.vertexBuffer, 0u);
-  EXPECT_FLOAT_EQ(m->translation.x, 2.0f);
+  m->precalc();
+  EXPECT_EQ(std::tuple(take(), m->translation.x), std::tuple(Log{"create 6"}, 2.0f));
+  m->update(1.5f, 0.016f);
+  EXPECT_EQ(m->material.program.time, 1.5f);
+  m->upload();
+  EXPECT_EQ(take(), (Log{"delete 11 22", "create 6"}));
+  gHalf = true;
+  m->upload();
+  gHalf = false;
+  EXPECT_EQ(take(), (Log{"delete 11 22", "create 6", "delete 11 0"}));
+  EXPECT_EQ(std::tuple(m->renderData.vertexBuffer, m->renderData.indexBuffer), std::tuple(0u, 0u));
 
-  MeshGpuHooks hooks;
-  hooks.createBuffers = fakeCreate;
-  hooks.deleteBuffers = fakeDelete;
-  setMeshGpuHooks(hooks);
-  m->upload();
-  EXPECT_EQ(gCreates, 1);
-  EXPECT_EQ(gDeletes, 0);  // nothing to release yet
-  EXPECT_EQ(m->renderData.vertexBuffer, 11u);
-  m->upload();
-  EXPECT_EQ(gDeletes, 1);  // upload releases the old pair first
-  EXPECT_EQ(m->renderData.indexBuffer, 22u);
+  apply(*m, MeshOp::ShareGeometry, {{0, 1}});
+  apply(*m, MeshOp::SetParent, {{0, 1}});
+  m->renderData.vertexBuffer = 5;
+  m->clear();
+  EXPECT_EQ(m->positionCount() + m->normalCount() + m->texCoordCount() + m->cornerCount() +
+                m->renderData.vertexCount() + m->renderData.indexCount(),
+            0);
+  EXPECT_EQ(std::tuple(m->sharedRenderData, m->parent, take()),
+            std::tuple(nullptr, nullptr, Log{}));
   m->release();
-  EXPECT_EQ(m->renderData.vertexBuffer, 0u);
-  EXPECT_EQ(m->renderData.indexBuffer, 0u);
+  EXPECT_EQ(std::tuple(take(), m->renderData.vertexBuffer), std::tuple(Log{"delete 5 0"}, 0u));
 }
 
-TEST_F(MeshObjectTest, UpdateStoresTimeAndReappliesTracksA) {
-  MeshObject m;
-  m.tracksA.append(new Track(makeTrack(MeshOp::SetTransform, {{0, 64}})));
-  Track* off = m.tracksA.append(new Track(makeTrack(MeshOp::SetTransform, {{0, 96}})));
-  off->word &= ~kEnabledBit;
-  m.update(1.5f, 0.016f);
-  EXPECT_FLOAT_EQ(m.material.program.time, 1.5f);
-  EXPECT_FLOAT_EQ(m.translation.x, 2.0f);  // the disabled track is skipped
-}
-
-TEST_F(MeshObjectTest, ClearEmptiesPoolsAndLinks) {
-  auto* a = add<MeshObject>(Category::Mesh);
-  auto* b = add<MeshObject>(Category::Mesh);
-  apply(*a, MeshOp::Tube, {{0, 8}, {1, 2}, {3, 32}, {6, 64}});
-  apply(*a, MeshOp::ShareGeometry, {{0, 1}});
-  apply(*a, MeshOp::SetParent, {{0, 1}});
-  a->buildRenderData();
-  a->renderData.vertexBuffer = 5;
-  a->clear();
-  EXPECT_EQ(a->positionCount() + a->normalCount() + a->texCoordCount() + a->cornerCount(), 0);
-  EXPECT_EQ(a->renderData.vertexCount(), 0);
-  EXPECT_EQ(a->renderData.indexCount(), 0);
-  EXPECT_EQ(a->sharedRenderData, nullptr);
-  EXPECT_EQ(a->parent, nullptr);
-  EXPECT_EQ(a->renderData.vertexBuffer, 5u);  // GPU buffers are not deleted by clear
-  (void)b;
-}
-
-// --- outline text ---------------------------------------------------------------------------
-
-float gLastDepth = -1.0f;
-bool fakeGlyphs(float depth, std::vector<platform::OutlineGlyph>& glyphs, std::string&) {
-  gLastDepth = depth;
-  glyphs.assign(kGlyphCodeCount, {});
-  glyphs['A'].vertices.assign(18, 0.0f);
-  glyphs['A'].advanceX = 0.75f;
-  return true;
-}
-uint32_t gNextBase = 1;
-size_t gGlyphCount = 0;
-std::vector<std::pair<uint32_t, int32_t>> gDeleted;
-uint32_t fakeLists(std::span<const platform::OutlineGlyph> glyphs) {
-  gGlyphCount = glyphs.size();
-  const uint32_t base = gNextBase;
-  gNextBase += 256;
-  return base;
-}
-void fakeDeleteLists(uint32_t base, int32_t n) { gDeleted.emplace_back(base, n); }
-
-TEST_F(MeshObjectTest, TextBuildsGlyphListsAndDeletesThemOnce) {
-  {
-    MeshObject plain;  // without hooks only the string is kept
-    apply(plain, MeshOp::Text, {{0, 32}}, "x");
-    EXPECT_EQ(*plain.text.string, "x");
-    EXPECT_FALSE(plain.text.listsCreated);
-  }
-  setGlyphSource(fakeGlyphs);
-  MeshGpuHooks hooks;
-  hooks.createGlyphLists = fakeLists;
-  hooks.deleteGlyphLists = fakeDeleteLists;
-  setMeshGpuHooks(hooks);
-  gDeleted.clear();
-  gNextBase = 1;
+// Text keeps its string and depth (p0 / 32) and makes glyph lists: from the installed glyph source
+// (padded to codes 0 to 254), else from the system for the fixed text font ("Arial Black",
+// character height 12). A second Text frees the first one's lists, and so does the destructor.
+TEST_F(HookTest, TextMakesGlyphListsAndDeletesThemOnce) {
+  setGlyphSource([](float, std::vector<platform::OutlineGlyph>&, std::string&) { return true; });
   {
     MeshObject m;
     apply(m, MeshOp::Text, {{0, 16}});  // no name: nothing
-    EXPECT_FALSE(m.text.string.has_value());
-    EXPECT_FLOAT_EQ(m.text.depth, 0.2f);
+    EXPECT_EQ(std::tuple(m.text.string.has_value(), take()), std::tuple(false, Log{}));
     apply(m, MeshOp::Text, {{0, 16}}, "Hi!");
-    ASSERT_TRUE(m.text.string.has_value());
-    EXPECT_EQ(*m.text.string, "Hi!");
-    EXPECT_FLOAT_EQ(m.text.depth, 0.5f);
-    EXPECT_FLOAT_EQ(gLastDepth, 0.5f);
-    EXPECT_EQ(gGlyphCount, 255u);
-    EXPECT_EQ(m.text.listBase, 1u);
+    EXPECT_EQ(std::tuple(*m.text.string, m.text.depth, m.text.listBase, take()),
+              std::tuple("Hi!", 0.5f, 1u, Log{"lists 255"}));
     apply(m, MeshOp::Text, {{0, 0}}, "flat");
-    EXPECT_FLOAT_EQ(m.text.depth, 0.0f);
-    EXPECT_EQ(m.text.listBase, 257u);
-    ASSERT_EQ(gDeleted.size(), 1u);  // the first set is freed, not leaked
-    EXPECT_EQ(gDeleted[0], std::make_pair(1u, 256));
+    EXPECT_EQ(std::tuple(m.text.depth, m.text.listBase, take()),
+              std::tuple(0.0f, 257u, Log{"delete lists 1 256", "lists 255"}));
   }
-  ASSERT_EQ(gDeleted.size(), 2u);
-  EXPECT_EQ(gDeleted[1], std::make_pair(257u, 256));
+  EXPECT_EQ(take(), Log{"delete lists 257 256"});
   setGlyphSource(nullptr);
-}
-
-// Without a glyph source the lists come from the system, for the fixed text font.
-platform::GlyphFont gAskedFont;
-float gAskedDepth = -1.0f;
-std::vector<std::string> gDiagnostics;
-uint32_t systemLists(const platform::GlyphFont& font, float depth, std::string& error) {
-  gAskedFont = font;
-  gAskedDepth = depth;
-  if (depth == 0.0f) error = "no font";  // made-up failure: lists are still returned
-  return 7;
-}
-
-TEST_F(MeshObjectTest, TextAsksTheSystemForOutlineListsOfTheTextFont) {
-  MeshGpuHooks hooks;
-  hooks.createOutlineGlyphLists = systemLists;
-  setMeshGpuHooks(hooks);
-  setMeshDiagnosticHook([](const std::string& m) { gDiagnostics.push_back(m); });
-  gDiagnostics.clear();
   MeshObject m;
   apply(m, MeshOp::Text, {{0, 8}}, "3D");
-  // "Arial Black", character height 12 (-12), weight 700, ANSI (0), TrueType (4), antialiased (4).
-  EXPECT_STREQ(gAskedFont.face, "Arial Black");
-  EXPECT_EQ(gAskedFont.height, -12);
-  EXPECT_EQ(gAskedFont.weight, 700);
-  EXPECT_EQ(gAskedFont.charSet, 0);
-  EXPECT_EQ(gAskedFont.outputPrecision, 4);
-  EXPECT_EQ(gAskedFont.quality, 4);
-  EXPECT_FLOAT_EQ(gAskedDepth, 0.25f);  // 8 / 32
-  EXPECT_EQ(m.text.listBase, 7u);
-  EXPECT_TRUE(m.text.listsCreated);
-  EXPECT_TRUE(gDiagnostics.empty());
+  EXPECT_EQ(std::tuple(m.text.listBase, take()),
+            std::tuple(7u, Log{"outline Arial Black -12 0.25"}));
   apply(m, MeshOp::Text, {{0, 0}}, "flat");
-  ASSERT_EQ(gDiagnostics.size(), 1u);
-  EXPECT_EQ(gDiagnostics[0], "Text: no font");
-  setMeshDiagnosticHook(nullptr);
-  setMeshGpuHooks({});
+  EXPECT_EQ(take(), (Log{"delete lists 7 256", "outline Arial Black -12 0", "Text: no font"}));
+}
+
+// --- outline glyphs from the installed "Arial Black" substitute ---
+
+struct GlyphStats {
+  double volume = 0, frontArea = 0;  // divergence theorem over all triangles; area of the front
+  int front = 0, back = 0, side = 0, misoriented = 0;  // misoriented: against the stored normal
+};
+
+// Triangles are 3 x (x y z nx ny nz). Front faces (normal +z) lie at z = 0, back faces (-z) at
+// -depth; side walls have unit normals in the xy plane.
+GlyphStats measure(const platform::OutlineGlyph& g, float depth) {
+  using meshops::cross, meshops::dot, meshops::sub;
+  GlyphStats s;
+  const float* v = g.vertices.data();
+  for (int t = 0; t < g.triangleCount(); ++t, v += 18) {
+    const Vec3 a{v[0], v[1], v[2]}, b{v[6], v[7], v[8]}, c{v[12], v[13], v[14]},
+        n{v[3], v[4], v[5]};
+    const Vec3 area2 = cross(sub(b, a), sub(c, a));  // twice the area along the geometric normal
+    if (dot(area2, n) < -1e-12f) ++s.misoriented;
+    s.volume += dot(a, cross(b, c)) / 6.0;
+    if (n.z == 1.0f || n.z == -1.0f) {
+      const float z = n.z == 1.0f ? 0.0f : -depth;
+      EXPECT_TRUE(a.z == z && b.z == z && c.z == z) << "triangle " << t;
+      ++(n.z == 1.0f ? s.front : s.back);
+      if (n.z == 1.0f) s.frontArea += area2.z / 2.0;
+    } else {
+      ++s.side;
+      EXPECT_NEAR(n.x * n.x + n.y * n.y, 1.0f, 1e-5);
+    }
+  }
+  return s;
+}
+
+TEST(OutlineGlyphs, CodesAdvancesAndClosedSolids) {
+  std::vector<platform::OutlineGlyph> g, flat;
+  std::string error;
+  if (!platform::buildOutlineGlyphs("Arial Black", 0, 255, 0.001f, 0.25f, g, error))
+    GTEST_SKIP() << "no font installed: " << error;
+  ASSERT_EQ(g.size(), 255u);
+  for (int c = 0; c <= ' '; ++c) EXPECT_EQ(g[c].triangleCount(), 0) << c;
+  EXPECT_EQ(g[0x81].triangleCount(), 0);                            // undefined in Windows-1252
+  EXPECT_GT(g[0xC9].triangleCount() * g[0x80].triangleCount(), 0);  // E acute, euro sign
+  EXPECT_GT(g[' '].advanceX, 0.1f);
+  EXPECT_TRUE(g['A'].advanceX > 0.5f && g['A'].advanceX < 1.0f && g['A'].advanceY == 0.0f);
+  for (unsigned char c : std::string("AOB8g%@.")) {
+    const GlyphStats s = measure(g[c], 0.25f);
+    EXPECT_EQ(s.misoriented, 0) << c;
+    EXPECT_TRUE(s.front > 0 && s.front == s.back && s.side > 0) << c;
+    // A closed outward solid: its volume is the filled area times the depth.
+    EXPECT_NEAR(s.volume, s.frontArea * 0.25, 1e-3 * s.frontArea) << c;
+  }
+  // The counter of 'O' is not filled: its area is well below that of its outer contour's box.
+  const double o = measure(g['O'], 0.25f).frontArea;
+  EXPECT_TRUE(o < 0.45 && o > measure(g['.'], 0.25f).frontArea) << o;
+  // Depth 0: faces only, no walls.
+  ASSERT_TRUE(platform::buildOutlineGlyphs("Arial Black", 'A', 1, 0.001f, 0.0f, flat, error));
+  const GlyphStats s = measure(flat.at(0), 0.0f);
+  EXPECT_TRUE(s.front > 0 && s.front == s.back && s.side == 0);
 }
 
 }  // namespace
