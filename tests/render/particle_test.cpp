@@ -13,6 +13,7 @@ namespace render {
 namespace {
 
 constexpr float r(int x) { return static_cast<float>(x) / 32678.0f; }
+constexpr float kMaxRandom = r(32767);  // the divisor is 32678, so values reach slightly above 1
 
 class ParticleTest : public RegistryTest {
  protected:
@@ -22,28 +23,25 @@ class ParticleTest : public RegistryTest {
   }
 };
 
-TEST_F(ParticleTest, RandomSequence) {
+TEST_F(ParticleTest, RandomSequenceAndTheConstructorsTwoEmissions) {
   EXPECT_EQ(gState.particleSeed, 31337303);
   for (int x : {16656, 6545, 29466, 15851, 11332}) EXPECT_EQ(particleRandom(), r(x));
-  EXPECT_EQ(gState.particleSeed, 11332);
   float largest = 0.0f;
   for (int i = 0; i < 40000; ++i) largest = std::max(largest, particleRandom());
-  EXPECT_EQ(largest, r(32767));  // the divisor is 32678, so values reach slightly above 1
-}
-
-TEST_F(ParticleTest, ConstructorEmitsTwentyParticlesTwice) {
+  EXPECT_EQ(largest, kMaxRandom);
+  // A new system emits its 20 particles twice, 5 numbers each: the 200th value is 20671.
+  resetParticleSeed();
   ParticleObject p;
   ASSERT_EQ(p.particles.size(), 20u);
-  EXPECT_EQ(gState.particleSeed, 20671);  // 2 x 20 emissions of 5 numbers: the 200th value
-  for (const Particle& q : p.particles) {
-    // Defaults: direction (0, 1, 0), speed 10 plus up to half of it, fade 1 to 1.5, white.
+  EXPECT_EQ(gState.particleSeed, 20671);
+  for (const Particle& q : p.particles) {  // direction (0, 1, 0), speed 10 plus up to half of it
     EXPECT_EQ(q.velocity[0], 0.0f);
-    EXPECT_TRUE(q.velocity[1] >= 10.0f && q.velocity[1] <= 10.0f + 5.0f * r(32767));
-    EXPECT_TRUE(q.fade >= 1.0f && q.fade <= 1.0f + 0.5f * r(32767));
-    EXPECT_EQ(q.colour, (Colour{1, 1, 1, 1}));
-    EXPECT_EQ(q.position, (Vec3f{0, 0, 0}));
-    EXPECT_EQ(q.spinRate, 0.0f);
+    EXPECT_TRUE(q.velocity[1] >= 10.0f && q.velocity[1] <= 10.0f + 5.0f * kMaxRandom);
   }
+  p.speed = -0.4f;  // negative speed emits backwards, the jitter still half the speed
+  p.spawnAll();
+  for (const Particle& q : p.particles)
+    EXPECT_TRUE(q.velocity[1] <= -0.4f && q.velocity[1] >= -0.4f - 0.2f * kMaxRandom);
 }
 
 TEST_F(ParticleTest, SpawnDrawsFiveNumbersInOrder) {
@@ -75,28 +73,20 @@ TEST_F(ParticleTest, SpawnDrawsFiveNumbersInOrder) {
 TEST_F(ParticleTest, EmitterDirectionTurnsUpByTheAngles) {
   // (0, 1, 0) turned by the emitter angles (radians about X, Y, Z): a quarter turn about X
   // points it along +Z, about Z along -X; about Y it stays.
-  const struct {
-    Vec3f angles, expected;
-  } rows[] = {{{0, 0, 0}, {0, 1, 0}},
-              {{1.5707964f, 0, 0}, {0, 0, 1}},
-              {{0, 0, 1.5707964f}, {-1, 0, 0}},
-              {{0, 1.5707964f, 0}, {0, 1, 0}}};
-  for (const auto& row : rows) {
+  const std::pair<Vec3f, Vec3f> rows[] = {{{0, 0, 0}, {0, 1, 0}},
+                                          {{1.5707964f, 0, 0}, {0, 0, 1}},
+                                          {{0, 0, 1.5707964f}, {-1, 0, 0}},
+                                          {{0, 1.5707964f, 0}, {0, 1, 0}}};
+  for (const auto& [angles, expected] : rows) {
     ParticleObject p;
-    p.emitterAngles = row.angles;
-    const Vec3f d = p.emitterDirection();
+    p.emitterAngles = angles;
     for (int k = 0; k < 3; ++k)
-      EXPECT_NEAR(d[k], row.expected[k], 1e-6f) << row.angles[0] << row.angles[2];
+      EXPECT_NEAR(p.emitterDirection()[k], expected[k], 1e-6f) << angles[0] << angles[2];
   }
 }
 
 TEST_F(ParticleTest, StepIntegratesVelocityFirstThenFades) {
-  Particle q;
-  q.velocity = {1, 0, 0};
-  q.acceleration = {0, -10, 0};
-  q.colour = {1, 0.5f, 0.25f, 1};
-  q.fade = 0.5f;
-  q.spinRate = 90.0f;
+  Particle q{{1, 0.5f, 0.25f, 1}, {}, {1, 0, 0}, {0, -10, 0}, 0.5f, 0.0f, 90.0f};
   EXPECT_FALSE(ParticleObject::step(q, 0.5f));
   EXPECT_EQ(q.velocity, (Vec3f{1, -5, 0}));
   EXPECT_EQ(q.position, (Vec3f{0.5f, -2.5f, 0}));
@@ -107,14 +97,7 @@ TEST_F(ParticleTest, StepIntegratesVelocityFirstThenFades) {
   q.colour[3] = std::numeric_limits<float>::quiet_NaN();
   EXPECT_TRUE(ParticleObject::step(q, 0.0f));
   Particle immortal;
-  immortal.fade = 0.0f;
   for (int i = 0; i < 100; ++i) EXPECT_FALSE(ParticleObject::step(immortal, 1.0f));
-  // Negative speed emits backwards, jitter still half the speed.
-  ParticleObject p;
-  p.speed = -0.4f;
-  p.spawnAll();
-  for (const Particle& s : p.particles)
-    EXPECT_TRUE(s.velocity[1] <= -0.4f && s.velocity[1] >= -0.4f - 0.2f * r(32767));
 }
 
 // A pool larger than kMaxParticles is cut to it: the particles are there and every one emitted.
@@ -130,12 +113,8 @@ TEST_F(ParticleTest, PoolSizeIsCappedAtTheParticleLimit) {
 TEST_F(ParticleTest, UpdateReemitsFadedParticlesInTheSameUpdate) {
   ParticleObject p;
   p.resize(3);
-  for (Particle& q : p.particles) {
-    q.fade = 1.0f;
-    q.colour[3] = 1.0f;
-  }
+  for (Particle& q : p.particles) q = Particle{{0, 0, 0, 1}, {9, 9, 9}, {}, {}, 1.0f};
   p.particles[1].colour[3] = 0.5f;  // runs out exactly at delta 0.5
-  p.particles[1].position = {9, 9, 9};
   resetParticleSeed();
   p.update(0.0f, 0.5f);
   EXPECT_EQ(p.particles[0].colour[3], 0.5f);
@@ -151,11 +130,8 @@ TEST_F(ParticleTest, Opcodes) {
   EXPECT_EQ(p.particles[0].colour, (Colour{1, 1, 1, 1}));  // emitted before the colour changed
   EXPECT_GE(p.particles[0].velocity[1], 10.0f);            // and with the old speed
   // speed p3/10, fade p4/10, size p6/32, spread p7/32 and p8/32, colour /256.
-  EXPECT_EQ(p.speed, 4.0f);
-  EXPECT_EQ(p.fadeRate, 0.8f);
-  EXPECT_EQ(p.size, 0.5f);
-  EXPECT_EQ(p.spreadX, 1.0f);
-  EXPECT_EQ(p.spreadZ, 2.0f);
+  EXPECT_EQ((std::array<float, 5>{p.speed, p.fadeRate, p.size, p.spreadX, p.spreadZ}),
+            (std::array<float, 5>{4, 0.8f, 0.5f, 1, 2}));
   EXPECT_EQ(p.colour, (Colour{1, 0.5f, 0, 1}));
   const int32_t seed = gState.particleSeed;
   const Particle first = p.particles[0];
@@ -174,10 +150,10 @@ TEST_F(ParticleTest, Opcodes) {
   p.applyCommand(*makeTrack(kSetGravity, {0, -98, 5, 0.5f}));
   EXPECT_EQ(p.gravity, (Vec3f{0, -9.8f, 0.5f}));
   EXPECT_EQ(p.gravityScale, 0.5f);
-  p.applyCommand(*makeTrack(kSetParticleTexture, {-1}));
-  EXPECT_EQ(p.texture, nullptr);
-  p.applyCommand(*makeTrack(kSetParticleTexture, {7}));  // past the end of an empty list
-  EXPECT_EQ(p.texture, nullptr);
+  for (float index : {-1.0f, 7.0f}) {  // none, and past the end of an empty list
+    p.applyCommand(*makeTrack(kSetParticleTexture, {index}));
+    EXPECT_EQ(p.texture, nullptr) << index;
+  }
 }
 
 }  // namespace
