@@ -18,81 +18,81 @@ namespace render::test {
 
 namespace {
 
-bool gOpen = false;
-std::string gOpenError;
-
-bool regenerating() {
-  const char* v = std::getenv("GLIMMER_REGENERATE_GOLDEN");
-  return v && *v && std::string(v) != "0";
+// Opens the window and context once per process with the show's own start-up after the window
+// (extensions, initial render state, frame copy, overlay font); the reason when it cannot.
+std::string openContext() {
+  static const std::string error = [] {
+    platform::setUnattended(true);
+    app::screenWidth = kWidth;
+    app::screenHeight = kHeight;
+    std::string e;
+    if (platform::startVideo(e) && platform::createWindow(kWidth, kHeight, e) &&
+        app::createGLContext(e))
+      return std::string();
+    return e.empty() ? std::string("no GL context") : e;
+  }();
+  return error;
 }
 
-}  // namespace
-
-bool openContext(std::string& error) {
-  if (gOpen) return true;
-  if (!gOpenError.empty()) {
-    error = gOpenError;
-    return false;
-  }
-  platform::setUnattended(true);
-  // The show's own start-up after the window: extensions, initial render state, frame copy,
-  // overlay font.
-  app::screenWidth = kWidth;
-  app::screenHeight = kHeight;
-  std::string e;
-  if (!platform::startVideo(e) || !platform::createWindow(kWidth, kHeight, e) ||
-      !app::createGLContext(e)) {
-    gOpenError = e.empty() ? "no GL context" : e;
-    error = gOpenError;
-    return false;
-  }
-  gOpen = true;
-  return true;
-}
-
-std::vector<uint8_t> readFrame() {
-  std::vector<uint8_t> bottomUp(static_cast<size_t>(kWidth) * kHeight * 4);
+Frame readFrame() {
+  Frame bottomUp(static_cast<size_t>(kWidth) * kHeight * 4), out(bottomUp.size());
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_BACK);
   glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-  std::vector<uint8_t> out(bottomUp.size());
   const size_t row = static_cast<size_t>(kWidth) * 4;
-  for (int y = 0; y < kHeight; ++y)
-    std::copy_n(bottomUp.data() + row * static_cast<size_t>(kHeight - 1 - y), row,
-                out.data() + row * static_cast<size_t>(y));
+  for (size_t y = 0; y < kHeight; ++y)
+    std::copy_n(bottomUp.data() + row * (kHeight - 1 - y), row, out.data() + row * y);
   for (size_t i = 3; i < out.size(); i += 4) out[i] = 255;  // the surface has no alpha channel
   return out;
 }
 
-::testing::AssertionResult matchesGolden(const std::string& name, const std::vector<uint8_t>& rgba,
-                                         int tolerance, double outlierFraction) {
+}  // namespace
+
+std::array<uint8_t, 4> pixelAt(const Frame& f, int x, int row) {
+  const size_t i = (static_cast<size_t>(row) * kWidth + static_cast<size_t>(x)) * 4;
+  return {f[i], f[i + 1], f[i + 2], f[i + 3]};
+}
+
+GLint intState(GLenum name, size_t i) {
+  GLint v[4] = {};
+  glGetIntegerv(name, v);
+  return v[i];
+}
+
+float floatState(GLenum name) {
+  GLfloat v[4] = {};
+  glGetFloatv(name, v);
+  return v[0];
+}
+
+::testing::AssertionResult matchesGolden(const std::string& name, const Frame& rgba, int tolerance,
+                                         double outlierFraction) {
   const char* dir = std::getenv("GLIMMER_GOLDEN_DIR");
   const std::string path =
       std::string(dir && *dir ? dir : GLIMMER_GOLDEN_DIR) + "/" + name + ".png";
-  if (regenerating()) {
+  const char* regenerate = std::getenv("GLIMMER_REGENERATE_GOLDEN");
+  if (regenerate && *regenerate && std::string(regenerate) != "0") {
     if (!glimmer::writePngRgba(path.c_str(), kWidth, kHeight, rgba.data()))
       return ::testing::AssertionFailure() << "cannot write " << path;
     return ::testing::AssertionSuccess() << "wrote " << path;
   }
   int w = 0, h = 0, n = 0;
-  stbi_uc* golden = stbi_load(path.c_str(), &w, &h, &n, 4);
-  if (!golden) return ::testing::AssertionFailure() << "cannot read golden image " << path;
-  if (w != kWidth || h != kHeight) {
-    stbi_image_free(golden);
-    return ::testing::AssertionFailure() << path << " is " << w << "x" << h;
-  }
+  std::unique_ptr<stbi_uc, void (*)(void*)> golden(stbi_load(path.c_str(), &w, &h, &n, 4),
+                                                   stbi_image_free);
+  if (!golden || w != kWidth || h != kHeight)
+    return ::testing::AssertionFailure()
+           << "cannot read a " << kWidth << "x" << kHeight << " golden image from " << path;
   size_t outliers = 0;
   int worst = 0;
   for (size_t p = 0; p < static_cast<size_t>(w) * h; ++p) {
     int diff = 0;
-    for (int c = 0; c < 3; ++c)
-      diff = std::max(diff, std::abs(int(golden[p * 4 + c]) - int(rgba[p * 4 + c])));
+    for (size_t c = p * 4; c < p * 4 + 3; ++c)
+      diff = std::max(diff, std::abs(int(golden.get()[c]) - int(rgba[c])));
     worst = std::max(worst, diff);
     if (diff > tolerance) ++outliers;
   }
-  stbi_image_free(golden);
-  const double fraction = static_cast<double>(outliers) / (static_cast<double>(w) * h);
-  if (fraction <= outlierFraction) return ::testing::AssertionSuccess();
+  if (static_cast<double>(outliers) <= outlierFraction * w * h)
+    return ::testing::AssertionSuccess();
   const std::string actual = std::filesystem::current_path().string() + "/" + name + ".actual.png";
   glimmer::writePngRgba(actual.c_str(), kWidth, kHeight, rgba.data());
   return ::testing::AssertionFailure()
@@ -101,8 +101,8 @@ std::vector<uint8_t> readFrame() {
 }
 
 void GlSceneTest::SetUp() {
-  std::string error;
-  if (!openContext(error)) GTEST_SKIP() << "no GL context: " << error;
+  if (const std::string error = openContext(); !error.empty())
+    GTEST_SKIP() << "no GL context: " << error;
   RegistryTest::SetUp();
   resetParticleSeed();
   gState.appliedFov = 0.0f;
@@ -110,8 +110,15 @@ void GlSceneTest::SetUp() {
 }
 
 void GlSceneTest::TearDown() {
-  if (!glimmer::timeline) return;
-  RegistryTest::TearDown();
+  if (glimmer::timeline) RegistryTest::TearDown();
+}
+
+// Meshes, scenes, lights and particles added here live until time 1000, past any test's frames.
+template <typename T>
+T* append(glimmer::Category c, T* e) {
+  e->endTime = 1000.0f;
+  (*glimmer::entityRegistry)[c].append(e);
+  return e;
 }
 
 glimmer::TextureObject* GlSceneTest::addTexture(int size,
@@ -125,32 +132,47 @@ glimmer::TextureObject* GlSceneTest::addTexture(int size,
   return t;
 }
 
-glimmer::MeshObject* GlSceneTest::addMeshFor(
-    const std::function<void(glimmer::MeshObject&)>& build) {
-  auto* m = new glimmer::MeshObject();
-  m->endTime = 1000.0f;
-  (*glimmer::entityRegistry)[glimmer::Category::Mesh].append(m);
-  build(*m);
+void addOps(glimmer::EntityList<glimmer::Track>& list, std::initializer_list<Op> ops) {
+  for (const Op& o : ops) {
+    glimmer::Track* t = addTrack(list, static_cast<uint8_t>(o.op), o.params, o.name);
+    if (!o.enabled) t->word &= ~glimmer::kEnabledBit;
+  }
+}
+
+MeshObject* GlSceneTest::addMesh(std::initializer_list<Op> a, std::initializer_list<Op> b) {
+  auto* m = append(glimmer::Category::Mesh, new MeshObject());
+  addOps(m->tracksA, a);
+  addOps(m->tracksB, b);
   m->precalc();
   return m;
 }
 
-SceneObject* GlSceneTest::addScene() {
-  auto* s = new SceneObject();
-  s->endTime = 1000.0f;
-  (*glimmer::entityRegistry)[glimmer::Category::Scene].append(s);
-  return s;
+MeshObject* GlSceneTest::addSphere(float r, Vec3f at, Vec3f rgb, int segments,
+                                   std::initializer_list<Op> more) {
+  auto* m = append(glimmer::Category::Mesh, new MeshObject());
+  addOps(m->tracksA,
+         {{MeshOp::SetTransform, {at[0] * 32, at[1] * 32, at[2] * 32}},
+          {MeshOp::SetColours, {40, 40, 40, rgb[0], rgb[1], rgb[2], 200, 200, 200, 30}}});
+  addOps(m->tracksA, more);
+  addOps(m->tracksB, {{MeshOp::Sphere, {float(segments), float(segments) / 2, 0, r * 32}},
+                      {MeshOp::Normals, {1}}});
+  m->precalc();
+  return m;
+}
+
+SceneObject* GlSceneTest::addScene() { return append(glimmer::Category::Scene, new SceneObject()); }
+
+ParticleObject* GlSceneTest::addParticles() {
+  return append(glimmer::Category::Particle, new ParticleObject());
 }
 
 LightObject* GlSceneTest::addLight(float x, float y, float z) {
-  auto* l = new LightObject();
-  l->endTime = 1000.0f;
+  auto* l = append(glimmer::Category::Light, new LightObject());
   l->position = {x, y, z, 1.0f};
-  (*glimmer::entityRegistry)[glimmer::Category::Light].append(l);
   return l;
 }
 
-std::vector<uint8_t> GlSceneTest::renderAt(float t) {
+Frame GlSceneTest::renderAt(float t) {
   glimmer::timeline->time = t;
   for (int c = 0; c < glimmer::kCategoryCount; ++c)
     for (auto* n = (*glimmer::entityRegistry)[c].first(); n; n = n->next)
@@ -167,13 +189,9 @@ uint32_t bumpPixel(int x, int y, int size) {
   const float cell = static_cast<float>(size) / 4.0f;
   const float fx = std::fmod(static_cast<float>(x), cell) / cell * 2.0f - 1.0f;
   const float fy = std::fmod(static_cast<float>(y), cell) / cell * 2.0f - 1.0f;
-  const float r2 = fx * fx + fy * fy;
-  float nx = 0.0f, ny = 0.0f, nz = 1.0f;
-  if (r2 < 0.8f) {
-    nx = fx * 0.7f;
-    ny = fy * 0.7f;
-    nz = std::sqrt(std::max(0.0f, 1.0f - nx * nx - ny * ny));
-  }
+  const bool bump = fx * fx + fy * fy < 0.8f;
+  const float nx = bump ? fx * 0.7f : 0.0f, ny = bump ? fy * 0.7f : 0.0f;
+  const float nz = std::sqrt(std::max(0.0f, 1.0f - nx * nx - ny * ny));
   auto enc = [](float v) { return static_cast<uint32_t>(std::lround((v * 0.5f + 0.5f) * 255.0f)); };
   return 0xFF000000u | (enc(nx) << 16) | (enc(ny) << 8) | enc(nz);
 }
@@ -183,8 +201,7 @@ uint32_t blobPixel(int x, int y, int size) {
   const float dx = (static_cast<float>(x) + 0.5f - h) / h,
               dy = (static_cast<float>(y) + 0.5f - h) / h;
   const float a = std::max(0.0f, 1.0f - std::sqrt(dx * dx + dy * dy));
-  const uint32_t alpha = static_cast<uint32_t>(std::lround(a * 255.0f));
-  return (alpha << 24) | 0x00FFFFFFu;
+  return (static_cast<uint32_t>(std::lround(a * 255.0f)) << 24) | 0x00FFFFFFu;
 }
 
 }  // namespace render::test

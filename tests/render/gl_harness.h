@@ -7,34 +7,50 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "mesh/mesh.h"
+#include "platform/gl.h"
 #include "render/internal.h"
 #include "render_test_util.h"
 #include "texgen/texgen.h"
 
 namespace render::test {
 
+using glimmer::MeshObject;
+using glimmer::MeshOp;
+using Frame = std::vector<uint8_t>;  // RGBA bytes, top row first
+
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 
-// Opens the window and context once per process; false with the reason when it cannot.
-bool openContext(std::string& error);
-
-// RGBA bytes of the back buffer, top row first.
-std::vector<uint8_t> readFrame();
+// The RGBA of pixel x of a row counted from the top.
+std::array<uint8_t, 4> pixelAt(const Frame& f, int x, int row);
+// GL state: a capability, element i of an integer or float state.
+inline bool on(GLenum cap) { return glIsEnabled(cap) == GL_TRUE; }
+GLint intState(GLenum name, size_t i = 0);
+float floatState(GLenum name);
 
 // Compares a frame with tests/golden/<name>.png: every channel within `tolerance`, except at
 // most `outlierFraction` of the pixels (edge rasterisation differs a little between Mesa
 // releases). Writes the frame next to the build as <name>.actual.png when it fails.
-::testing::AssertionResult matchesGolden(const std::string& name, const std::vector<uint8_t>& rgba,
+::testing::AssertionResult matchesGolden(const std::string& name, const Frame& rgba,
                                          int tolerance = 8, double outlierFraction = 0.005);
 
-// A registry and timeline with the context current; content is built with the helpers below.
+// One track of a test mesh; a disabled one is stored but not applied.
+struct Op {
+  MeshOp op;
+  std::initializer_list<float> params;
+  const char* name = nullptr;
+  bool enabled = true;
+};
+
+// A registry and timeline with the context (opened once per process; the test is skipped
+// without one) current; content is built with the helpers below.
 class GlSceneTest : public RegistryTest {
  public:
   void SetUp() override;
@@ -42,13 +58,17 @@ class GlSceneTest : public RegistryTest {
 
   // A texture entity from a pixel function (x, y) -> 0xAARRGGBB, uploaded.
   glimmer::TextureObject* addTexture(int size, const std::function<uint32_t(int, int)>& pixel);
-  // A mesh entity; `build` adds its tracks, then precalc() builds and uploads it.
-  glimmer::MeshObject* addMeshFor(const std::function<void(glimmer::MeshObject&)>& build);
+  // A mesh entity with settings tracks `a` and geometry tracks `b`, built and uploaded.
+  MeshObject* addMesh(std::initializer_list<Op> a, std::initializer_list<Op> b);
+  // A smooth-shaded sphere of radius r (units) at `at` with a diffuse colour, then tracks `more`.
+  MeshObject* addSphere(float r, Vec3f at, Vec3f rgb, int segments = 16,
+                        std::initializer_list<Op> more = {});
   SceneObject* addScene();
   LightObject* addLight(float x, float y, float z);
+  ParticleObject* addParticles();
 
   // Renders the frame of scene 0 at demo time t (entities updated at t first, delta 0).
-  std::vector<uint8_t> renderAt(float t);
+  Frame renderAt(float t);
 };
 
 // Standard textures.
