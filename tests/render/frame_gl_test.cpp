@@ -22,12 +22,6 @@ size_t litPixels(const Frame& f, int x0, int x1) {
   return n;
 }
 
-// A GL entry point beyond those the show loads.
-template <typename F>
-F entry(const char* name) {
-  return reinterpret_cast<F>(platform::glProcAddress(name));
-}
-
 class FrameGlTest : public GlSceneTest {
  protected:
   // Scene 0 looking from z = 3 at the origin.
@@ -230,15 +224,8 @@ TEST_F(FrameGlTest, RepeatEightDrawsNineTimes) {
   EXPECT_EQ(samplesOfFrame(), once);
 }
 
-class ShaderGlTest : public FrameGlTest {
- protected:
-  void SetUp() override {
-    FrameGlTest::SetUp();
-    if (!IsSkipped() && !glext::shadersAvailable) GTEST_SKIP() << "no shader support";
-  }
-};
-
-TEST_F(ShaderGlTest, ANonEmptyCompileLogIsShownUnderItsCaption) {
+TEST_F(FrameGlTest, ANonEmptyCompileLogIsShownUnderItsCaption) {
+  if (!glext::shadersAvailable) GTEST_SKIP() << "no shader support";
   const GLhandleARB shader = glext::glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
   const GLcharARB* source = "void main() { gl_FragColor = vec4(undefinedName); }";
   glext::glShaderSourceARB(shader, 1, &source, nullptr);
@@ -249,22 +236,6 @@ TEST_F(ShaderGlTest, ANonEmptyCompileLogIsShownUnderItsCaption) {
   EXPECT_NE(log.find("GLSL compile log"), std::string::npos) << log;
   EXPECT_NE(log.find("undefinedName"), std::string::npos) << log;
   glext::glDeleteObjectARB(shader);
-}
-
-TEST_F(ShaderGlTest, TheWaterProgramGetsTheMeshUpdateTime) {
-  addTexture(32, [](int x, int y) { return checkerPixel(x, y, 4, 0xFFFFFFFFu, 0xFF000000u); });
-  addScene()->precalc();
-  MeshObject* m = addMesh({{MeshOp::SetTextures, {0, 0, 0, 0}}, {MeshOp::SetShader, {4}}},
-                          {{MeshOp::Grid, {2, 2, 0, 64, 64}}});
-  renderAt(7.25f);
-  const GLhandleARB program = m->material.program.programObject;
-  auto getUniform = entry<PFNGLGETUNIFORMFVARBPROC>("glGetUniformfvARB");
-  ASSERT_NE(getUniform, nullptr);
-  glext::glUseProgramObjectARB(program);
-  float value = 0.0f;
-  getUniform(program, glext::glGetUniformLocationARB(program, "time"), &value);
-  EXPECT_EQ(value, 7.25f);
-  glext::glUseProgramObjectARB(0);
 }
 
 // Without shader support (every shader entry point null, so any use of one would crash) a mesh

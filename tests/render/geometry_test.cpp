@@ -1,5 +1,5 @@
 // Pure geometry of the frame: camera up vector, glow and echo copies, the scene viewport, the
-// mesh split and sort, parent chains, the overlay font height and the built-in program pairs.
+// mesh split and sort and the overlay font height.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -45,10 +45,8 @@ TEST(GlowAndEcho, CopiesAndTheirCappedCounts) {
 
 TEST(Viewport, PercentagesTruncateTowardZero) {
   SceneObject s;
-  s.viewportX = 10.0f;
-  s.viewportY = 33.3f;
-  s.viewportWidth = 50.0f;
-  s.viewportHeight = 66.7f;
+  std::tie(s.viewportX, s.viewportY, s.viewportWidth, s.viewportHeight) =
+      std::tuple(10.0f, 33.3f, 50.0f, 66.7f);
   const ViewportRect v = sceneViewport(s, 640, 480);  // 4.8 x 33.3 = 159.84, 4.8 x 66.7 = 320.16
   EXPECT_EQ((std::array<int, 4>{v.x, v.y, v.width, v.height}),
             (std::array<int, 4>{64, 159, 320, 320}));
@@ -91,32 +89,10 @@ TEST_F(RegistryTest, ActiveMeshesSplitByBlendModeAndSortFromTheEye) {
   EXPECT_EQ(meshes(transparent), (std::vector<SceneEntity*>{glassFar, odd, glassTie, glassNear}));
 }
 
-TEST(Placement, ParentChainsStopBeforeACycleRepeats) {
-  glimmer::MeshObject a, b, c;
-  using Chain = std::vector<const glimmer::MeshObject*>;
-  EXPECT_EQ(placementChain(a), (Chain{&a}));
-  a.parent = &b;
-  b.parent = &c;
-  EXPECT_EQ(placementChain(a), (Chain{&a, &b, &c}));
-  c.parent = &a;  // a cycle
-  EXPECT_EQ(placementChain(a), (Chain{&a, &b, &c}));
-  EXPECT_EQ(placementChain(b), (Chain{&b, &c, &a}));
-  a.parent = &a;
-  EXPECT_EQ(placementChain(a), (Chain{&a}));
-}
-
 TEST(OverlayFont, HeightIsATenthOfTheWidthTruncated) {
   // width / 640 x 64: 1024 gives 102.4.
   for (auto [width, height] : {std::pair{640, 64}, {800, 80}, {1024, 102}, {320, 32}})
     EXPECT_EQ(overlayFontHeight(width), height) << width;
-}
-
-TEST(ShaderSources, PairsOneToFourOnly) {
-  for (int pair = -1; pair <= 5; ++pair) {
-    const ShaderSources s = builtInSources(pair);
-    EXPECT_EQ(s.vertex && s.fragment, pair >= 1 && pair <= 4) << pair;
-    EXPECT_EQ(!s.vertex && !s.fragment, pair < 1 || pair > 4) << pair;
-  }
 }
 
 }  // namespace

@@ -45,9 +45,10 @@ inline float floatState(GLenum name) {
   glGetFloatv(name, v);
   return v[0];
 }
-// A checkerboard texel of cells x cells squares, colour a where x and y cells differ in parity.
-inline uint32_t checkerPixel(int x, int y, int cells, uint32_t a, uint32_t b) {
-  return (((x / cells) + (y / cells)) & 1) ? a : b;
+// A GL entry point beyond those the show loads.
+template <typename F>
+F entry(const char* name) {
+  return reinterpret_cast<F>(platform::glProcAddress(name));
 }
 
 // One track of a test mesh; a disabled one is stored but not applied.

@@ -13,6 +13,11 @@
 namespace render::test {
 namespace {
 
+// A checkerboard texel of cells x cells squares, colour a where x and y cells differ in parity.
+uint32_t checkerPixel(int x, int y, int cells, uint32_t a, uint32_t b) {
+  return (((x / cells) + (y / cells)) & 1) ? a : b;
+}
+
 // A normal map of round bumps, 4 x 4 across the texture, with full gloss in alpha.
 uint32_t bumpPixel(int x, int y, int size) {
   const float cell = static_cast<float>(size) / 4.0f;
@@ -214,13 +219,19 @@ TEST_F(GoldenTest, FourPrograms) {
   for (int p = 1; p <= 3; ++p)
     addSphere(0.7f, {-2.4f + 1.6f * float(p - 1), 0, 0}, {230, 230, 230}, 24,
               {{MeshOp::SetTextures, {0, 0, 0, 1}}, {MeshOp::SetShader, {float(p)}}});
-  addSphere(0.7f, {-2.4f + 1.6f * 3.0f, 0, 0}, {230, 230, 230}, 24,  // water, blended
-            {{MeshOp::SetTextures, {0, 0, 0, 1}},
-             {MeshOp::SetShader, {4}},
-             {MeshOp::SetRenderState, {2, 0, 0, 1}}});
+  MeshObject* water = addSphere(0.7f, {-2.4f + 1.6f * 3.0f, 0, 0}, {230, 230, 230}, 24,
+                                {{MeshOp::SetTextures, {0, 0, 0, 1}},
+                                 {MeshOp::SetShader, {4}},
+                                 {MeshOp::SetRenderState, {2, 0, 0, 1}}});
   const std::string log = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(log.find("GLSL compile log"), std::string::npos) << log;
   expectGolden(s, "programs", 160, 2, {0, 0, 0}, 2.5f);  // above the spheres: the black clear
+  // The water program (pair 4, blended) gets the mesh's update time in its uniform "time".
+  auto getUniform = entry<PFNGLGETUNIFORMFVARBPROC>("glGetUniformfvARB");
+  const GLhandleARB program = water->material.program.programObject;
+  float time = 0.0f;
+  getUniform(program, glext::glGetUniformLocationARB(program, "time"), &time);
+  EXPECT_EQ(time, 2.5f);
 }
 
 TEST_F(GoldenTest, CullModes) {
