@@ -1,8 +1,6 @@
 // Pure geometry of the frame: camera up vector, glow and echo copies, the scene viewport, the
-// mesh split and sort and the overlay font height.
+// mesh split and sort.
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "mesh/mesh.h"
 #include "render/internal.h"
@@ -87,12 +85,6 @@ TEST_F(RegistryTest, ActiveMeshesSplitByBlendModeAndSortFromTheEye) {
   EXPECT_EQ(meshes(opaque), (std::vector<SceneEntity*>{child, nearMesh, far, tieA}));
   EXPECT_EQ(opaque[2].distance, 10.0f);
   EXPECT_EQ(meshes(transparent), (std::vector<SceneEntity*>{glassFar, odd, glassTie, glassNear}));
-}
-
-TEST(OverlayFont, HeightIsATenthOfTheWidthTruncated) {
-  // width / 640 x 64: 1024 gives 102.4.
-  for (auto [width, height] : {std::pair{640, 64}, {800, 80}, {1024, 102}, {320, 32}})
-    EXPECT_EQ(overlayFontHeight(width), height) << width;
 }
 
 }  // namespace

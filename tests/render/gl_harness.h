@@ -88,6 +88,14 @@ class GlSceneTest : public RegistryTest {
     return e;
   }
   SceneObject* addScene() { return add(glimmer::Category::Scene, new SceneObject()); }
+  // Scene 0 looking from (0, 0, 3.125) at the origin, one light, a black clear.
+  SceneObject* standardScene() {
+    SceneObject* s = addScene();
+    addTrack(s->tracksA, kSetCamera, {0, 0, 100, 0, 0, 0, 0});
+    addTrack(s->tracksA, kSetClear, {1, 0, 0, 0, 0, 0, 0});
+    addLight(2, 3, 4);
+    return s;
+  }
   ParticleObject* addParticles() { return add(glimmer::Category::Particle, new ParticleObject()); }
   LightObject* addLight(float x, float y, float z) {
     auto* l = add(glimmer::Category::Light, new LightObject());
