@@ -23,15 +23,21 @@ size_t litPixels(const Frame& f, int x0, int x1) {
 
 using FrameGlTest = GlSceneTest;
 
-TEST_F(FrameGlTest, WithoutASceneNothingIsClearedOrDrawn) {
-  addScene();
-  glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
-  glViewport(0, 0, kWidth, kHeight);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  for (int32_t index : {-1, 1, 57}) {
+// Without a scene (an index out of range) nothing is cleared or drawn; a scene whose clear is off
+// still clears the colour, with the colour set last before the frame, after the copy pass.
+TEST_F(FrameGlTest, ClearWithoutASceneAndWithTheSceneClearOff) {
+  SceneObject* s = addScene();
+  addTrack(s->tracksA, kSetClear, {0, 0, 0, 0, 256, 0, 0});
+  s->precalc();
+  const Rgba red{255, 0, 0, 255}, blue{0, 0, 255, 255};
+  for (auto [index, rgba] : {std::pair{-1, red}, {1, red}, {57, red}, {0, blue}}) {
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glViewport(0, 0, kWidth, kHeight);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
     glimmer::timeline->currentScene = index;
-    EXPECT_EQ(pixelAt(renderAt(0.0f), 10, 10), (Rgba{255, 0, 0, 255})) << "scene " << index;
-    EXPECT_EQ(gState.activeScene, nullptr);
+    EXPECT_EQ(pixelAt(renderAt(0.0f), 10, 10), rgba) << "scene " << index;
+    EXPECT_EQ(gState.activeScene == nullptr, index != 0) << "scene " << index;
   }
 }
 
@@ -58,14 +64,6 @@ TEST_F(FrameGlTest, ProjectionCarriesOverAndAspectAloneDoesNotRebuildIt) {
   expectProjection(50.0f, 70.0f, 0.41955f, 0.83910f);
   setDefaultProjection(0.0f);  // 0 keeps the last field of view: fovy 50 x 4/3 = 66.67
   expectProjection(50.0f, 50.0f, 1.14032f, 1.52043f);
-}
-
-TEST_F(FrameGlTest, DepthOnlyClearStillClearsColourAfterTheCopyPass) {
-  SceneObject* s = addScene();
-  addTrack(s->tracksA, kSetClear, {0, 0, 0, 0, 256, 0, 0});
-  s->precalc();
-  glClearColor(0.0f, 0.0f, 1.0f, 1.0f);  // the colour set last before the frame
-  EXPECT_EQ(pixelAt(renderAt(0.0f), 5, 5), (Rgba{0, 0, 255, 255}));
 }
 
 // GL lights are numbered by list position among the first seven; an inactive light leaves its

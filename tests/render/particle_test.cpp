@@ -69,7 +69,7 @@ TEST_F(ParticleTest, EmitterDirectionTurnsUpByTheAngles) {
   }
 }
 
-TEST_F(ParticleTest, StepIntegratesVelocityFirstThenFades) {
+TEST_F(ParticleTest, StepIntegratesVelocityFirstThenFadesAndUpdateReemits) {
   Particle q{{1, 0.5f, 0.25f, 1}, {}, {1, 0, 0}, {0, -10, 0}, 0.5f, 0.0f, 90.0f};
   EXPECT_FALSE(ParticleObject::step(q, 0.5f));
   EXPECT_EQ(q.velocity, (Vec3f{1, -5, 0}));
@@ -80,12 +80,10 @@ TEST_F(ParticleTest, StepIntegratesVelocityFirstThenFades) {
   EXPECT_TRUE(ParticleObject::step(q, 0.5f));  // exactly 0 has run out
   q.colour[3] = std::numeric_limits<float>::quiet_NaN();
   EXPECT_TRUE(ParticleObject::step(q, 0.0f));
-}
-
-TEST_F(ParticleTest, UpdateReemitsFadedParticlesInTheSameUpdate) {
+  // An update re-emits a particle that ran out in the same update.
   ParticleObject p;
   p.resize(3);
-  for (Particle& q : p.particles) q = Particle{{0, 0, 0, 1}, {9, 9, 9}, {}, {}, 1.0f};
+  for (Particle& each : p.particles) each = Particle{{0, 0, 0, 1}, {9, 9, 9}, {}, {}, 1.0f};
   p.particles[1].colour[3] = 0.5f;  // runs out exactly at delta 0.5
   resetParticleSeed();
   p.update(0.0f, 0.5f);

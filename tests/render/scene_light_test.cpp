@@ -14,7 +14,7 @@ namespace {
 using Floats = std::vector<float>;
 
 // Positions are in 1/32 units, colours in 1/256 (layers and lights 1/255), the fade alpha, fog
-// density and layer rectangle in percent; the viewport is stored as written.
+// density and layer rectangle in percent.
 TEST(SceneObject, CommandsScaleTheirParameters) {
   SceneObject s;
   s.applyCommand(*makeTrack(kSetCamera, {32, 64, -96, 16, 0, -320, 45}));
@@ -57,10 +57,6 @@ TEST(SceneObject, CommandsScaleTheirParameters) {
   s.applyCommand(*makeTrack(kSetBackgroundLayer, {4, 128, 0, 0, 0, 0, 100, 100}));
   EXPECT_EQ((Floats{float(s.backgroundLayer.textureIndex), s.backgroundLayer.width}),
             (Floats{4, 1}));
-  s.applyCommand(*makeTrack(kSetViewport, {1, 0, 0, 10, 20, 0, 50, 60, 0, 45, 2}));
-  EXPECT_EQ((Floats{float(s.viewportEnabled), s.viewportX, s.viewportY, s.viewportWidth,
-                    s.viewportHeight, s.fov, s.aspect}),
-            (Floats{1, 10, 20, 50, 60, 45, 2}));
   // DrawText and EchoRing are read by the frame renderer; they and unknown opcodes change nothing.
   SceneObject other;
   for (int op : {int{kDrawText}, int{kEchoRing}, 10, 255})
