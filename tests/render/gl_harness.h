@@ -5,10 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "app/gl_context.h"
 #include "app/shell.h"
@@ -142,13 +139,12 @@ class GlSceneTest : public RegistryTest {
       for (auto* n = (*glimmer::entityRegistry)[c].first(); n; n = n->next)
         if (glimmer::timeline->isActive(*n->value)) n->value->update(t, 0.0f);
     renderFrame();
-    Frame bottomUp(size_t(kWidth) * kHeight * 4), out(bottomUp.size());
+    Frame out(size_t(kWidth) * kHeight * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-    const size_t row = size_t(kWidth) * 4;
-    for (size_t y = 0; y < kHeight; ++y)
-      std::copy_n(bottomUp.data() + row * (kHeight - 1 - y), row, out.data() + row * y);
+    for (int y = 0; y < kHeight; ++y)  // GL counts rows from the bottom
+      glReadPixels(0, kHeight - 1 - y, kWidth, 1, GL_RGBA, GL_UNSIGNED_BYTE,
+                   &out[size_t(y) * kWidth * 4]);
     for (size_t i = 3; i < out.size(); i += 4) out[i] = 255;  // the surface has no alpha channel
     return out;
   }
