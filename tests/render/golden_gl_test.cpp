@@ -141,6 +141,13 @@ TEST_F(GoldenTest, ScreenText) {
   addSphere(0.8f, {0, 0, 0}, {200, 200, 200});
   addTrack(s->tracksA, kDrawText, {5, 70, 0, 256, 230, 60}, "Glimmer 42");
   addTrack(s->tracksA, kDrawText, {10, 10, 0, 80, 200, 256}, "a\001b\200c~");  // 1, 128 skipped
+  // The golden text was drawn with this face; another draws other pixels, so on a machine without
+  // it the frame is only checked for the text below. (The first frame is compared: later ones
+  // carry the 4:3 projection of the frame before.)
+  ASSERT_NE(gState.overlayFont, nullptr);
+  const std::string& face = gState.overlayFont->faceFile;
+  const bool goldenFace = face.substr(face.find_last_of('/') + 1) == "DejaVuSansCondensed-Bold.ttf";
+  if (goldenFace) expectGolden(s, "text", 2, 2, {0, 0, 0});  // above both lines: the black clear
   s->precalc();
   const Frame frame = renderAt(1.0f);
   size_t yellow = 0;
@@ -154,13 +161,8 @@ TEST_F(GoldenTest, ScreenText) {
   for (GLenum cap : {GL_TEXTURE_2D, GL_ALPHA_TEST, GL_DEPTH_TEST, GL_BLEND})
     EXPECT_FALSE(on(cap)) << cap;
   end2D();
-  // The golden text was drawn with this face; another draws other pixels, so the comparison is
-  // skipped on a machine without it (the text is still drawn and checked above).
-  ASSERT_NE(gState.overlayFont, nullptr);
-  const std::string& face = gState.overlayFont->faceFile;
-  if (face.substr(face.find_last_of('/') + 1) != "DejaVuSansCondensed-Bold.ttf")
+  if (!goldenFace)
     GTEST_SKIP() << "golden text made with DejaVuSansCondensed-Bold.ttf, not " << face;
-  expectGolden(s, "text", 2, 2, {0, 0, 0});  // above both lines of text: the black clear
 }
 
 TEST_F(GoldenTest, CustomViewportSqueezesGlowNotLayers) {
