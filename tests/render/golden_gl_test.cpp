@@ -41,7 +41,7 @@ class GoldenTest : public GlSceneTest {
   // out by hand (within 2, the 8-bit rounding of the blend stages), then the frame against
   // tests/golden/<name>.png: every channel within 8 except in at most 0.5 % of the pixels (edge
   // rasterisation differs a little between Mesa releases). A differing frame is written to
-  // <name>.actual.png in the working directory. With GLIMMER_REGENERATE_GOLDEN set
+  // <name>.actual.png in the working directory. With GLIMMER_REGENERATE_GOLDEN=1
   // (tests/golden/regenerate.sh) the frame is written as the golden image instead.
   void expectGolden(SceneObject* s, const std::string& name, int x, int row, std::array<int, 3> rgb,
                     float t = 1.0f) {
@@ -51,7 +51,7 @@ class GoldenTest : public GlSceneTest {
     for (size_t c = 0; c < 3; ++c) EXPECT_NEAR(p[c], rgb[c], 2) << name << " channel " << c;
     const char* dir = std::getenv("GLIMMER_GOLDEN_DIR");
     const std::string path = std::string(dir ? dir : GLIMMER_GOLDEN_DIR) + "/" + name + ".png";
-    if (std::getenv("GLIMMER_REGENERATE_GOLDEN")) {
+    if (const char* r = std::getenv("GLIMMER_REGENERATE_GOLDEN"); r && std::string(r) == "1") {
       EXPECT_TRUE(glimmer::writePngRgba(path.c_str(), kWidth, kHeight, frame.data())) << path;
       return;
     }
