@@ -1,9 +1,8 @@
 // The show window, its display mode and its input: the Escape latch, the one-message pump, the
-// full-screen request and its restore, and the GL context's pixel format.
+// full-screen request and its restore, the GL context's pixel format, message boxes and the clock.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "platform/gl.h"
@@ -11,15 +10,9 @@
 
 namespace {
 
-bool offscreen() {
-  const char* driver = std::getenv("SDL_VIDEODRIVER");
-  return driver && std::string(driver) == "offscreen";
-}
-
 class Window : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (offscreen()) unsetenv("DISPLAY");
     std::string error;
     if (!platform::startVideo(error)) GTEST_SKIP() << "no video driver: " << error;
   }
@@ -31,7 +24,7 @@ class Window : public ::testing::Test {
     while (platform::takeMessage() != platform::Message::None) {
     }
   }
-  static void pushKey(SDL_EventType type, SDL_Scancode code) {
+  static void push(SDL_EventType type, SDL_Scancode code = SDL_SCANCODE_UNKNOWN) {
     SDL_Event e{};
     e.type = type;
     e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
@@ -39,105 +32,75 @@ class Window : public ::testing::Test {
     e.key.keysym.sym = SDL_GetKeyFromScancode(code);
     SDL_PushEvent(&e);
   }
-  static void pushUser() {
-    SDL_Event e{};
-    e.type = SDL_USEREVENT;
-    SDL_PushEvent(&e);
-  }
 };
 
+// A press made before the show window does not count; one pressed and released before the
+// query is still reported, once; other keys are not Escape.
 TEST_F(Window, EscapeIsReportedOncePerPressEvenWhenNobodyPumped) {
-  open();
-  EXPECT_FALSE(platform::escapePressed());
-  pushKey(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE);
-  pushKey(SDL_KEYUP, SDL_SCANCODE_ESCAPE);
-  // Pressed and released before the query: still reported, then forgotten.
-  EXPECT_TRUE(platform::escapePressed());
-  EXPECT_FALSE(platform::escapePressed());
-  // Other keys are not Escape.
-  pushKey(SDL_KEYDOWN, SDL_SCANCODE_SPACE);
-  EXPECT_FALSE(platform::escapePressed());
-}
-
-TEST_F(Window, AnEscapePressMadeBeforeTheShowWindowDoesNotCount) {
-  pushKey(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE);
+  push(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE);
   SDL_PumpEvents();
   open();
   EXPECT_FALSE(platform::escapePressed());
+  push(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE);
+  push(SDL_KEYUP, SDL_SCANCODE_ESCAPE);
+  EXPECT_TRUE(platform::escapePressed());
+  EXPECT_FALSE(platform::escapePressed());
+  push(SDL_KEYDOWN, SDL_SCANCODE_SPACE);
+  EXPECT_FALSE(platform::escapePressed());
 }
 
-TEST_F(Window, TakeMessageTakesAtMostOne) {
+// One message per call; a closed window and a quit are both Quit (after a quit SDL drops further
+// window events, so the quit comes last).
+TEST_F(Window, TakeMessageTakesAtMostOneAndReportsCloseAndQuit) {
+  using platform::Message;
   open();
-  EXPECT_EQ(platform::takeMessage(), platform::Message::None);
-  pushUser();
-  pushUser();
-  EXPECT_EQ(platform::takeMessage(), platform::Message::Dispatched);
-  EXPECT_EQ(platform::takeMessage(), platform::Message::Dispatched);
-  EXPECT_EQ(platform::takeMessage(), platform::Message::None);
-}
-
-TEST_F(Window, QuitAndWindowCloseAreReportedAsQuit) {
-  open();
+  EXPECT_EQ(platform::takeMessage(), Message::None);
+  push(SDL_USEREVENT);
+  push(SDL_USEREVENT);
+  for (Message m : {Message::Dispatched, Message::Dispatched, Message::None})
+    EXPECT_EQ(platform::takeMessage(), m);
   SDL_Event e{};
   e.type = SDL_WINDOWEVENT;
   e.window.event = SDL_WINDOWEVENT_CLOSE;
   for (Uint32 id = 1; id < 16 && !e.window.windowID; ++id)
     if (SDL_GetWindowFromID(id)) e.window.windowID = id;
   SDL_PushEvent(&e);
-  EXPECT_EQ(platform::takeMessage(), platform::Message::Quit);
-  // (After a quit message SDL drops further window events, so the quit comes last.)
-  e = {};
-  e.type = SDL_QUIT;
-  SDL_PushEvent(&e);
-  EXPECT_EQ(platform::takeMessage(), platform::Message::Quit);
+  EXPECT_EQ(platform::takeMessage(), Message::Quit);
+  push(SDL_QUIT);
+  EXPECT_EQ(platform::takeMessage(), Message::Quit);
 }
 
-TEST_F(Window, TheWindowHasTheChosenSizeAndACompatibilityContext) {
+// The window has the chosen size, stays windowed with the cursor shown, and its context is
+// a compatibility one with a 24-bit depth buffer, double buffered on a real display; the entry
+// points go back to null when cleared.
+TEST_F(Window, TheWindowHasTheChosenSizeAndItsContextTheFormat) {
   open(800, 600);
   int w = 0, h = 0;
   platform::windowSize(w, h);
-  EXPECT_EQ(w, 800);
-  EXPECT_EQ(h, 600);
+  EXPECT_EQ(std::pair(w, h), std::pair(800, 600));
+  EXPECT_FALSE(platform::isFullScreen());
+  platform::restoreDisplay();
+  EXPECT_TRUE(platform::cursorVisible());
   std::string error;
   ASSERT_TRUE(platform::createGlContext(error)) << error;
   const platform::GlContextInfo info = platform::glContextInfo();
-  EXPECT_TRUE(info.compatibility);
-  EXPECT_GE(info.depthBits, 24);
-  EXPECT_NE(glGetString(GL_EXTENSIONS), nullptr);
-  // SDL's offscreen driver draws into a single-buffered surface; a real window is double
-  // buffered.
-  if (!offscreen()) {
-    EXPECT_TRUE(info.doubleBuffered);
-  }
-  EXPECT_NE(platform::glProcAddress("glActiveTextureARB"), nullptr);
+  EXPECT_TRUE(info.compatibility && info.depthBits >= 24);
+  EXPECT_TRUE(!platform::hasVisibleDisplay() || info.doubleBuffered);  // offscreen: one buffer
   glext::loadMultitextureEntryPoints();
   EXPECT_NE(glext::glActiveTextureARB, nullptr);
   glext::clearEntryPoints();
   EXPECT_EQ(glext::glActiveTextureARB, nullptr);
 }
 
-TEST_F(Window, AWindowedRunKeepsTheCursorAndRestoreShowsItAgain) {
-  open();
-  EXPECT_FALSE(platform::isFullScreen());
-  platform::restoreDisplay();
-  EXPECT_TRUE(platform::cursorVisible());
-}
-
-TEST_F(Window, AModeTheDisplayDoesNotOfferIsRefusedAndTheWindowStaysWindowed) {
-  // SDL's offscreen driver pretends to offer any mode.
-  if (!platform::hasVisibleDisplay()) GTEST_SKIP() << "needs a real display (Xvfb)";
-  EXPECT_FALSE(platform::enterFullScreen(1001, 701));
-  open(320, 240);
-  EXPECT_FALSE(platform::isFullScreen());
-  EXPECT_TRUE(platform::cursorVisible());
-}
-
-// The Xvfb run gives a 1024 x 768 screen, so that mode exists.
-TEST_F(Window, FullScreenAtTheDisplaysModeHidesTheCursorUntilRestored) {
+// Full screen needs a real display (the Xvfb run gives 1024 x 768): a mode the display does not
+// offer is refused and the window stays windowed; the display's own mode hides the cursor until
+// restored.
+TEST_F(Window, FullScreenAtTheDisplaysModeOnlyHidesTheCursorUntilRestored) {
   if (!platform::hasVisibleDisplay()) GTEST_SKIP() << "needs a real display (Xvfb)";
   SDL_DisplayMode mode{};
   ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &mode), 0);
   if (mode.w != 1024 || mode.h != 768) GTEST_SKIP() << "display is not 1024 x 768";
+  EXPECT_FALSE(platform::enterFullScreen(1001, 701));
   ASSERT_TRUE(platform::enterFullScreen(1024, 768));
   open(1024, 768);
   EXPECT_TRUE(platform::isFullScreen());
@@ -148,15 +111,12 @@ TEST_F(Window, FullScreenAtTheDisplaysModeHidesTheCursorUntilRestored) {
 }
 
 TEST(MessageBox, UnattendedBoxesGoToStderr) {
-  platform::setUnattended(true);
-  testing::internal::CaptureStderr();
-  platform::messageBox("GLSL", "0:1(1): error: syntax error");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "GLSL: 0:1(1): error: syntax error\n");
-  platform::setUnattended(false);
-  // Without video (no display at all) a box cannot block either.
-  testing::internal::CaptureStderr();
-  platform::messageBox("t", "x");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "t: x\n");
+  for (bool unattended : {true, false}) {  // without video a box cannot block either
+    platform::setUnattended(unattended);
+    testing::internal::CaptureStderr();
+    platform::messageBox("GLSL", "0:1(1): error: syntax error");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "GLSL: 0:1(1): error: syntax error\n");
+  }
 }
 
 TEST(Clock, CounterRunsForwardAtItsFrequency) {

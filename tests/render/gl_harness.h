@@ -1,61 +1,153 @@
-// A headless GL context for renderer tests (SDL's offscreen driver on Mesa llvmpipe), content
-// builders for test scenes, frame read-back and golden-image comparison.
-//
-// Golden images live in tests/golden/. With GLIMMER_REGENERATE_GOLDEN=1 in the environment the
-// comparisons write the images instead (tests/golden/regenerate.sh does that on purpose).
+// Renderer tests on a real GL context: SDL's offscreen driver on Mesa llvmpipe, started with the
+// show's own start-up after the window (extensions, initial render state, frame copy, overlay
+// font), content builders for test scenes and frame read-back.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <functional>
-#include <string>
-#include <vector>
 
+#include "app/gl_context.h"
+#include "app/shell.h"
 #include "mesh/mesh.h"
+#include "platform/gl.h"
+#include "platform/platform.h"
 #include "render/internal.h"
 #include "render_test_util.h"
 #include "texgen/texgen.h"
 
 namespace render::test {
 
+using glimmer::MeshObject;
+using glimmer::MeshOp;
+using Frame = std::vector<uint8_t>;  // RGBA bytes, top row first
+
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 
-// Opens the window and context once per process; false with the reason when it cannot.
-bool openContext(std::string& error);
+// The RGBA of pixel x of a row counted from the top.
+inline std::array<uint8_t, 4> pixelAt(const Frame& f, int x, int row) {
+  const size_t i = (static_cast<size_t>(row) * kWidth + static_cast<size_t>(x)) * 4;
+  return {f[i], f[i + 1], f[i + 2], f[i + 3]};
+}
+// GL state: a capability, element i of an integer state, a float state.
+inline bool on(GLenum cap) { return glIsEnabled(cap) == GL_TRUE; }
+inline GLint intState(GLenum name, size_t i = 0) {
+  GLint v[4] = {};
+  glGetIntegerv(name, v);
+  return v[i];
+}
+inline float floatState(GLenum name) {
+  GLfloat v[4] = {};
+  glGetFloatv(name, v);
+  return v[0];
+}
+// A GL entry point beyond those the show loads.
+template <typename F>
+F entry(const char* name) {
+  return reinterpret_cast<F>(platform::glProcAddress(name));
+}
 
-// RGBA bytes of the back buffer, top row first.
-std::vector<uint8_t> readFrame();
-
-// Compares a frame with tests/golden/<name>.png: every channel within `tolerance`, except at
-// most `outlierFraction` of the pixels (edge rasterisation differs a little between Mesa
-// releases). Writes the frame next to the build as <name>.actual.png when it fails.
-::testing::AssertionResult matchesGolden(const std::string& name, const std::vector<uint8_t>& rgba,
-                                         int tolerance = 8, double outlierFraction = 0.005);
-
-// A registry and timeline with the context current; content is built with the helpers below.
-class GlSceneTest : public RegistryTest {
- public:
-  void SetUp() override;
-  void TearDown() override;
-
-  // A texture entity from a pixel function (x, y) -> 0xAARRGGBB, uploaded.
-  glimmer::TextureObject* addTexture(int size, const std::function<uint32_t(int, int)>& pixel);
-  // A mesh entity; `build` adds its tracks, then precalc() builds and uploads it.
-  glimmer::MeshObject* addMeshFor(const std::function<void(glimmer::MeshObject&)>& build);
-  SceneObject* addScene();
-  LightObject* addLight(float x, float y, float z);
-
-  // Renders the frame of scene 0 at demo time t (entities updated at t first, delta 0).
-  std::vector<uint8_t> renderAt(float t);
+// One track of a test mesh; a disabled one is stored but not applied.
+struct Op {
+  MeshOp op;
+  std::initializer_list<float> params;
+  const char* name = nullptr;
+  bool enabled = true;
 };
 
-// Standard textures.
-uint32_t checkerPixel(int x, int y, int cells, uint32_t a, uint32_t b);
-// A normal map of round bumps with full gloss in alpha.
-uint32_t bumpPixel(int x, int y, int size);
-// A soft white disc whose alpha falls off towards the edge.
-uint32_t blobPixel(int x, int y, int size);
+// A registry and timeline at time 0 with the context (opened once per process) current, scene 0
+// shown; the test is skipped without a context. Entities added live until time 1000.
+class GlSceneTest : public RegistryTest {
+ public:
+  void SetUp() override {
+    RegistryTest::SetUp();
+    static const std::string error = [] {
+      platform::setUnattended(true);
+      app::screenWidth = kWidth;
+      app::screenHeight = kHeight;
+      std::string e;
+      if (platform::startVideo(e) && platform::createWindow(kWidth, kHeight, e) &&
+          app::createGLContext(e))
+        return std::string();
+      return e.empty() ? std::string("no GL context") : e;
+    }();
+    if (!error.empty()) GTEST_SKIP() << "no GL context: " << error;
+    resetParticleSeed();
+    gState.appliedFov = 0.0f;
+    glimmer::timeline->currentScene = 0;
+  }
+
+  template <typename T>
+  T* add(glimmer::Category c, T* e) {
+    e->endTime = 1000.0f;
+    (*glimmer::entityRegistry)[c].append(e);
+    return e;
+  }
+  SceneObject* addScene() { return add(glimmer::Category::Scene, new SceneObject()); }
+  // Scene 0 looking from (0, 0, 3.125) at the origin, one light, a black clear.
+  SceneObject* standardScene() {
+    SceneObject* s = addScene();
+    addTrack(s->tracksA, kSetCamera, {0, 0, 100, 0, 0, 0, 0});
+    addTrack(s->tracksA, kSetClear, {1, 0, 0, 0, 0, 0, 0});
+    addLight(2, 3, 4);
+    return s;
+  }
+  ParticleObject* addParticles() { return add(glimmer::Category::Particle, new ParticleObject()); }
+  LightObject* addLight(float x, float y, float z) {
+    auto* l = add(glimmer::Category::Light, new LightObject());
+    l->position = {x, y, z, 1.0f};
+    return l;
+  }
+  // A texture from a pixel function (x, y) -> 0xAARRGGBB, uploaded.
+  void addTexture(int size, const std::function<uint32_t(int, int)>& pixel) {
+    auto* t = new glimmer::TextureObject();
+    t->resize(size);
+    for (int i = 0; i < size * size; ++i) t->pixels[size_t(i)] = pixel(i % size, i / size);
+    t->upload();
+    (*glimmer::entityRegistry)[glimmer::Category::Texture].append(t);
+  }
+  // A mesh with settings tracks `a`, then `more`, and geometry tracks `b`, built and uploaded.
+  MeshObject* addMesh(std::initializer_list<Op> a, std::initializer_list<Op> b,
+                      std::initializer_list<Op> more = {}) {
+    auto* m = add(glimmer::Category::Mesh, new MeshObject());
+    const std::pair<glimmer::EntityList<glimmer::Track>*, std::initializer_list<Op>> lists[] = {
+        {&m->tracksA, a}, {&m->tracksA, more}, {&m->tracksB, b}};
+    for (const auto& [list, ops] : lists)
+      for (const Op& o : ops) {
+        glimmer::Track* t = addTrack(*list, uint8_t(o.op), o.params, o.name);
+        if (!o.enabled) t->word &= ~glimmer::kEnabledBit;
+      }
+    m->precalc();
+    return m;
+  }
+  // A smooth-shaded sphere of radius r (units) at `at` with a diffuse colour, then tracks `more`.
+  MeshObject* addSphere(float r, Vec3f at, Vec3f rgb, int segments = 16,
+                        std::initializer_list<Op> more = {}) {
+    return addMesh({{MeshOp::SetTransform, {at[0] * 32, at[1] * 32, at[2] * 32}},
+                    {MeshOp::SetColours, {40, 40, 40, rgb[0], rgb[1], rgb[2], 200, 200, 200, 30}}},
+                   {{MeshOp::Sphere, {float(segments), float(segments) / 2, 0, r * 32}},
+                    {MeshOp::Normals, {1}}},
+                   more);
+  }
+
+  // Renders scene 0 at demo time t (the active entities updated at t first, delta 0) and reads
+  // the frame back.
+  Frame renderAt(float t) {
+    glimmer::timeline->time = t;
+    for (int c = 0; c < glimmer::kCategoryCount; ++c)
+      for (auto* n = (*glimmer::entityRegistry)[c].first(); n; n = n->next)
+        if (glimmer::timeline->isActive(*n->value)) n->value->update(t, 0.0f);
+    renderFrame();
+    Frame out(size_t(kWidth) * kHeight * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    for (int y = 0; y < kHeight; ++y)  // GL counts rows from the bottom
+      glReadPixels(0, kHeight - 1 - y, kWidth, 1, GL_RGBA, GL_UNSIGNED_BYTE,
+                   &out[size_t(y) * kWidth * 4]);
+    for (size_t i = 3; i < out.size(); i += 4) out[i] = 255;  // the surface has no alpha channel
+    return out;
+  }
+};
 
 }  // namespace render::test

@@ -1,6 +1,6 @@
-// Particle systems: the shared random sequence, emission, the step and re-emission. The random
-// values are the 15-bit sequence x -> (x * 15625 + 1) mod 2^15 from 31337303, worked out by
-// hand: 16656, 6545, 29466, 15851, 11332, ..., each divided by 32678.
+// Particle systems: the shared random sequence, commands, emission, the step and re-emission.
+// The random values are the 15-bit sequence x -> (x * 15625 + 1) mod 2^15 from 31337303, worked
+// out by hand: 16656, 6545, 29466, 15851, 11332, ..., each divided by 32678.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,58 +14,40 @@ namespace {
 
 constexpr float r(int x) { return static_cast<float>(x) / 32678.0f; }
 
-class ParticleTest : public RegistryTest {
- protected:
-  void SetUp() override {
-    RegistryTest::SetUp();
-    resetParticleSeed();
-  }
-};
+using ParticleTest = RegistryTest;
 
-TEST_F(ParticleTest, RandomSequence) {
+TEST_F(ParticleTest, RandomSequenceAndTheConstructorsTwoEmissions) {
+  resetParticleSeed();
   EXPECT_EQ(gState.particleSeed, 31337303);
   for (int x : {16656, 6545, 29466, 15851, 11332}) EXPECT_EQ(particleRandom(), r(x));
-  EXPECT_EQ(gState.particleSeed, 11332);
-  float largest = 0.0f;
-  for (int i = 0; i < 40000; ++i) largest = std::max(largest, particleRandom());
-  EXPECT_EQ(largest, r(32767));  // the divisor is 32678, so values reach slightly above 1
+  resetParticleSeed();  // a new system emits its 20 particles twice, 5 numbers each
+  ParticleObject p;
+  EXPECT_EQ(p.particles.size(), 20u);
+  EXPECT_EQ(gState.particleSeed, 20671);  // the 200th value
 }
 
-TEST_F(ParticleTest, ConstructorEmitsTwentyParticlesTwice) {
+// Emitter position /32 and spin x 10, gravity /10 with scale p3, speed and fade /10, size and
+// spreads /32, colour /256; then one emission draws speed jitter, Z spread, X spread, fade
+// jitter and spin, in that order.
+TEST_F(ParticleTest, CommandsScaleAndSpawnDrawsFiveNumbersInOrder) {
   ParticleObject p;
-  ASSERT_EQ(p.particles.size(), 20u);
-  EXPECT_EQ(gState.particleSeed, 20671);  // 2 x 20 emissions of 5 numbers: the 200th value
-  for (const Particle& q : p.particles) {
-    // Defaults: direction (0, 1, 0), speed 10 plus up to half of it, fade 1 to 1.5, white.
-    EXPECT_EQ(q.velocity[0], 0.0f);
-    EXPECT_TRUE(q.velocity[1] >= 10.0f && q.velocity[1] <= 10.0f + 5.0f * r(32767));
-    EXPECT_TRUE(q.fade >= 1.0f && q.fade <= 1.0f + 0.5f * r(32767));
-    EXPECT_EQ(q.colour, (Colour{1, 1, 1, 1}));
-    EXPECT_EQ(q.position, (Vec3f{0, 0, 0}));
-    EXPECT_EQ(q.spinRate, 0.0f);
-  }
-}
-
-TEST_F(ParticleTest, SpawnDrawsFiveNumbersInOrder) {
-  ParticleObject p;
-  p.emitterPosition = {1, 2, 3};
-  p.speed = 2.0f;
-  p.spreadX = 4.0f;
-  p.spreadZ = 8.0f;
-  p.gravity = {0, -1, 0};
-  p.gravityScale = 3.0f;
-  p.fadeRate = 0.5f;
-  p.spin = 100.0f;
-  p.colour = {0.5f, 0.25f, 1.0f, 1.0f};
+  p.applyCommand(*makeTrack(kSetEmitter, {32, 64, 96, 0, 0, 0, 10}));
+  p.applyCommand(*makeTrack(kSetGravity, {0, -10, 5, 3}));
+  p.applyCommand(*makeTrack(kSetParticles, {20, 0, 0, 20, 5, 0, 16, 128, 256, 128, 64, 256}));
+  EXPECT_EQ(p.emitterPosition, (Vec3f{1, 2, 3}));
+  EXPECT_EQ((Colour{p.gravity[0], p.gravity[1], p.gravity[2], p.gravityScale}),
+            (Colour{0, -1, 0.5f, 3}));
+  EXPECT_EQ((std::array<float, 6>{p.spin, p.speed, p.fadeRate, p.size, p.spreadX, p.spreadZ}),
+            (std::array<float, 6>{100, 2, 0.5f, 0.5f, 4, 8}));
+  EXPECT_EQ(p.colour, (Colour{0.5f, 0.25f, 1, 1}));
   p.particles[3].angle = 42.0f;
   resetParticleSeed();
   p.spawn(3);
   const Particle& q = p.particles[3];
-  // Speed jitter, Z spread, X spread, fade jitter, spin, in that order.
-  EXPECT_EQ(q.velocity[1], 2.0f + r(16656) * 1.0f);
+  EXPECT_EQ(q.velocity, (Vec3f{0, 2.0f + r(16656) * 1.0f, 0}));
   EXPECT_EQ(q.position,
             (Vec3f{1.0f + (0.5f - r(29466)) * 4.0f, 2.0f, 3.0f + (0.5f - r(6545)) * 8.0f}));
-  EXPECT_EQ(q.acceleration, (Vec3f{0, -3, 0}));
+  EXPECT_EQ(q.acceleration, (Vec3f{0, -3, 1.5f}));
   EXPECT_EQ(q.fade, 0.5f + r(15851) * 0.25f);
   EXPECT_EQ(q.spinRate, 100.0f - r(11332) * 200.0f);
   EXPECT_EQ(q.colour, p.colour);
@@ -73,30 +55,22 @@ TEST_F(ParticleTest, SpawnDrawsFiveNumbersInOrder) {
 }
 
 TEST_F(ParticleTest, EmitterDirectionTurnsUpByTheAngles) {
-  // (0, 1, 0) turned by the emitter angles (radians about X, Y, Z): a quarter turn about X
-  // points it along +Z, about Z along -X; about Y it stays.
-  const struct {
-    Vec3f angles, expected;
-  } rows[] = {{{0, 0, 0}, {0, 1, 0}},
-              {{1.5707964f, 0, 0}, {0, 0, 1}},
-              {{0, 0, 1.5707964f}, {-1, 0, 0}},
-              {{0, 1.5707964f, 0}, {0, 1, 0}}};
-  for (const auto& row : rows) {
+  // (0, 1, 0) turned by the emitter angles (p3 to p5, radians about X, Y, Z): a quarter turn
+  // about X points it along +Z, about Z along -X; about Y it stays.
+  const std::pair<Vec3f, Vec3f> rows[] = {{{0, 0, 0}, {0, 1, 0}},
+                                          {{1.5707964f, 0, 0}, {0, 0, 1}},
+                                          {{0, 0, 1.5707964f}, {-1, 0, 0}},
+                                          {{0, 1.5707964f, 0}, {0, 1, 0}}};
+  for (const auto& [a, expected] : rows) {
     ParticleObject p;
-    p.emitterAngles = row.angles;
-    const Vec3f d = p.emitterDirection();
+    p.applyCommand(*makeTrack(kSetEmitter, {0, 0, 0, a[0], a[1], a[2]}));
     for (int k = 0; k < 3; ++k)
-      EXPECT_NEAR(d[k], row.expected[k], 1e-6f) << row.angles[0] << row.angles[2];
+      EXPECT_NEAR(p.emitterDirection()[k], expected[k], 1e-6f) << a[0] << a[1] << a[2];
   }
 }
 
-TEST_F(ParticleTest, StepIntegratesVelocityFirstThenFades) {
-  Particle q;
-  q.velocity = {1, 0, 0};
-  q.acceleration = {0, -10, 0};
-  q.colour = {1, 0.5f, 0.25f, 1};
-  q.fade = 0.5f;
-  q.spinRate = 90.0f;
+TEST_F(ParticleTest, StepIntegratesVelocityFirstThenFadesAndUpdateReemits) {
+  Particle q{{1, 0.5f, 0.25f, 1}, {}, {1, 0, 0}, {0, -10, 0}, 0.5f, 0.0f, 90.0f};
   EXPECT_FALSE(ParticleObject::step(q, 0.5f));
   EXPECT_EQ(q.velocity, (Vec3f{1, -5, 0}));
   EXPECT_EQ(q.position, (Vec3f{0.5f, -2.5f, 0}));
@@ -106,36 +80,11 @@ TEST_F(ParticleTest, StepIntegratesVelocityFirstThenFades) {
   EXPECT_TRUE(ParticleObject::step(q, 0.5f));  // exactly 0 has run out
   q.colour[3] = std::numeric_limits<float>::quiet_NaN();
   EXPECT_TRUE(ParticleObject::step(q, 0.0f));
-  Particle immortal;
-  immortal.fade = 0.0f;
-  for (int i = 0; i < 100; ++i) EXPECT_FALSE(ParticleObject::step(immortal, 1.0f));
-  // Negative speed emits backwards, jitter still half the speed.
-  ParticleObject p;
-  p.speed = -0.4f;
-  p.spawnAll();
-  for (const Particle& s : p.particles)
-    EXPECT_TRUE(s.velocity[1] <= -0.4f && s.velocity[1] >= -0.4f - 0.2f * r(32767));
-}
-
-// A pool larger than kMaxParticles is cut to it: the particles are there and every one emitted.
-TEST_F(ParticleTest, PoolSizeIsCappedAtTheParticleLimit) {
-  ParticleObject p;
-  for (int32_t n : {kMaxParticles + 1, INT32_MAX, kMaxParticles - 1}) {
-    p.resize(n);
-    EXPECT_EQ(p.particles.size(), static_cast<size_t>(std::min(n, kMaxParticles))) << n;
-    EXPECT_EQ(p.count, std::min(n, kMaxParticles));
-  }
-}
-
-TEST_F(ParticleTest, UpdateReemitsFadedParticlesInTheSameUpdate) {
+  // An update re-emits a particle that ran out in the same update.
   ParticleObject p;
   p.resize(3);
-  for (Particle& q : p.particles) {
-    q.fade = 1.0f;
-    q.colour[3] = 1.0f;
-  }
+  for (Particle& each : p.particles) each = Particle{{0, 0, 0, 1}, {9, 9, 9}, {}, {}, 1.0f};
   p.particles[1].colour[3] = 0.5f;  // runs out exactly at delta 0.5
-  p.particles[1].position = {9, 9, 9};
   resetParticleSeed();
   p.update(0.0f, 0.5f);
   EXPECT_EQ(p.particles[0].colour[3], 0.5f);
@@ -144,40 +93,32 @@ TEST_F(ParticleTest, UpdateReemitsFadedParticlesInTheSameUpdate) {
   EXPECT_EQ(gState.particleSeed, 11332);  // exactly one emission: five numbers
 }
 
-TEST_F(ParticleTest, Opcodes) {
+// The count is rounded and the new pool emitted with the settings before the command; the same
+// count keeps the pool without drawing numbers; a negative one empties it, and an empty pool is
+// not stepped. A pool larger than kMaxParticles is cut to it, every particle there and emitted.
+TEST_F(ParticleTest, PoolSizesAndTextures) {
   ParticleObject p;
-  p.applyCommand(*makeTrack(kSetParticles, {5.4f, 0, 0, 40, 8, 0, 16, 32, 64, 256, 128, 0}));
+  p.applyCommand(*makeTrack(kSetParticles, {5.4f, 0, 0, 40, 8, 0, 0, 0, 0, 256, 128, 0}));
   ASSERT_EQ(p.particles.size(), 5u);
-  EXPECT_EQ(p.particles[0].colour, (Colour{1, 1, 1, 1}));  // emitted before the colour changed
-  EXPECT_GE(p.particles[0].velocity[1], 10.0f);            // and with the old speed
-  // speed p3/10, fade p4/10, size p6/32, spread p7/32 and p8/32, colour /256.
-  EXPECT_EQ(p.speed, 4.0f);
-  EXPECT_EQ(p.fadeRate, 0.8f);
-  EXPECT_EQ(p.size, 0.5f);
-  EXPECT_EQ(p.spreadX, 1.0f);
-  EXPECT_EQ(p.spreadZ, 2.0f);
-  EXPECT_EQ(p.colour, (Colour{1, 0.5f, 0, 1}));
+  EXPECT_EQ(p.particles[0].colour, (Colour{1, 1, 1, 1}));  // emitted with the colour before
   const int32_t seed = gState.particleSeed;
   const Particle first = p.particles[0];
-  p.applyCommand(*makeTrack(kSetParticles, {4.6f, 0, 0, 40}));  // rounds to the same count
+  p.applyCommand(*makeTrack(kSetParticles, {4.6f, 0, 0, 40}));
   EXPECT_EQ(gState.particleSeed, seed);
   EXPECT_EQ(p.particles[0].velocity, first.velocity);
   p.applyCommand(*makeTrack(kSetParticles, {-3}));
   EXPECT_TRUE(p.particles.empty());
-  p.update(0.0f, 1.0f);  // a pool without particles is not stepped
+  p.update(0.0f, 1.0f);
   EXPECT_EQ(gState.particleSeed, seed);
-  // Emitter position /32, angles in radians, spin p6 x 10; gravity /10, scale p3.
-  p.applyCommand(*makeTrack(kSetEmitter, {32, -64, 16, 0.5f, 1.0f, 1.5f, 20}));
-  EXPECT_EQ(p.emitterPosition, (Vec3f{1, -2, 0.5f}));
-  EXPECT_EQ(p.emitterAngles, (Vec3f{0.5f, 1.0f, 1.5f}));
-  EXPECT_EQ(p.spin, 200.0f);
-  p.applyCommand(*makeTrack(kSetGravity, {0, -98, 5, 0.5f}));
-  EXPECT_EQ(p.gravity, (Vec3f{0, -9.8f, 0.5f}));
-  EXPECT_EQ(p.gravityScale, 0.5f);
-  p.applyCommand(*makeTrack(kSetParticleTexture, {-1}));
-  EXPECT_EQ(p.texture, nullptr);
-  p.applyCommand(*makeTrack(kSetParticleTexture, {7}));  // past the end of an empty list
-  EXPECT_EQ(p.texture, nullptr);
+  for (int32_t n : {kMaxParticles + 1, INT32_MAX, kMaxParticles - 1}) {
+    p.resize(n);
+    EXPECT_EQ(p.particles.size(), static_cast<size_t>(std::min(n, kMaxParticles))) << n;
+    EXPECT_EQ(p.count, std::min(n, kMaxParticles));
+  }
+  for (float index : {-1.0f, 7.0f}) {  // none, and past the end of an empty list
+    p.applyCommand(*makeTrack(kSetParticleTexture, {index}));
+    EXPECT_EQ(p.texture, nullptr) << index;
+  }
 }
 
 }  // namespace

@@ -4,22 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <memory>
-#include <string>
 
 #include "scene/scene.h"
 
 namespace render {
 
-// A track of an opcode with p0, p1, ... from the list (the rest 0), enabled.
+// An enabled track of an opcode with p0, p1, ... from the list (the rest 0).
 inline std::unique_ptr<glimmer::Track> makeTrack(uint8_t opcode,
                                                  std::initializer_list<float> params,
                                                  const char* name = nullptr) {
   auto t = std::make_unique<glimmer::Track>();
   t->word = glimmer::kEnabledBit | opcode;
-  size_t i = 0;
-  for (float p : params) t->params[i++] = p;
+  std::copy(params.begin(), params.end(), t->params.begin());
   if (name) t->name = name;
   return t;
 }
