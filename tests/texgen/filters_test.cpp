@@ -1,6 +1,5 @@
-// Filters and samplers: edge modes, the bilinear blend, the packed blur, and exact pixels of the
-// in-place operators worked out by hand from their formulas.
-#include <algorithm>
+// Filters, samplers and blend modes: edge modes, the bilinear blend, the packed blur, and exact
+// pixels of the in-place operators and of blend modes 0-11 worked out by hand from their rules.
 #include <limits>
 
 #include "tests/texgen/test_util.h"
@@ -9,58 +8,48 @@ namespace glimmer::testing {
 namespace {
 
 using Filters = TexgenTest;
-using texgen::sampleBilinear;
-using texgen::sampleNearest;
+using P = std::vector<TexturePixel>;
 
-std::vector<TexturePixel> uniform(int32_t size, TexturePixel p) {
-  return std::vector<TexturePixel>(static_cast<size_t>(size) * static_cast<size_t>(size), p);
-}
+P uniform(int32_t size, TexturePixel p) { return P(size_t(size * size), p); }
 
-TEST_F(Filters, NearestEdgeModes) {
-  std::vector<TexturePixel> img(16);
-  for (int i = 0; i < 16; ++i) img[static_cast<size_t>(i)] = static_cast<TexturePixel>(i + 1);
+TEST_F(Filters, Samplers) {
+  P img(16);
+  for (size_t i = 0; i < 16; ++i) img[i] = static_cast<TexturePixel>(i + 1);
   setTextureGeometry(4);
-  // Row 0 of a 4 x 4 image holding 1..16; expected values for wrap, clamp, mirror, transparent.
+  // Nearest, row 0 of a 4 x 4 image holding 1..16; expected for wrap, clamp, mirror, transparent.
   // Columns: -1.5 -> 3 / 0 / 1;  4 -> 0 / 3 / 3;  9 -> 1 / 3 / 1;  -6 -> 2 / 0 / 1.
-  const struct {
-    float u, v;
-    TexturePixel byMode[4];
-  } rows[] = {{-1.5f, 0, {4, 1, 2, 0}},
-              {4, 0, {1, 4, 4, 0}},
-              {9, 0, {2, 4, 2, 0}},
-              {-6, 0, {3, 1, 2, 0}},
-              {-0.5f, 3.9f, {13, 13, 13, 13}},     // -0.5 truncates to 0
-              {-2147483648.0f, 0, {1, 1, 1, 0}}};  // |INT_MIN| stays defined
-  for (const auto& r : rows)
+  // clang-format off
+  const struct { float u, v; TexturePixel byMode[4]; } nearest[] = {
+      {-1.5f, 0, {4, 1, 2, 0}}, {4, 0, {1, 4, 4, 0}}, {9, 0, {2, 4, 2, 0}}, {-6, 0, {3, 1, 2, 0}},
+      {-0.5f, 3.9f, {13, 13, 13, 13}},    // -0.5 truncates to 0
+      {-2147483648.0f, 0, {1, 1, 1, 0}}};  // |INT_MIN| stays defined
+  // clang-format on
+  for (const auto& r : nearest)
     for (int mode = 0; mode < 4; ++mode) {
       textureGeometry.edgeMode = mode;
-      EXPECT_EQ(sampleNearest(img.data(), r.u, r.v), r.byMode[mode]) << r.u << " mode " << mode;
+      EXPECT_EQ(texgen::sampleNearest(img.data(), r.u, r.v), r.byMode[mode]) << r.u << " " << mode;
     }
-}
-
-TEST_F(Filters, BilinearBlendAndWrap) {
-  std::vector<TexturePixel> img(16, 0);
+  // Bilinear, 8.8 fixed point: half of 255 is 127. -0.5 wraps to 3.5; -1e-9 lands on column 0,
+  // never on column 4.
+  img.assign(16, 0);
   img[1] = 0xFFFFFFFFu;
   img[3] = 0x00FF0000u;
-  setTextureGeometry(4);
-  const struct {
-    float u, v;
-    TexturePixel expected;  // 8.8 fixed point: half of 255 is 127
-  } rows[] = {{0.5f, 0, 0x7F7F7F7Fu},  {1, 0, 0xFFFFFFFFu},
-              {-0.5f, 0, 0x007F0000u},  // wraps to 3.5
-              {7, 4, 0x00FF0000u},     {1, 0.5f, 0x7F7F7F7Fu},
-              {-1e-9f, 0, 0u}};  // lands on column 0, never column 4
-  for (const auto& r : rows) EXPECT_EQ(sampleBilinear(img.data(), r.u, r.v), r.expected) << r.u;
+  // clang-format off
+  const struct { float u, v; TexturePixel expected; } bilinear[] = {
+      {0.5f, 0, 0x7F7F7F7Fu}, {1, 0, 0xFFFFFFFFu}, {-0.5f, 0, 0x007F0000u}, {7, 4, 0x00FF0000u},
+      {1, 0.5f, 0x7F7F7F7Fu}, {-1e-9f, 0, 0u}};
+  // clang-format on
+  for (const auto& r : bilinear)
+    EXPECT_EQ(texgen::sampleBilinear(img.data(), r.u, r.v), r.expected) << r.u;
 }
 
 TEST_F(Filters, BlurTapsGainAndWrap) {
   // Radius 8 on 256 is 8 pixels, sigma 1: the trimmed kernel covers -2..1; taps 14 66 109 66.
   auto img = uniform(256, 0xC8C8C8C8u);
   run(img, 256, commandWord(TextureOp::Blur), {8, 0, 0, 16});
-  EXPECT_EQ(std::vector<int32_t>(blurTaps, blurTaps + 5),
-            (std::vector<int32_t>{14, 66, 109, 66, 0}));
+  EXPECT_EQ(P(blurTaps, blurTaps + 5), (P{14, 66, 109, 66, 0}));
   // The taps sum to 255: 200 becomes 199 and then 198 in the second pass.
-  EXPECT_TRUE(std::all_of(img.begin(), img.end(), [](TexturePixel p) { return p == 0xC6C6C6C6u; }));
+  EXPECT_EQ(img, uniform(256, 0xC6C6C6C6u));
   // Gain 32 doubles the taps (sum 510): alpha 100 -> 199, red 200 saturates, blue 1 stays 1.
   img = uniform(256, 0x64C86401u);
   run(img, 256, commandWord(TextureOp::Blur), {8, 0, 0, 32});
@@ -69,20 +58,19 @@ TEST_F(Filters, BlurTapsGainAndWrap) {
   img = uniform(64, 0);
   img[0] = 0xFFFFFFFFu;
   run(img, 64, commandWord(TextureOp::Blur), {32, 0, 0, 16});
-  for (size_t i : {size_t{0}, size_t{63}, size_t{63 * 64}, size_t{63 * 64 + 63}})
-    EXPECT_GT(img[i], 0u) << i;
+  for (size_t i : {0, 63, 63 * 64, 63 * 64 + 63}) EXPECT_GT(img[i], 0u) << i;
   EXPECT_EQ(img[32 * 64 + 32], 0u);
   // Negative gain gives black; a huge one keeps every tap at most 257.
   img = uniform(64, 0x80808080u);
   run(img, 64, commandWord(TextureOp::Blur), {32, 0, 0, -20});
-  EXPECT_EQ(img[0], 0u);
+  EXPECT_EQ(img, uniform(64, 0));
   run(img, 64, commandWord(TextureOp::Blur), {4, 0, 0, 2000});
   EXPECT_LE(*std::max_element(blurTaps, blurTaps + 128), 257);
 }
 
 TEST_F(Filters, PackedBlurMatchesReference) {
   uint32_t r = 7;
-  for (int32_t size : {2, 8, 64}) {
+  for (int32_t size : {2, 8, 64})
     for (int hw : {1, 2, 5, 64}) {
       setTextureGeometry(size);
       for (int k = 0; k < 2 * hw; ++k) {
@@ -94,181 +82,98 @@ TEST_F(Filters, PackedBlurMatchesReference) {
       texgen::blurPassesReference(b.data(), hw);
       ASSERT_EQ(a, b) << size << " " << hw;
     }
-  }
 }
 
-// Commands that leave the image exactly as it was.
-TEST_F(Filters, IdentityCommands) {
-  const struct {
-    const char* what;
-    int size;
-    uint32_t word;
-    std::initializer_list<float> p;
-  } rows[] = {
-      {"blur of 0 pixels (3 x 64 / 256)", 64, commandWord(TextureOp::Blur), {3, 0, 0, 16}},
-      {"rotozoom about the centre, no turn",
-       256,
-       commandWord(TextureOp::RotoZoom),
-       {128, 128, 0, 0, 0, 0, 0}},
-      {"smooth rotozoom, no turn",
-       256,
-       commandWord(TextureOp::RotoZoom, 0, true),
-       {128, 128, 0, 0, 0, 0, 0}},
-      {"twirl without twist (p3 128)",
-       128,
-       commandWord(TextureOp::Twirl),
-       {128, 128, 0, 128, 0, 0, 200}},
-      {"smooth twirl without twist",
-       128,
-       commandWord(TextureOp::Twirl, 0, true),
-       {128, 128, 0, 128, 0, 0, 200}},
-      {"twirl of radius 0", 4, commandWord(TextureOp::Twirl), {128, 128, 0, 0, 0, 0, 0}},
-      {"twirl of 0 pixels (20/256 of 4)",
-       4,
-       commandWord(TextureOp::Twirl),
-       {128, 128, 0, 0, 0, 0, 20}},
-      {"tint by 0", 32, commandWord(TextureOp::Tint), {0, 0, 0}},
-  };
-  for (const auto& r : rows) {
-    auto img = patternImage(r.size);
-    const auto orig = img;
-    run(img, r.size, r.word, r.p);
-    EXPECT_EQ(img, orig) << r.what;
-  }
-  auto img = patternImage(128);
-  const auto orig = img;
-  run(img, 128, commandWord(TextureOp::Invert), {});
-  EXPECT_EQ(img[5], ~orig[5]);
-  run(img, 128, commandWord(TextureOp::Invert), {});
-  EXPECT_EQ(img, orig);
-}
-
-// Output pixel (index) shows source pixel (index) of the pattern image.
+// Output pixel `out` shows source pixel `in` of the pattern image (in < 0: transparent, 0; no
+// pairs: the whole image is unchanged).
 TEST_F(Filters, SamplingGeometry) {
-  struct Map {
-    int out, in;  // in < 0: transparent, 0
-  };
-  const struct {
-    const char* what;
-    int size;
-    uint32_t word;
-    std::initializer_list<float> p;
-    std::vector<Map> maps;
-  } rows[] = {
+  const uint32_t roto = commandWord(TextureOp::RotoZoom), twirl = commandWord(TextureOp::Twirl);
+  const uint32_t smoothTwirl = commandWord(TextureOp::Twirl, 0, true);
+  // clang-format off
+  const struct { int size; uint32_t word; std::initializer_list<float> p;
+                 std::vector<std::pair<int, int>> maps; } rows[] = {
+      {64, commandWord(TextureOp::Blur), {3, 0, 0, 16}, {}},  // blur of 0 pixels (3 x 64 / 256)
+      {256, roto, {128, 128, 0, 0, 0, 0, 0}, {}},             // about the centre, no turn
+      {256, commandWord(TextureOp::RotoZoom, 0, true), {128, 128, 0, 0, 0, 0, 0}, {}},
+      {128, twirl, {128, 128, 0, 128, 0, 0, 200}, {}},        // no twist (p3 128)
+      {128, smoothTwirl, {128, 128, 0, 128, 0, 0, 200}, {}},
+      {4, twirl, {128, 128, 0, 0, 0, 0, 0}, {}},              // radius 0
+      {4, twirl, {128, 128, 0, 0, 0, 0, 20}, {}},             // radius 0 pixels (20/256 of 4)
+      {32, commandWord(TextureOp::Tint), {0, 0, 0}, {}},
       // Zoom p3 = 64: step 2, so output (X, Y) shows (2X - 32, 2Y - 32); outside is clear.
-      {"rotozoom half size, transparent",
-       64,
-       commandWord(TextureOp::RotoZoom, 0, false, 3),
-       {128, 128, 0, 64},
+      {64, commandWord(TextureOp::RotoZoom, 0, false, 3), {128, 128, 0, 64},
        {{16 * 64 + 16, 0}, {20 * 64 + 30, 8 * 64 + 28}, {0, -1}, {48 * 64 + 20, -1}}},
-      {"rotozoom half size, wrapped",
-       64,
-       commandWord(TextureOp::RotoZoom),
-       {128, 128, 0, 64},
-       {{0, 32 * 64 + 32}, {20 * 64 + 30, 8 * 64 + 28}}},
+      {64, roto, {128, 128, 0, 64}, {{0, 32 * 64 + 32}, {20 * 64 + 30, 8 * 64 + 28}}},  // wrapped
       // p6 = -128: a = 0, exact half turn: output (i + 8, j + 8) reads (8 - i, 8 - j), wrapped.
-      {"rotozoom half turn",
-       16,
-       commandWord(TextureOp::RotoZoom),
-       {128, 128, 0, 0, 0, 0, -128},
-       {{0, 0}, {9 * 16 + 10, 7 * 16 + 6}}},
+      {16, roto, {128, 128, 0, 0, 0, 0, -128}, {{0, 0}, {9 * 16 + 10, 7 * 16 + 6}}},
       // Twirl on 64 about the centre, R = 128/256 of 64 = 32 pixels, k = (128 - 80)/32 = 1.5.
       // At distance d the angle grows by 1.5 (1 + cos(pi d / 32)); u = d cos, v = d sin, + 32:
       // (16, 0): phi = 1.5, (33.13, 47.96); (8, 0): phi = 2.5607, (25.31, 36.39);
       // (0, 8): theta = pi/2 + 2.5607, (27.61, 25.31). Distance 32 and beyond is unchanged.
-      {"twirl inside its radius",
-       64,
-       commandWord(TextureOp::Twirl),
-       {128, 128, 0, 80, 0, 0, 128},
-       {{32 * 64 + 48, 47 * 64 + 33},
-        {32 * 64 + 40, 36 * 64 + 25},
-        {40 * 64 + 32, 25 * 64 + 27},
-        {32 * 64 + 32, 32 * 64 + 32},
-        {0, 0},
-        {32 * 64, 32 * 64}}},
-  };
-  const auto orig = patternImage(64);
+      {64, twirl, {128, 128, 0, 80, 0, 0, 128},
+       {{32 * 64 + 48, 47 * 64 + 33}, {32 * 64 + 40, 36 * 64 + 25}, {40 * 64 + 32, 25 * 64 + 27},
+        {32 * 64 + 32, 32 * 64 + 32}, {0, 0}, {32 * 64, 32 * 64}}}};
+  // clang-format on
   for (const auto& r : rows) {
-    std::vector<TexturePixel> src(orig.begin(), orig.begin() + r.size * r.size), img = src;
+    const P src = patternImage(r.size);
+    P img = src;
     run(img, r.size, r.word, r.p);
-    for (const Map& m : r.maps)
-      EXPECT_EQ(img[static_cast<size_t>(m.out)], m.in < 0 ? 0u : src[static_cast<size_t>(m.in)])
-          << r.what << " @" << m.out;
+    SCOPED_TRACE(::testing::Message() << "opcode " << (r.word & 0xFF) << " on " << r.size);
+    EXPECT_TRUE(!r.maps.empty() || img == src);
+    for (const auto& [out, in] : r.maps)
+      EXPECT_EQ(img[size_t(out)], in < 0 ? 0u : src[size_t(in)]) << " @" << out;
   }
-  // Far centres and huge values stay defined; a repeat gives the same image.
-  auto a = orig, b = orig;
-  run(a, 64, commandWord(TextureOp::Twirl, 0, true), {100, 140, 0, 20, 0, 0, 90});
-  run(b, 64, commandWord(TextureOp::Twirl, 0, true), {100, 140, 0, 20, 0, 0, 90});
+  // Invert twice is the identity; far centres and huge values stay defined and repeat.
+  auto a = patternImage(64), b = a;
+  run(a, 64, commandWord(TextureOp::Invert), {});
+  EXPECT_EQ(a[5], ~b[5]);
+  run(a, 64, commandWord(TextureOp::Invert), {});
   EXPECT_EQ(a, b);
-  run(a, 64, commandWord(TextureOp::Twirl), {3e9f, -3e9f, 0, 0, 0, 0, 3e9f});
+  run(a, 64, smoothTwirl, {100, 140, 0, 20, 0, 0, 90});
+  run(b, 64, smoothTwirl, {100, 140, 0, 20, 0, 0, 90});
+  EXPECT_EQ(a, b);
+  run(a, 64, twirl, {3e9f, -3e9f, 0, 0, 0, 0, 3e9f});
 }
 
+// The inline conversions of the hot loops agree with the scene's, ties and saturation included.
 TEST(FastConversions, MatchSceneConversions) {
-  for (float x :
-       {0.5f, 1.5f, 2.5f, -0.5f, -1.5f, 254.5f, 255.49f, 4194303.5f, 4194304.5f, 1e10f, -1e10f,
-        -2147483648.0f, 0.0f, -0.0f, 3.99999f, std::numeric_limits<float>::quiet_NaN()}) {
+  for (float x : {0.5f, 1.5f, 2.5f, -0.5f, -1.5f, 254.5f, 255.49f, 4194303.5f, 4194304.5f, 1e10f,
+                  -1e10f, -2147483648.0f, 0.0f, -0.0f, 3.99999f, std::nanf("")}) {
     EXPECT_EQ(texgen::roundF(x), roundToInt(x)) << x;
     EXPECT_EQ(texgen::truncF(x), toInt(x)) << x;
   }
 }
 
-// Per-pixel colour operators on small images, expected pixels worked out by hand.
+// Per-pixel colour operators on 2 x 2 images, expected pixels worked out by hand.
 TEST_F(Filters, ColourOperators) {
-  const struct {
-    const char* what;
-    uint32_t word;
-    std::initializer_list<float> p;
-    std::vector<TexturePixel> in, out;  // 2 x 2
-  } rows[] = {
+  const P c50 = {0x00323232u, 0x00969696u, 0x00323232u, 0x00969696u};
+  const uint32_t bc = commandWord(TextureOp::BrightnessContrast);
+  const uint32_t tint = commandWord(TextureOp::Tint);
+  // clang-format off
+  const struct { uint32_t word; std::initializer_list<float> p; P in, out; } rows[] = {
       // Mean 100 of {50, 150}; p3 = 223: c = 64, the distance from the mean doubles; alpha is
       // the average of the colour channels.
-      {"contrast up",
-       commandWord(TextureOp::BrightnessContrast),
-       {128, 0, 0, 223},
-       {0x00323232u, 0x00969696u, 0x00323232u, 0x00969696u},
-       {0, 0xC8C8C8C8u, 0, 0xC8C8C8C8u}},
+      {bc, {128, 0, 0, 223}, c50, {0, 0xC8C8C8C8u, 0, 0xC8C8C8C8u}},
       // p3 = 127: c = 256, the distance halves; brightness +10 first: (60 - 100)/2 + 100 = 80.
-      {"contrast down, brighter",
-       commandWord(TextureOp::BrightnessContrast),
-       {138, 0, 0, 127},
-       {0x00323232u, 0x00969696u, 0x00323232u, 0x00969696u},
-       {0x50505050u, 0x82828282u, 0x50505050u, 0x82828282u}},
+      {bc, {138, 0, 0, 127}, c50, {0x50505050u, 0x82828282u, 0x50505050u, 0x82828282u}},
       // p3 = 191 keeps the contrast: only alpha changes, to the channel average (16+32+48)/3.
-      {"contrast kept",
-       commandWord(TextureOp::BrightnessContrast),
-       {128, 0, 0, 191},
-       {0xFF102030u, 0xFF102030u, 0xFF102030u, 0xFF102030u},
-       {0x20102030u, 0x20102030u, 0x20102030u, 0x20102030u}},
+      {bc, {128, 0, 0, 191}, P(4, 0xFF102030u), P(4, 0x20102030u)},
       // Red x 255/128 saturates; green x 64/128; blue 128 + 128 = 256 wraps to 0; alpha factor
       // (255 + 64 + 0)/3 = 106: 128 x 106 / 128 = 106.
-      {"tint",
-       commandWord(TextureOp::Tint),
-       {127, -64, 128},
-       std::vector<TexturePixel>(4, 0x80808080u),
-       std::vector<TexturePixel>(4, 0x6AFF4000u)},
-      {"tint to black",
-       commandWord(TextureOp::Tint),
-       {-128, -128, -128},
-       std::vector<TexturePixel>(4, 0x12345678u),
-       std::vector<TexturePixel>(4, 0u)},
-      {"emboss of uniform",
-       commandWord(TextureOp::Emboss),
-       {},
-       std::vector<TexturePixel>(4, 0x12345678u),
-       std::vector<TexturePixel>(4, 0x80808080u)},
+      {tint, {127, -64, 128}, P(4, 0x80808080u), P(4, 0x6AFF4000u)},
+      {tint, {-128, -128, -128}, P(4, 0x12345678u), P(4, 0u)},
+      {commandWord(TextureOp::Emboss), {}, P(4, 0x12345678u), P(4, 0x80808080u)},
       // Uniform height: the normal is straight up (127, 128, 255); alpha is kept.
-      {"normal map of uniform",
-       commandWord(TextureOp::NormalMap),
-       {50},
+      {commandWord(TextureOp::NormalMap), {50},
        {0xAB000080u, 0x11000080u, 0xAB000080u, 0xAB000080u},
-       {0xAB7F80FFu, 0x117F80FFu, 0xAB7F80FFu, 0xAB7F80FFu}},
-  };
+       {0xAB7F80FFu, 0x117F80FFu, 0xAB7F80FFu, 0xAB7F80FFu}}};
+  // clang-format on
   for (const auto& r : rows) {
     auto img = r.in;
     run(img, 2, r.word, r.p);
-    EXPECT_EQ(img, r.out) << r.what;
+    EXPECT_EQ(img, r.out) << "row " << (&r - rows);
   }
-  // Emboss: a bright pixel raises its left neighbour and lowers its right one.
+  // Emboss: a bright pixel raises its left neighbour (255) and lowers its right one (0).
   auto img = uniform(4, 0);
   img[1] = 0x000000FFu;
   run(img, 4, commandWord(TextureOp::Emboss), {});
@@ -278,9 +183,48 @@ TEST_F(Filters, ColourOperators) {
   // Normal map of a high column 1 with k = 1: column 0 has hx = 1, n = (-1, 0, 1)/sqrt 2:
   // R = 255 - toInt(0.7071 x 127 + 128) = 38, G = 128, B = toInt(127/sqrt 2 + 128) = 217.
   img = uniform(4, 0);
-  for (int y = 0; y < 4; ++y) img[static_cast<size_t>(y * 4 + 1)] = 0xFF;
+  for (size_t y = 0; y < 4; ++y) img[y * 4 + 1] = 0xFF;
   run(img, 4, commandWord(TextureOp::NormalMap), {10});
   EXPECT_EQ(img[0] & 0x00FFFFFFu, 0x002680D9u);
+}
+
+using Blend = TexgenTest;
+using M = BlendMode;
+constexpr TexturePixel grey(uint32_t v) { return v * 0x01010101u; }
+
+TEST_F(Blend, Modes) {
+  // clang-format off
+  const struct { TexturePixel d, s; M mode; TexturePixel expected; } rows[] = {
+      {0, 0x12345678u, M::Or, 0x12345678u}, {0xF0F0F0F0u, 0x0F0F0FFFu, M::Or, 0xFFFFFFFFu},
+      {0xFF00FF00u, 0xFFFF0000u, M::Xor, 0x00FFFF00u},
+      {0xFF00FF00u, 0xFFFF0000u, M::And, 0xFF000000u},
+      {grey(200), grey(100), M::Add, grey(255)},  // saturates
+      {0x01020304u, 0x10203040u, M::Add, 0x11223344u}, {grey(100), grey(200), M::Subtract, 0},
+      {0x10203040u, 0x01020304u, M::Subtract, 0x0F1E2D3Cu},
+      {grey(255), grey(0), M::Average, grey(127)},  // truncated
+      {0x01FF0203u, 0x03010205u, M::Average, 0x02800204u},
+      {0x12345678u, 0xFF000000u, M::Minimum, 0x12000000u},
+      {0x12345678u, 0x00FF0000u, M::Maximum, 0x12FF5678u},
+      {0x12345678u, grey(255), M::Multiply, 0x12345678u},  // d * s / 255
+      {grey(128), grey(128), M::Multiply, grey(64)}, {0x12345678u, 0, M::Screen, 0x12345678u},
+      {grey(128), grey(128), M::Screen, grey(192)},  // 255 - 127 * 127 / 255
+      {0, grey(77), M::Burn, 0},                     // d = 0 unchanged
+      {grey(128), grey(192), M::Burn, grey(130)},    // 255 - 63 * 255 / 128
+      {grey(10), grey(200), M::Burn, 0},             // at least 0
+      {grey(255), grey(3), M::Dodge, grey(255)},     // d = 255 unchanged
+      {grey(128), grey(64), M::Dodge, grey(128)},    // 64 * 255 / 127
+      {grey(200), grey(100), M::Dodge, grey(255)},   // at most 255
+      // Outside what a generator drew the picture is 0: Add keeps, And clears, Average halves.
+      {0x80FF4020u, 0, M::Add, 0x80FF4020u}, {0x80FF4020u, 0, M::And, 0},
+      {0x80FF4020u, 0, M::Average, 0x407F2010u},
+      {0x01020304u, ~0u, M(12), 0x01020304u}, {0x01020304u, ~0u, M(255), 0x01020304u}};  // unknown
+  // clang-format on
+  setTextureGeometry(16);  // 16 x 16 so the vector path and its tail both run
+  for (const auto& r : rows) {
+    P d(256, r.d), s(256, r.s);
+    combineImages(d.data(), s.data(), static_cast<uint8_t>(r.mode));
+    EXPECT_EQ(d, P(256, r.expected)) << "mode " << int(r.mode) << " d " << r.d;
+  }
 }
 
 }  // namespace
