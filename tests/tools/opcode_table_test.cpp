@@ -12,132 +12,106 @@
 
 namespace {
 
-using glimmer::Category;
+using namespace glimmer;
 
 // Compiles one source, writes it as a stream and parses that back.
-glimmer::SceneStream throughStream(const std::string& source) {
-  glimmer::SceneStream compiled, back;
+SceneStream throughStream(const std::string& source) {
+  SceneStream compiled, back;
   std::string error;
-  EXPECT_TRUE(glimmerc::compileSceneSource(source, "t.scene", compiled, error)) << error << "\n"
-                                                                                << source;
-  const std::vector<uint8_t> bytes = glimmer::writeSceneStream(compiled);
-  glimmer::SceneError serr;
-  EXPECT_TRUE(glimmer::parseSceneStream(bytes, "t.bin", back, serr)) << serr.message();
+  EXPECT_TRUE(glimmerc::compileSceneSource(source, "t.scene", compiled, error)) << error << source;
+  SceneError serr;
+  EXPECT_TRUE(parseSceneStream(writeSceneStream(compiled), "t.bin", back, serr)) << serr.message();
   return back;
 }
 
-// The name the runtime gives an opcode of a category, null where the runtime names none.
-const char* runtimeName(Category c, int opcode) {
-  if (c == Category::Texture) return glimmer::textureOpName(opcode);
-  if (c == Category::Mesh) return glimmer::meshOpName(static_cast<uint8_t>(opcode));
-  return nullptr;
-}
-
 TEST(OpcodeTables, EveryEntryCompilesToItsOpcodeParametersAndRuntimeName) {
-  for (int ci = 0; ci < glimmer::kCategoryCount; ++ci) {
+  for (int ci = 0; ci < kCategoryCount; ++ci) {
     const auto c = static_cast<Category>(ci);
-    for (const glimmer::OpcodeDef& d : glimmer::opcodeTable(c)) {
+    for (const OpcodeDef& d : opcodeTable(c)) {
       // Every named parameter gets its slot number plus two (2 fits Resize), so each lands in a
       // distinct slot.
       std::string line = std::string("  ") + d.list + ' ' + d.name;
-      for (const glimmer::ParamDef& p : d.params)
+      for (const ParamDef& p : d.params)
         if (p.index >= 0) line += ' ' + std::string(p.name) + '=' + std::to_string(p.index + 2);
-      const std::string source = std::string(glimmer::categoryWord(c)) + " 0 1\n" + line + "\n";
-      const glimmer::SceneStream s = throughStream(source);
-      const auto& e = s.categories[static_cast<size_t>(ci)].at(0);
+      const SceneStream s = throughStream(std::string(categoryWord(c)) + " 0 1\n" + line + "\n");
+      const auto& e = s.categories[size_t(ci)].at(0);
       const auto& tracks = d.list == 'A' ? e.tracksA : e.tracksB;
-      ASSERT_EQ(tracks.size(), 1u) << source;
-      const glimmer::TrackRecord& t = tracks[0];
-      EXPECT_EQ(static_cast<int>(t.word & 0xFF), d.opcode) << d.name;
-      for (const glimmer::ParamDef& p : d.params) {
-        if (p.index >= 0) {
-          EXPECT_EQ(t.params[static_cast<size_t>(p.index)], p.index + 2.0f)
-              << d.name << ' ' << p.name;
-        }
-      }
-      if (c == Category::Texture || c == Category::Mesh) {
-        EXPECT_STREQ(runtimeName(c, d.opcode), d.name);
-      }
+      ASSERT_EQ(tracks.size(), 1u) << line;
+      EXPECT_EQ(static_cast<int>(tracks[0].word & 0xFF), d.opcode) << d.name;
+      for (const ParamDef& p : d.params)
+        EXPECT_TRUE(p.index < 0 || tracks[0].params[size_t(p.index)] == p.index + 2.0f) << p.name;
+      // Only textures and meshes have runtime names.
+      const char* runtime = c == Category::Texture ? textureOpName(d.opcode)
+                            : c == Category::Mesh  ? meshOpName(uint8_t(d.opcode))
+                                                   : d.name;
+      EXPECT_STREQ(runtime, d.name);
       EXPECT_NE(glimmerc::decompileScene(s).find(line), std::string::npos) << line;
     }
   }
   // Opcodes without an entry have no runtime name either.
-  EXPECT_EQ(glimmer::textureOpName(24), nullptr);
-  EXPECT_EQ(glimmer::meshOpName(11), nullptr);
+  EXPECT_EQ(textureOpName(24), nullptr);
+  EXPECT_EQ(meshOpName(11), nullptr);
 }
 
 TEST(OpcodeTables, NamesMatchTheDispatchEnums) {
-  using glimmer::MeshOp;
-  using glimmer::TextureOp;
   // The enums the dispatchers switch on, written out by hand from the command reference.
-  const std::pair<const char*, TextureOp> textures[] = {{"Fill", TextureOp::Fill},
-                                                        {"Rectangle", TextureOp::Rectangle},
-                                                        {"Blur", TextureOp::Blur},
-                                                        {"RotoZoom", TextureOp::RotoZoom},
-                                                        {"StoreLayer", TextureOp::StoreLayer},
-                                                        {"Resize", TextureOp::Resize},
-                                                        {"RenderText", TextureOp::RenderText}};
+  // clang-format off
+  const std::pair<const char*, TextureOp> textures[] = {
+      {"Fill", TextureOp::Fill}, {"Rectangle", TextureOp::Rectangle}, {"Blur", TextureOp::Blur},
+      {"RotoZoom", TextureOp::RotoZoom}, {"StoreLayer", TextureOp::StoreLayer},
+      {"Resize", TextureOp::Resize}, {"RenderText", TextureOp::RenderText}};
+  const std::pair<const char*, MeshOp> meshes[] = {
+      {"SetTransform", MeshOp::SetTransform}, {"Lighting", MeshOp::Lighting},
+      {"Grid", MeshOp::Grid}, {"Sphere", MeshOp::Sphere}, {"LoadMesh", MeshOp::LoadMesh},
+      {"Displace", MeshOp::Displace}, {"Nop", MeshOp::Nop}};
+  const std::pair<const char*, BlendMode> modes[] = {{"Or", BlendMode::Or},
+      {"Screen", BlendMode::Screen}, {"Burn", BlendMode::Burn}, {"Dodge", BlendMode::Dodge}};
+  // clang-format on
   for (const auto& [name, op] : textures)
-    EXPECT_EQ(glimmer::findOpcode(Category::Texture, name)->opcode, static_cast<int>(op)) << name;
-  const std::pair<const char*, MeshOp> meshes[] = {{"SetTransform", MeshOp::SetTransform},
-                                                   {"Lighting", MeshOp::Lighting},
-                                                   {"Grid", MeshOp::Grid},
-                                                   {"Sphere", MeshOp::Sphere},
-                                                   {"LoadMesh", MeshOp::LoadMesh},
-                                                   {"Displace", MeshOp::Displace},
-                                                   {"Nop", MeshOp::Nop}};
+    EXPECT_EQ(findOpcode(Category::Texture, name)->opcode, static_cast<int>(op)) << name;
   for (const auto& [name, op] : meshes)
-    EXPECT_EQ(glimmer::findOpcode(Category::Mesh, name)->opcode, static_cast<int>(op)) << name;
-  for (const glimmer::NamedValue& m : glimmer::blendModes()) {
-    const glimmer::SceneStream s =
-        throughStream(std::string("texture 0 1\n  B Fill mode=") + m.name + "\n");
+    EXPECT_EQ(findOpcode(Category::Mesh, name)->opcode, static_cast<int>(op)) << name;
+  for (const auto& [name, mode] : modes)
+    EXPECT_EQ(valueOf(blendModes(), name), static_cast<int>(mode)) << name;
+  // Each named value survives source, stream and runtime label: blend mode bits 8-15, edge mode
+  // bits 17-18, key type.
+  for (const NamedValue& m : blendModes()) {
+    const SceneStream s = throughStream(std::string("texture 0 1\n  B Fill mode=") + m.name + "\n");
     const int mode = static_cast<int>((s.categories[0][0].tracksB[0].word >> 8) & 0xFF);
     EXPECT_EQ(mode, m.value) << m.name;
-    EXPECT_STREQ(glimmer::blendModeLabel(mode), m.name);
+    EXPECT_STREQ(blendModeLabel(mode), m.name);
   }
-  const std::pair<const char*, glimmer::BlendMode> modes[] = {
-      {"Or", glimmer::BlendMode::Or},
-      {"Screen", glimmer::BlendMode::Screen},
-      {"Burn", glimmer::BlendMode::Burn},
-      {"Dodge", glimmer::BlendMode::Dodge}};
-  for (const auto& [name, mode] : modes)
-    EXPECT_EQ(glimmer::valueOf(glimmer::blendModes(), name), static_cast<int>(mode)) << name;
-  for (const glimmer::NamedValue& e : glimmer::edgeModes()) {
-    const glimmer::SceneStream s =
-        throughStream(std::string("texture 0 1\n  B Blur edge=") + e.name + "\n");
+  for (const NamedValue& e : edgeModes()) {
+    const SceneStream s = throughStream(std::string("texture 0 1\n  B Blur edge=") + e.name + "\n");
     EXPECT_EQ(static_cast<int>((s.categories[0][0].tracksB[0].word >> 17) & 3), e.value) << e.name;
   }
-  for (const glimmer::NamedValue& k : glimmer::keyTypes()) {
-    const glimmer::SceneStream s =
-        throughStream(std::string("scene 0 1\n  A SetFade animated\n    key 0 ") + k.name +
-                      " alpha=1\n    key 1 hold alpha=2\n");
+  for (const NamedValue& k : keyTypes()) {
+    const SceneStream s = throughStream(std::string("scene 0 1\n  A SetFade animated\n    key 0 ") +
+                                        k.name + " alpha=1\n    key 1 hold alpha=2\n");
     EXPECT_EQ(s.categories[3][0].tracksA[0].keys[0].type, k.value) << k.name;
   }
 }
 
-// A source's blend mode reaches the generator's formula of that name. Grey 128 under grey 192:
-// Burn gives 255 - (255 - 192) * 255 / 128 = 129.5, truncated to 130; Dodge would saturate
-// (192 * 255 / 127 > 255).
+// A source's blend mode reaches the generator's formula of that name (Burn and Dodge were once
+// swapped between the compiler and the generator). Grey 128 under grey 192: Burn gives
+// 255 - (255 - 192) * 255 / 128 = 129.5, truncated to 130; Dodge saturates (192 * 255 / 127 >
+// 255); Average (128 + 192) / 2 = 160; Minimum 128.
 TEST(OpcodeTables, SourceBlendModeNamesSelectTheGeneratorsFormula) {
-  struct Row {
-    const char* mode;
-    uint32_t channel;
-  };
-  const Row rows[] = {{"Burn", 130}, {"Dodge", 255}, {"Average", 160}, {"Minimum", 128}};
-  for (const Row& r : rows) {
-    const glimmer::SceneStream s =
+  for (const auto& [mode, grey] :
+       {std::pair{"Burn", 130u}, {"Dodge", 255u}, {"Average", 160u}, {"Minimum", 128u}}) {
+    const SceneStream s =
         throughStream(std::string("texture 0 1\n  B Fill red=128 green=128 blue=128 alpha=128\n"
                                   "  B Fill red=192 green=192 blue=192 alpha=192 mode=") +
-                      r.mode + "\n");
-    glimmer::setTextureGeometry(2);
-    std::vector<glimmer::TexturePixel> image(4, 0u);
-    for (const glimmer::TrackRecord& rec : s.categories[0][0].tracksB) {
-      glimmer::Track t;
+                      mode + "\n");
+    setTextureGeometry(2);
+    std::vector<TexturePixel> image(4, 0u);
+    for (const TrackRecord& rec : s.categories[0][0].tracksB) {
+      Track t;
       t.word = rec.word;
       t.params = rec.params;
-      glimmer::runTextureCommand(image.data(), t);
+      runTextureCommand(image.data(), t);
     }
-    EXPECT_EQ(image[0], r.channel * 0x01010101u) << r.mode;
+    EXPECT_EQ(image[0], grey * 0x01010101u) << mode;
   }
 }
 
