@@ -8,7 +8,6 @@ namespace glimmer::testing {
 namespace {
 
 using Filters = TexgenTest;
-using P = std::vector<TexturePixel>;
 
 P uniform(int32_t size, TexturePixel p) { return P(size_t(size * size), p); }
 
@@ -31,9 +30,7 @@ TEST_F(Filters, Samplers) {
     }
   // Bilinear, 8.8 fixed point: half of 255 is 127. -0.5 wraps to 3.5; -1e-9 lands on column 0,
   // never on column 4.
-  img.assign(16, 0);
-  img[1] = 0xFFFFFFFFu;
-  img[3] = 0x00FF0000u;
+  img = {0, ~0u, 0, 0x00FF0000u, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   // clang-format off
   const struct { float u, v; TexturePixel expected; } bilinear[] = {
       {0.5f, 0, 0x7F7F7F7Fu}, {1, 0, 0xFFFFFFFFu}, {-0.5f, 0, 0x007F0000u}, {7, 4, 0x00FF0000u},
@@ -190,30 +187,28 @@ TEST_F(Filters, ColourOperators) {
 
 using Blend = TexgenTest;
 using M = BlendMode;
-constexpr TexturePixel grey(uint32_t v) { return v * 0x01010101u; }
+constexpr TexturePixel g(uint32_t grey) { return grey * 0x01010101u; }
 
 TEST_F(Blend, Modes) {
   // clang-format off
   const struct { TexturePixel d, s; M mode; TexturePixel expected; } rows[] = {
-      {0, 0x12345678u, M::Or, 0x12345678u}, {0xF0F0F0F0u, 0x0F0F0FFFu, M::Or, 0xFFFFFFFFu},
+      {0, 0x12345678u, M::Or, 0x12345678u}, {0xF0F0F0F0u, 0x0F0F0FFFu, M::Or, ~0u},
       {0xFF00FF00u, 0xFFFF0000u, M::Xor, 0x00FFFF00u},
       {0xFF00FF00u, 0xFFFF0000u, M::And, 0xFF000000u},
-      {grey(200), grey(100), M::Add, grey(255)},  // saturates
-      {0x01020304u, 0x10203040u, M::Add, 0x11223344u}, {grey(100), grey(200), M::Subtract, 0},
-      {0x10203040u, 0x01020304u, M::Subtract, 0x0F1E2D3Cu},
-      {grey(255), grey(0), M::Average, grey(127)},  // truncated
-      {0x01FF0203u, 0x03010205u, M::Average, 0x02800204u},
+      // Add and Subtract saturate per byte; Average truncates.
+      {g(200), g(100), M::Add, g(255)}, {0x01020304u, 0x10203040u, M::Add, 0x11223344u},
+      {g(100), g(200), M::Subtract, 0}, {0x10203040u, 0x01020304u, M::Subtract, 0x0F1E2D3Cu},
+      {g(255), g(0), M::Average, g(127)}, {0x01FF0203u, 0x03010205u, M::Average, 0x02800204u},
       {0x12345678u, 0xFF000000u, M::Minimum, 0x12000000u},
       {0x12345678u, 0x00FF0000u, M::Maximum, 0x12FF5678u},
-      {0x12345678u, grey(255), M::Multiply, 0x12345678u},  // d * s / 255
-      {grey(128), grey(128), M::Multiply, grey(64)}, {0x12345678u, 0, M::Screen, 0x12345678u},
-      {grey(128), grey(128), M::Screen, grey(192)},  // 255 - 127 * 127 / 255
-      {0, grey(77), M::Burn, 0},                     // d = 0 unchanged
-      {grey(128), grey(192), M::Burn, grey(130)},    // 255 - 63 * 255 / 128
-      {grey(10), grey(200), M::Burn, 0},             // at least 0
-      {grey(255), grey(3), M::Dodge, grey(255)},     // d = 255 unchanged
-      {grey(128), grey(64), M::Dodge, grey(128)},    // 64 * 255 / 127
-      {grey(200), grey(100), M::Dodge, grey(255)},   // at most 255
+      // Multiply d s / 255; Screen 255 - (255 - d)(255 - s) / 255: 255 - 127 x 127 / 255 = 192.
+      {0x12345678u, g(255), M::Multiply, 0x12345678u}, {g(128), g(128), M::Multiply, g(64)},
+      {0x12345678u, 0, M::Screen, 0x12345678u}, {g(128), g(128), M::Screen, g(192)},
+      // Burn: d = 0 unchanged, 255 - 63 x 255 / 128, at least 0. Dodge: d = 255 unchanged,
+      // 64 x 255 / 127, at most 255.
+      {0, g(77), M::Burn, 0}, {g(128), g(192), M::Burn, g(130)}, {g(10), g(200), M::Burn, 0},
+      {g(255), g(3), M::Dodge, g(255)}, {g(128), g(64), M::Dodge, g(128)},
+      {g(200), g(100), M::Dodge, g(255)},
       // Outside what a generator drew the picture is 0: Add keeps, And clears, Average halves.
       {0x80FF4020u, 0, M::Add, 0x80FF4020u}, {0x80FF4020u, 0, M::And, 0},
       {0x80FF4020u, 0, M::Average, 0x407F2010u},

@@ -12,6 +12,8 @@
 
 namespace glimmer::testing {
 
+using P = std::vector<TexturePixel>;
+
 // A command word: opcode, blend mode, smooth flag and edge mode, enabled.
 inline uint32_t commandWord(TextureOp op, uint8_t mode = 0, bool smooth = false, int edge = 0) {
   return static_cast<uint32_t>(op) | uint32_t{mode} << 8 | (smooth ? 1u : 0u) << 16 |

@@ -1,5 +1,9 @@
-// RenderText placement and coverage, LoadPackImage and its TGA checks.
+// RenderText placement and coverage, LoadPackImage and its TGA checks, PNG output.
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
+
 #include <cstring>
+#include <filesystem>
 
 #include "platform/fonts.h"
 #include "tests/texgen/test_util.h"
@@ -8,7 +12,6 @@ namespace glimmer::testing {
 namespace {
 
 using TextImage = TexgenTest;
-using P = std::vector<TexturePixel>;
 
 struct InkBox {
   int minRow = 1 << 30, maxRow = -1, minCol = 1 << 30, maxCol = -1, pixels = 0;
@@ -164,6 +167,23 @@ TEST(PackImageCheck, ReportsOffsets) {
     EXPECT_NE(problem.find(r.kind), std::string::npos) << problem;
     EXPECT_EQ(off, r.offset) << r.kind;
   }
+}
+
+// PNG output: 8-bit RGBA with alpha kept and rows in the order given.
+TEST(PngWrite, RoundTripKeepsAlphaAndRowOrder) {
+  const std::vector<uint8_t> rgba = {1,  2,  3,  0,  4,  5,  6,  128, 7,  8,  9,  255,  // 3 x 2
+                                     10, 11, 12, 13, 14, 15, 16, 17,  18, 19, 20, 21};
+  const auto path = std::filesystem::temp_directory_path() / "glimmer_png_test.png";
+  ASSERT_TRUE(writePngRgba(path.c_str(), 3, 2, rgba.data()));
+  int w = 0, h = 0, n = 0;
+  stbi_uc* back = stbi_load(path.c_str(), &w, &h, &n, 4);
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(std::vector<int>({w, h, n}), std::vector<int>({3, 2, 4}));
+  EXPECT_EQ(std::vector<uint8_t>(back, back + 24), rgba);
+  stbi_image_free(back);
+  std::filesystem::remove(path);
+  EXPECT_FALSE(writePngRgba("/nonexistent-dir/x.png", 3, 2, rgba.data()));
+  EXPECT_FALSE(writePngRgba(path.c_str(), 0, 2, rgba.data()));
 }
 
 }  // namespace
