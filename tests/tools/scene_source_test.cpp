@@ -1,17 +1,22 @@
-// The scene source format: round trips, labels, escapes, error positions and warnings.
+// The scene source format: labels, escapes, error positions and warnings, the decompile/compile
+// round trip, UTF-8 strings to Windows-1251, and the command tables against every name that
+// reads them (compiler, stream, runtime names, decompiler, the enums that dispatch them).
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <fstream>
 #include <random>
 
+#include "mesh/mesh.h"
+#include "scene/opcodes.h"
 #include "texgen/texgen.h"
 #include "tools/compile/compile.h"
-
-using namespace glimmerc;
-using glimmer::SceneStream;
+#include "tools/compile/cp1251.h"
 
 namespace {
+
+using namespace glimmer;
+using namespace glimmerc;
 
 struct Compiled {
   bool ok;
@@ -20,7 +25,7 @@ struct Compiled {
   std::vector<std::string> warnings;
 };
 
-Compiled compile(const std::string& text, const char* file = "t.scene") {
+Compiled compileText(const std::string& text, const char* file = "t.scene") {
   Compiled c;
   c.ok = compileSceneSource(text, file, c.s, c.error, nullptr, &c.warnings);
   return c;
@@ -28,7 +33,7 @@ Compiled compile(const std::string& text, const char* file = "t.scene") {
 
 TEST(SceneSource, LabelsFlagsAndStrings) {
   // Labels resolve to indices in their own category, wherever they are defined.
-  const Compiled c = compile(
+  const Compiled c = compileText(
       "mesh @m 0 1\n  A SetTextures tex0=@b tex1=@a\ntexture @a 0 1\ntexture @b 0 1 # second\n"
       "timeline 0 1\n  A SetScene scene=@s animated\n    key 0 hold scene=@s\nscene @s 0 1\n"
       // Word bits: high byte, animated, edge 2 (bits 17-18), smooth (16), mode 3 (8-15), opcode 2.
@@ -41,7 +46,7 @@ TEST(SceneSource, LabelsFlagsAndStrings) {
   EXPECT_EQ(c.s.categories[4][0].tracksA[0].keys[0].values[0], 0.0f);
   EXPECT_EQ(c.s.categories[4][0].tracksA[0].keys[0].type, 0);
   const auto& t = c.s.categories[0][2].tracksB[0];
-  EXPECT_EQ(t.word, 0x12000000u | glimmer::kAnimatedBit | (2u << 17) | (1u << 16) | (3u << 8) | 2u);
+  EXPECT_EQ(t.word, 0x12000000u | kAnimatedBit | (2u << 17) | (1u << 16) | (3u << 8) | 2u);
   EXPECT_EQ(t.name, std::string("a\"\x01\xc6"));  // U+0416 is 0xC6 in Windows-1251
   EXPECT_EQ(c.s.categories[0][2].tracksB[1].word & 0xFF, 200u);
   EXPECT_TRUE(std::signbit(c.s.categories[0][2].tracksB[1].params[11]));
@@ -77,7 +82,7 @@ TEST(SceneSource, RandomStreamsSurviveDecompileCompile) {
             }
             // A stream the show would refuse to run is no round-trip case: its first value is
             // made usable (size 64, layer 3) wherever the texture rule reads it.
-            if (c == 0 && !glimmer::textureCommandProblem(t).empty()) {
+            if (c == 0 && !textureCommandProblem(t).empty()) {
               t.params[0] = (t.word & 0xFF) == 22 ? 64.0f : 3.0f;
               for (auto& k : t.keys) k.values[0] = t.params[0];
             }
@@ -85,9 +90,9 @@ TEST(SceneSource, RandomStreamsSurviveDecompileCompile) {
       }
     }
     s.trailing.resize(rng() % 3, 0xAB);
-    const Compiled back = compile(decompileScene(s), "r");
+    const Compiled back = compileText(decompileScene(s), "r");
     ASSERT_TRUE(back.ok) << back.error;
-    ASSERT_EQ(glimmer::writeSceneStream(back.s), glimmer::writeSceneStream(s)) << decompileScene(s);
+    ASSERT_EQ(writeSceneStream(back.s), writeSceneStream(s)) << decompileScene(s);
   }
 }
 
@@ -106,15 +111,16 @@ TEST(SceneSource, ErrorsGiveLineAndColumn) {
       {"texture 0 1\n B CombineLayer layer=1 animated\n  key 0 flat layer=20\n", "3:"}};
   // clang-format on
   for (const auto& [source, where] : rows) {
-    const Compiled c = compile(source);
+    const Compiled c = compileText(source);
     EXPECT_FALSE(c.ok);
     EXPECT_EQ(c.error.rfind(std::string("t.scene:") + where, 0), 0u) << c.error;
     EXPECT_NE(c.error.find(": error: "), std::string::npos) << c.error;
   }
   // The edges of the value ranges compile; so do values on commands that never run them.
   EXPECT_TRUE(
-      compile("texture 0 1\n B Resize size=512\n B StoreLayer layer=15\n"
-              " B StoreLayer layer=99 disabled\n B CombineLayer layer=1\n  key 0 flat layer=99\n")
+      compileText(
+          "texture 0 1\n B Resize size=512\n B StoreLayer layer=15\n"
+          " B StoreLayer layer=99 disabled\n B CombineLayer layer=1\n  key 0 flat layer=99\n")
           .ok);
 }
 
@@ -134,16 +140,132 @@ TEST(SceneSource, WarningsForLikelyMistakes) {
       {tl + "mesh 0 1\n  B Grid animated\n", "6:5: warning: tracks of list B"}};
   // clang-format on
   for (const auto& [source, expected] : rows) {
-    const Compiled c = compile(source);
+    const Compiled c = compileText(source);
     ASSERT_TRUE(c.ok) << c.error;
     ASSERT_EQ(c.warnings.size(), 1u) << source << (c.warnings.empty() ? "" : c.warnings[0]);
     EXPECT_EQ(c.warnings[0].rfind("t.scene:" + expected, 0), 0u) << c.warnings[0];
   }
   // The show's own content compiles without a warning.
   std::ifstream f(std::string(GLIMMER_CONTENT_DIR) + "/scene.scene");
-  const Compiled c = compile(std::string(std::istreambuf_iterator<char>(f), {}), "scene.scene");
+  const Compiled c = compileText(std::string(std::istreambuf_iterator<char>(f), {}), "scene.scene");
   ASSERT_TRUE(c.ok) << c.error;
   EXPECT_TRUE(c.warnings.empty()) << c.warnings[0];
+}
+
+// UTF-8 to Windows-1251: expected bytes read off the public chart of code page 1251 (Cyrillic
+// letters at 0xC0-0xFF in alphabetical order, Ё/ё at 0xA8/0xB8, the typographic punctuation
+// and the other Slavic letters at 0x80-0xBF, 0x98 unassigned).
+TEST(Cp1251, ConvertsOrRefusesEachCharacter) {
+  // clang-format off
+  const std::pair<const char*, const char*> rows[] = {  // UTF-8, code page bytes (null: refused)
+      {"plain ASCII", "plain ASCII"}, {"Hi \xD0\x9C\xD0\xB8\xD1\x80", "Hi \xCC\xE8\xF0"},  // Мир
+      {"\xD0\x90", "\xC0"}, {"\xD1\x8F", "\xFF"}, {"\xD0\x96", "\xC6"},  // А (first), я (last), Ж
+      {"\xD0\x81\xD1\x91", "\xA8\xB8"}, {"\xD0\x82", "\x80"},  // Ё ё, Ђ
+      {"\xE2\x80\x9A", "\x82"}, {"\xE2\x80\xA6", "\x85"},  // ‚ …
+      {"\xE2\x82\xAC", "\x88"}, {"\xE2\x80\x94", "\x97"}, {"\xE2\x84\xA2", "\x99"},  // € — ™
+      {"\xC2\xA0", "\xA0"}, {"\xD2\x90", "\xA5"}, {"\xC2\xAB\xC2\xBB", "\xAB\xBB"},  // nbsp Ґ « »
+      {"\xE2\x84\x96", "\xB9"}, {"\xD1\x97", "\xBF"},  // №, ї (last of 0x80-0xBF)
+      // Refused: é (not in the code page), U+0098 (0x98 unassigned), an emoji, a lone
+      // continuation byte, a character cut short, an overlong NUL, a UTF-16 surrogate.
+      {"\xC3\xA9", nullptr}, {"\xC2\x98", nullptr}, {"\xF0\x9F\x98\x80", nullptr},
+      {"\x80", nullptr}, {"\xD0", nullptr}, {"\xC0\x80", nullptr}, {"\xED\xA0\x80", nullptr}};
+  // clang-format on
+  for (const auto& [utf8, cp1251] : rows) {
+    std::string out;
+    EXPECT_EQ(utf8ToCp1251(utf8, out), cp1251 != nullptr) << utf8;
+    EXPECT_TRUE(!cp1251 || out == cp1251) << utf8 << " gave " << out;
+  }
+}
+
+// Compiles one source, writes it as a stream and parses that back.
+SceneStream throughStream(const std::string& source) {
+  SceneStream compiled, back;
+  std::string error;
+  EXPECT_TRUE(compileSceneSource(source, "t.scene", compiled, error)) << error << source;
+  SceneError serr;
+  EXPECT_TRUE(parseSceneStream(writeSceneStream(compiled), "t.bin", back, serr)) << serr.message();
+  return back;
+}
+
+TEST(OpcodeTables, EveryEntryCompilesToItsOpcodeParametersAndRuntimeName) {
+  for (int ci = 0; ci < kCategoryCount; ++ci) {
+    const auto c = static_cast<Category>(ci);
+    for (const OpcodeDef& d : opcodeTable(c)) {
+      // Every named parameter gets its slot number plus two (2 fits Resize), so each lands in a
+      // distinct slot.
+      std::string line = std::string("  ") + d.list + ' ' + d.name;
+      for (const ParamDef& p : d.params)
+        if (p.index >= 0) line += ' ' + std::string(p.name) + '=' + std::to_string(p.index + 2);
+      const SceneStream s = throughStream(std::string(categoryWord(c)) + " 0 1\n" + line + "\n");
+      const auto& e = s.categories[size_t(ci)].at(0);
+      const auto& tracks = d.list == 'A' ? e.tracksA : e.tracksB;
+      ASSERT_EQ(tracks.size(), 1u) << line;
+      EXPECT_EQ(static_cast<int>(tracks[0].word & 0xFF), d.opcode) << d.name;
+      for (const ParamDef& p : d.params)
+        EXPECT_TRUE(p.index < 0 || tracks[0].params[size_t(p.index)] == p.index + 2.0f) << p.name;
+      // Only textures and meshes have runtime names.
+      const char* runtime = c == Category::Texture ? textureOpName(d.opcode)
+                            : c == Category::Mesh  ? meshOpName(uint8_t(d.opcode))
+                                                   : d.name;
+      EXPECT_STREQ(runtime, d.name);
+      EXPECT_NE(decompileScene(s).find(line), std::string::npos) << line;
+    }
+  }
+  // Opcodes without an entry have no runtime name either.
+  EXPECT_EQ(textureOpName(24), nullptr);
+  EXPECT_EQ(meshOpName(11), nullptr);
+}
+
+TEST(OpcodeTables, NamesMatchTheDispatchEnums) {
+  // The enums the dispatchers switch on, written out by hand from the command reference.
+  // clang-format off
+  const std::pair<const char*, TextureOp> textures[] = {
+      {"Fill", TextureOp::Fill}, {"Rectangle", TextureOp::Rectangle}, {"Blur", TextureOp::Blur},
+      {"RotoZoom", TextureOp::RotoZoom}, {"StoreLayer", TextureOp::StoreLayer},
+      {"Resize", TextureOp::Resize}, {"RenderText", TextureOp::RenderText}};
+  const std::pair<const char*, MeshOp> meshes[] = {
+      {"SetTransform", MeshOp::SetTransform}, {"Lighting", MeshOp::Lighting},
+      {"Grid", MeshOp::Grid}, {"Sphere", MeshOp::Sphere}, {"LoadMesh", MeshOp::LoadMesh},
+      {"Displace", MeshOp::Displace}, {"Nop", MeshOp::Nop}};
+  const std::pair<const char*, BlendMode> modes[] = {{"Or", BlendMode::Or},
+      {"Screen", BlendMode::Screen}, {"Burn", BlendMode::Burn}, {"Dodge", BlendMode::Dodge}};
+  // clang-format on
+  for (const auto& [name, op] : textures)
+    EXPECT_EQ(findOpcode(Category::Texture, name)->opcode, static_cast<int>(op)) << name;
+  for (const auto& [name, op] : meshes)
+    EXPECT_EQ(findOpcode(Category::Mesh, name)->opcode, static_cast<int>(op)) << name;
+  for (const auto& [name, mode] : modes)
+    EXPECT_EQ(valueOf(blendModes(), name), static_cast<int>(mode)) << name;
+  // Each blend mode name survives source, stream (bits 8-15) and the runtime label.
+  for (const NamedValue& m : blendModes()) {
+    const SceneStream s = throughStream(std::string("texture 0 1\n  B Fill mode=") + m.name + "\n");
+    const int mode = static_cast<int>((s.categories[0][0].tracksB[0].word >> 8) & 0xFF);
+    EXPECT_EQ(mode, m.value) << m.name;
+    EXPECT_STREQ(blendModeLabel(mode), m.name);
+  }
+}
+
+// A source's blend mode reaches the generator's formula of that name (Burn and Dodge were once
+// swapped between the compiler and the generator). Grey 128 under grey 192: Burn gives
+// 255 - (255 - 192) * 255 / 128 = 129.5, truncated to 130; Dodge saturates (192 * 255 / 127 >
+// 255); Average (128 + 192) / 2 = 160; Minimum 128.
+TEST(OpcodeTables, SourceBlendModeNamesSelectTheGeneratorsFormula) {
+  for (const auto& [mode, grey] :
+       {std::pair{"Burn", 130u}, {"Dodge", 255u}, {"Average", 160u}, {"Minimum", 128u}}) {
+    const SceneStream s =
+        throughStream(std::string("texture 0 1\n  B Fill red=128 green=128 blue=128 alpha=128\n"
+                                  "  B Fill red=192 green=192 blue=192 alpha=192 mode=") +
+                      mode + "\n");
+    setTextureGeometry(2);
+    std::vector<TexturePixel> image(4, 0u);
+    for (const TrackRecord& rec : s.categories[0][0].tracksB) {
+      Track t;
+      t.word = rec.word;
+      t.params = rec.params;
+      runTextureCommand(image.data(), t);
+    }
+    EXPECT_EQ(image[0], grey * 0x01010101u) << mode;
+  }
 }
 
 }  // namespace
