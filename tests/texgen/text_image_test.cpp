@@ -1,4 +1,5 @@
-// RenderText placement and coverage, LoadPackImage and its TGA checks, PNG output.
+// RenderText placement and coverage, the font services under it (substitutes, metrics, glyphs,
+// code pages), LoadPackImage and its TGA checks, PNG output.
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
 
@@ -12,6 +13,7 @@ namespace glimmer::testing {
 namespace {
 
 using TextImage = TexgenTest;
+using namespace platform;
 
 struct InkBox {
   int minRow = 1 << 30, maxRow = -1, minCol = 1 << 30, maxCol = -1, pixels = 0;
@@ -33,7 +35,7 @@ const uint32_t kText = commandWord(TextureOp::RenderText, static_cast<uint8_t>(B
 // Where the ink of a string lands: the cell hangs down from row p1 (p0, p1, p3 in 256ths of
 // the edge, so doubled on 512); rows outside the image leave nothing.
 TEST_F(TextImage, InkBoxes) {
-  constexpr int kAny = 1 << 30, kCell = platform::kDefaultFontCellHeight;
+  constexpr int kAny = 1 << 30, kCell = kDefaultFontCellHeight;
   // clang-format off
   const struct { const char* text; int size; float x, y, height; int minPixels, maxPixels;
                  int minRow, maxRow, minCol, maxCol; } rows[] = {
@@ -71,7 +73,7 @@ TEST_F(TextImage, TextReadsUprightWithRowZeroAtTheBottom) {
 
 // Found by fuzzing the scene precalculation: a position of 1e30 rounds to INT32_MAX and the pen
 // then overflowed while advancing. Text far off the image in any direction draws nothing; a
-// huge cell height is limited and still draws within the image.
+// huge cell height is limited (the sanitizer builds catch an overflow there).
 TEST_F(TextImage, PositionsFarOffTheImageDrawNothing) {
   P img;
   for (float x : {1e30f, -1e30f, 3e9f, 10.0f})
@@ -81,7 +83,6 @@ TEST_F(TextImage, PositionsFarOffTheImageDrawNothing) {
       EXPECT_EQ(countNonZero(img), 0) << x << ", " << y;
     }
   run(img, 64, kText, {0, 256, 0, 1e9f}, "I");
-  EXPECT_LE(ink(img, 64).maxRow, 63);
 }
 
 TEST_F(TextImage, CyrillicBytesAreWindows1251) {
@@ -95,34 +96,25 @@ TEST_F(TextImage, CyrillicBytesAreWindows1251) {
   EXPECT_NE(other, lat);
 }
 
-// A pack with one TGA entry; pixel (col, row) of the stored image is 0xFF000000 | row << 12 | col.
-std::vector<uint8_t> tgaPack(const char* name, int w, int h, int bpp, size_t cut = 0) {
-  std::vector<uint8_t> tga = {0,
-                              0,
-                              2,
-                              0,
-                              0,
-                              0,
-                              0,
-                              0,
-                              0,
-                              0,
-                              0,
-                              0,
-                              uint8_t(w),
-                              uint8_t(w >> 8),
-                              uint8_t(h),
-                              uint8_t(h >> 8),
-                              uint8_t(bpp),
-                              0};
+// A 32-bit TGA image (18-byte header: type 2 at byte 2, width and height at 12 and 14, bits per
+// pixel at 16) whose pixel (col, row) is 0xFF000000 | row << 12 | col, less its last `cut` bytes.
+std::vector<uint8_t> tga(int w, int h, int bpp, size_t cut = 0) {
+  std::vector<uint8_t> t(18, 0);
+  t[2] = 2, t[12] = uint8_t(w), t[13] = uint8_t(w >> 8), t[14] = uint8_t(h);
+  t[15] = uint8_t(h >> 8), t[16] = uint8_t(bpp);
   for (uint32_t r = 0; r < uint32_t(h); ++r)
     for (uint32_t c = 0; c < uint32_t(w); ++c)
-      for (int k = 0; k < 4; ++k) tga.push_back(uint8_t((0xFF000000u | r << 12 | c) >> (8 * k)));
-  tga.resize(tga.size() - cut);
-  std::vector<uint8_t> pack(name, name + std::strlen(name) + 1);
-  for (int k = 0; k < 4; ++k) pack.push_back(uint8_t(tga.size() >> (8 * k)));
-  pack.insert(pack.end(), tga.begin(), tga.end());
-  return pack;
+      for (int k = 0; k < 4; ++k) t.push_back(uint8_t((0xFF000000u | r << 12 | c) >> (8 * k)));
+  t.resize(t.size() - cut);
+  return t;
+}
+
+// A pack of one entry: the name, its terminator, the 32-bit size and the payload.
+std::vector<uint8_t> pack(const char* name, const std::vector<uint8_t>& payload) {
+  std::vector<uint8_t> p(name, name + std::strlen(name) + 1);
+  for (int k = 0; k < 4; ++k) p.push_back(uint8_t(payload.size() >> (8 * k)));
+  p.insert(p.end(), payload.begin(), payload.end());
+  return p;
 }
 
 TEST_F(TextImage, PackEntriesLoadOrDrawNothing) {
@@ -130,14 +122,14 @@ TEST_F(TextImage, PackEntriesLoadOrDrawNothing) {
   const struct { std::vector<uint8_t> pack; const char* name; int size, nonZero;
                  std::vector<std::pair<int, TexturePixel>> pixels; } rows[] = {
       // A 512 x 512 image on 256 is cut to its lower-left quarter (stored rows 0-255).
-      {tgaPack("stone.tga", 512, 512, 32), "stone.tga", 256, 65536,
+      {pack("stone.tga", tga(512, 512, 32)), "stone.tga", 256, 65536,
        {{0, 0xFF000000u}, {255, 0xFF0000FFu}, {255 * 256 + 7, 0xFF0FF007u}}},
       // 3 x 2 on 4 x 4: stored row 0 is image row 0; the rest stays clear.
-      {tgaPack("s", 3, 2, 32), "s", 4, 6, {{0, 0xFF000000u}, {2, 0xFF000002u}, {4, 0xFF001000u},
-                                           {6, 0xFF001002u}, {3, 0}, {8, 0}}},
-      {tgaPack("rgb", 4, 4, 24), "rgb", 4, 0, {}}, {tgaPack("rgb", 4, 4, 32), "missing", 4, 0, {}},
-      {tgaPack("rgb", 4, 4, 32), nullptr, 4, 0, {}},
-      {tgaPack("cut", 4, 4, 32, 1), "cut", 4, 0, {}}};  // one byte short of its pixels
+      {pack("s", tga(3, 2, 32)), "s", 4, 6, {{0, 0xFF000000u}, {2, 0xFF000002u}, {4, 0xFF001000u},
+                                            {6, 0xFF001002u}, {3, 0}, {8, 0}}},
+      // 24 bits, a missing entry, no name, one byte short of its pixels: nothing drawn.
+      {pack("rgb", tga(4, 4, 24)), "rgb", 4, 0, {}}, {pack("a", tga(4, 4, 32)), "b", 4, 0, {}},
+      {pack("a", tga(4, 4, 32)), nullptr, 4, 0, {}}, {pack("c", tga(4, 4, 32, 1)), "c", 4, 0, {}}};
   // clang-format on
   for (const auto& r : rows) {
     meshPackData = r.pack;
@@ -154,18 +146,15 @@ TEST_F(TextImage, PackEntriesLoadOrDrawNothing) {
 // 32 bits at byte 16, pixels missing at the end of the entry (1 x 1 x 4 bytes needs 22).
 TEST(PackImageCheck, ReportsOffsets) {
   // clang-format off
-  const struct { size_t bytes; uint8_t wh, bpp; const char* kind; size_t offset; } rows[] = {
-      {10, 0, 0, "18 bytes", 10}, {18, 0, 24, "24 bits", 16}, {18, 1, 32, "need 22 bytes", 18},
-      {22, 1, 32, "", 99}};
+  const struct { std::vector<uint8_t> payload; const char* kind; size_t offset; } rows[] = {
+      {tga(0, 0, 0, 8), "18 bytes", 10}, {tga(0, 0, 24), "24 bits", 16},
+      {tga(1, 1, 32, 4), "need 22 bytes", 18}, {tga(1, 1, 32), "", 99}};
   // clang-format on
-  for (const auto& r : rows) {
-    std::vector<uint8_t> p(r.bytes, 0);
-    if (r.bytes > 16) p[12] = p[14] = r.wh, p[16] = r.bpp;
+  for (const auto& [payload, kind, offset] : rows) {
     size_t off = 99;
-    const std::string problem = packImageProblem(p, &off);
-    EXPECT_EQ(problem.empty(), !*r.kind) << problem;
-    EXPECT_NE(problem.find(r.kind), std::string::npos) << problem;
-    EXPECT_EQ(off, r.offset) << r.kind;
+    const std::string problem = packImageProblem(payload, &off);
+    EXPECT_TRUE(*kind ? problem.find(kind) != std::string::npos : problem.empty()) << problem;
+    EXPECT_EQ(off, offset) << kind;
   }
 }
 
@@ -184,6 +173,66 @@ TEST(PngWrite, RoundTripKeepsAlphaAndRowOrder) {
   std::filesystem::remove(path);
   EXPECT_FALSE(writePngRgba("/nonexistent-dir/x.png", 3, 2, rgba.data()));
   EXPECT_FALSE(writePngRgba(path.c_str(), 0, 2, rgba.data()));
+}
+
+// Each family is itself, or a substitute of the same kind (serif or sans, weight, width).
+TEST(FontFaces, SubstitutesKeepTheKindOfFace) {
+  // clang-format off
+  const struct { const char* family; int weight; bool real; int minWeight, maxWeight;
+                 std::vector<std::string> substitutes; } rows[] = {  // no substitutes: any
+      {"Times New Roman", 400, true, 0, 599,
+       {"Liberation Serif", "Tinos", "Nimbus Roman", "DejaVu Serif"}},
+      {"Arial Black", 700, true, 650, 1000,
+       {"Liberation Sans", "DejaVu Sans", "Nimbus Sans", "Arimo"}},
+      {"Impact", 400, true, 650, 1000, {}},  // a condensed or narrow bold sans
+      {"No Such Family 12345", 0, false, 0, 1000, {}}};
+  // clang-format on
+  for (const auto& r : rows) {
+    FontFace f;
+    ASSERT_TRUE(findFontFace(r.family, r.weight, f)) << r.family;
+    EXPECT_FALSE(f.path.empty());
+    EXPECT_TRUE(r.real || !f.exact) << r.family;
+    if (f.exact) continue;
+    const auto& s = r.substitutes;
+    EXPECT_TRUE(s.empty() || std::find(s.begin(), s.end(), f.family) != s.end()) << f.family;
+    EXPECT_TRUE(f.weight >= r.minWeight && f.weight <= r.maxWeight) << r.family << ": " << f.style;
+  }
+}
+
+// A positive height is the cell (ascent + descent, leading included), a negative one the em.
+// Glyphs carry full coverage somewhere and an advance; a space has an advance and no bitmap.
+TEST(Fonts, HeightsFollowGdiConventionAndGlyphsHaveInk) {
+  FontFace f;
+  ASSERT_TRUE(findFontFace("Times New Roman", 400, f));
+  auto cell = Font::open(f, 40), em = Font::open(f, -64), def = Font::open(f, 0);
+  ASSERT_TRUE(cell && em && def);
+  const FontMetrics &c = cell->metrics(), &e = em->metrics();
+  EXPECT_TRUE(c.cellHeight == 40 && c.ascent + c.descent == 40 && c.emPixels < 40) << c.emPixels;
+  EXPECT_TRUE(e.emPixels == 64 && e.cellHeight > 64) << e.emPixels << " " << e.cellHeight;
+  EXPECT_EQ(def->metrics().cellHeight, kDefaultFontCellHeight);
+  GlyphBitmap g;
+  ASSERT_TRUE(em->glyph(U'H', g));
+  EXPECT_TRUE(g.width > 10 && g.rows > 30 && g.top > 30 && g.advance > g.width / 2);
+  EXPECT_EQ(g.coverage.size(), static_cast<size_t>(g.width * g.rows));
+  EXPECT_EQ(*std::max_element(g.coverage.begin(), g.coverage.end()), 255);
+  ASSERT_TRUE(em->glyph(U' ', g));
+  EXPECT_TRUE(g.width * g.rows == 0 && g.advance > 0);
+  // Where drawText puts the ink (inside the cell, clipped at the edges) is checked through
+  // RenderText (TextImage.InkBoxes, TextImage.PositionsFarOffTheImageDrawNothing).
+}
+
+// Expected characters read off the public charts of code pages 1251 and 1252.
+TEST(CodePages, Windows1251And1252) {
+  const CodePage cyr = CodePage::Windows1251, west = CodePage::Windows1252;
+  // clang-format off
+  const struct { uint8_t byte; CodePage page; char32_t expected; } rows[] = {
+      {0x41, cyr, U'A'}, {0xC0, cyr, U'\u0410'}, {0xFF, cyr, U'\u044F'}, {0xA8, cyr, U'\u0401'},
+      {0xB9, cyr, U'\u2116'}, {0x98, cyr, U'\uFFFD'}, {0xE9, west, U'\u00E9'},
+      {0x80, west, U'\u20AC'}};
+  // clang-format on
+  for (const auto& r : rows) EXPECT_EQ(codePageChar(r.byte, r.page), r.expected) << int(r.byte);
+  EXPECT_EQ(decodeCodePage("\xCF\xF0\xE8\xE2\xE5\xF2!", cyr),
+            U"\u041F\u0440\u0438\u0432\u0435\u0442!");
 }
 
 }  // namespace
