@@ -120,16 +120,10 @@ TEST_F(Filters, SamplingGeometry) {
     for (const auto& [out, in] : r.maps)
       EXPECT_EQ(img[size_t(out)], in < 0 ? 0u : src[size_t(in)]) << " @" << out;
   }
-  // Invert twice is the identity; far centres and huge values stay defined and repeat.
-  auto a = patternImage(64), b = a;
-  run(a, 64, commandWord(TextureOp::Invert), {});
-  EXPECT_EQ(a[5], ~b[5]);
-  run(a, 64, commandWord(TextureOp::Invert), {});
-  EXPECT_EQ(a, b);
-  run(a, 64, smoothTwirl, {100, 140, 0, 20, 0, 0, 90});
-  run(b, 64, smoothTwirl, {100, 140, 0, 20, 0, 0, 90});
-  EXPECT_EQ(a, b);
-  run(a, 64, twirl, {3e9f, -3e9f, 0, 0, 0, 0, 3e9f});
+  // Far centres and huge values stay defined (the sanitizer builds catch an overflow).
+  P img = patternImage(64);
+  run(img, 64, smoothTwirl, {100, 140, 0, 20, 0, 0, 90});
+  run(img, 64, twirl, {3e9f, -3e9f, 0, 0, 0, 0, 3e9f});
 }
 
 // The inline conversions of the hot loops agree with the scene's, ties and saturation included.
@@ -141,13 +135,15 @@ TEST(FastConversions, MatchSceneConversions) {
   }
 }
 
-// Per-pixel colour operators on 2 x 2 images, expected pixels worked out by hand.
+// Per-pixel operators on 2 x 2 and 4 x 4 images, expected pixels worked out by hand.
 TEST_F(Filters, ColourOperators) {
   const P c50 = {0x00323232u, 0x00969696u, 0x00323232u, 0x00969696u};
   const uint32_t bc = commandWord(TextureOp::BrightnessContrast);
-  const uint32_t tint = commandWord(TextureOp::Tint);
+  const uint32_t tint = commandWord(TextureOp::Tint), nmap = commandWord(TextureOp::NormalMap);
+  const TexturePixel m = 0x80808080u, n0 = 0x002680D9u, n1 = 0x00D980D9u, f = 0x007F80FFu;
   // clang-format off
   const struct { uint32_t word; std::initializer_list<float> p; P in, out; } rows[] = {
+      {commandWord(TextureOp::Invert), {}, P(4, 0x12345678u), P(4, 0xEDCBA987u)},
       // Mean 100 of {50, 150}; p3 = 223: c = 64, the distance from the mean doubles; alpha is
       // the average of the colour channels.
       {bc, {128, 0, 0, 223}, c50, {0, 0xC8C8C8C8u, 0, 0xC8C8C8C8u}},
@@ -159,30 +155,25 @@ TEST_F(Filters, ColourOperators) {
       // (255 + 64 + 0)/3 = 106: 128 x 106 / 128 = 106.
       {tint, {127, -64, 128}, P(4, 0x80808080u), P(4, 0x6AFF4000u)},
       {tint, {-128, -128, -128}, P(4, 0x12345678u), P(4, 0u)},
-      {commandWord(TextureOp::Emboss), {}, P(4, 0x12345678u), P(4, 0x80808080u)},
+      {commandWord(TextureOp::Emboss), {}, P(4, 0x12345678u), P(4, m)},
+      // Emboss of blue 255 at (1, 0): 128 - left column + right column over rows y - 1..y + 1,
+      // clamped at the edges: (0, y) gains 2 x 255 or 255, (2, y) loses it, for rows 0 and 1.
+      {commandWord(TextureOp::Emboss), {}, {0, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       {0x808080FFu, m, 0x80808000u, m, 0x808080FFu, m, 0x80808000u, m, m, m, m, m, m, m, m, m}},
       // Uniform height: the normal is straight up (127, 128, 255); alpha is kept.
-      {commandWord(TextureOp::NormalMap), {50},
-       {0xAB000080u, 0x11000080u, 0xAB000080u, 0xAB000080u},
-       {0xAB7F80FFu, 0x117F80FFu, 0xAB7F80FFu, 0xAB7F80FFu}}};
+      {nmap, {50}, {0xAB000080u, 0x11000080u, 0xAB000080u, 0xAB000080u},
+       {0xAB7F80FFu, 0x117F80FFu, 0xAB7F80FFu, 0xAB7F80FFu}},
+      // Column 1 high (blue 255), k = 1, wrapping: column 0 has dx = -1, n = sqrt 2:
+      // R = 255 - toInt(0.7071 x 127 + 128) = 38, G = 128, B = toInt(127 / sqrt 2 + 128) = 217;
+      // column 1 has dx = 1: R = 255 - toInt(-89.8 + 128) = 217; columns 2 and 3 are flat.
+      {nmap, {10}, {0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0},
+       {n0, n1, f, f, n0, n1, f, f, n0, n1, f, f, n0, n1, f, f}}};
   // clang-format on
   for (const auto& r : rows) {
     auto img = r.in;
-    run(img, 2, r.word, r.p);
+    run(img, r.in.size() == 4 ? 2 : 4, r.word, r.p);
     EXPECT_EQ(img, r.out) << "row " << (&r - rows);
   }
-  // Emboss: a bright pixel raises its left neighbour (255) and lowers its right one (0).
-  auto img = uniform(4, 0);
-  img[1] = 0x000000FFu;
-  run(img, 4, commandWord(TextureOp::Emboss), {});
-  EXPECT_EQ(channel(img[0], 0), 255);
-  EXPECT_EQ(channel(img[2], 0), 0);
-  EXPECT_EQ(channel(img[3], 0), 128);
-  // Normal map of a high column 1 with k = 1: column 0 has hx = 1, n = (-1, 0, 1)/sqrt 2:
-  // R = 255 - toInt(0.7071 x 127 + 128) = 38, G = 128, B = toInt(127/sqrt 2 + 128) = 217.
-  img = uniform(4, 0);
-  for (size_t y = 0; y < 4; ++y) img[y * 4 + 1] = 0xFF;
-  run(img, 4, commandWord(TextureOp::NormalMap), {10});
-  EXPECT_EQ(img[0] & 0x00FFFFFFu, 0x002680D9u);
 }
 
 using Blend = TexgenTest;
