@@ -227,11 +227,9 @@ TEST(OpcodeTables, NamesMatchTheDispatchEnums) {
 // 255 - (255 - 192) * 255 / 128 = 129.5, truncated to 130; Dodge saturates (192 * 255 / 127 >
 // 255); Average (128 + 192) / 2 = 160; Minimum 128; Screen 255 - 127 * 63 / 255 = 255 - 31.
 TEST(OpcodeTables, SourceBlendModeNamesSelectTheGeneratorsFormula) {
-  for (const auto& [mode, grey] : {std::pair{"Burn", 130u},
-                                   {"Dodge", 255u},
-                                   {"Average", 160u},
-                                   {"Minimum", 128u},
-                                   {"Screen", 224u}}) {
+  const std::pair<const char*, uint32_t> rows[] = {
+      {"Burn", 130}, {"Dodge", 255}, {"Average", 160}, {"Minimum", 128}, {"Screen", 224}};
+  for (const auto& [mode, grey] : rows) {
     const SceneStream s =
         throughStream(std::string("texture 0 1\n  B Fill red=128 green=128 blue=128 alpha=128\n"
                                   "  B Fill red=192 green=192 blue=192 alpha=192 mode=") +
