@@ -1,7 +1,5 @@
 // Filters, samplers and blend modes: edge modes, the bilinear blend, the packed blur, and exact
 // pixels of the in-place operators and of blend modes 0-11 worked out by hand from their rules.
-#include <limits>
-
 #include "tests/texgen/test_util.h"
 
 namespace glimmer::testing {
