@@ -1,10 +1,11 @@
-// The scene source format: labels, escapes, error positions and warnings, the decompile/compile
-// round trip, UTF-8 strings to Windows-1251, and the command tables against the compiler, the
-// stream, the decompiler and the enums that dispatch them. (The runtime names, textureOpName,
-// meshOpName and blendModeLabel, read the same tables.)
+// glimmerc's compile library: the scene source format and its round trip, UTF-8 to Windows-1251,
+// the command tables against the compiler, the stream, the decompiler and the enums that
+// dispatch them (the runtime names read the same tables), and the content loaders.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <bit>
+#include <filesystem>
 #include <fstream>
 #include <random>
 
@@ -18,6 +19,8 @@ namespace {
 
 using namespace glimmer;
 using namespace glimmerc;
+namespace fs = std::filesystem;
+using compile::Loaded, compile::loadScene, compile::loadPack, compile::loadMusic;
 
 struct Compiled {
   bool ok;
@@ -41,11 +44,9 @@ TEST(SceneSource, LabelsFlagsAndStrings) {
       "texture 0 1\n  B Circle x=1 mode=Add smooth edge=mirror disabled animated high=0x12 "
       "\"a\\\"\\x01\xd0\x96\"\n  B Op200 p11=-0\n");
   ASSERT_TRUE(c.ok) << c.error;
-  const auto& tracks = c.s.categories[1][0].tracksA;
-  EXPECT_EQ(tracks[0].params[0], 1.0f);
-  EXPECT_EQ(tracks[0].params[3], 0.0f);
-  EXPECT_EQ(c.s.categories[4][0].tracksA[0].keys[0].values[0], 0.0f);
-  EXPECT_EQ(c.s.categories[4][0].tracksA[0].keys[0].type, 0);
+  const TrackRecord& m = c.s.categories[1][0].tracksA[0];
+  const KeyRecord& k = c.s.categories[4][0].tracksA[0].keys[0];
+  EXPECT_EQ(std::tuple(m.params[0], m.params[3], k.values[0], int(k.type)), std::tuple(1, 0, 0, 0));
   const auto& t = c.s.categories[0][2].tracksB[0];
   EXPECT_EQ(t.word, 0x12000000u | kAnimatedBit | (2u << 17) | (1u << 16) | (3u << 8) | 2u);
   EXPECT_EQ(t.name, std::string("a\"\x01\xc6"));  // U+0416 is 0xC6 in Windows-1251
@@ -92,60 +93,49 @@ TEST(SceneSource, RandomStreamsSurviveDecompileCompile) {
   }
 }
 
-// Each mistake is refused at its line (and column where given): the position says enough, the
-// text is not pinned. Texture values the generator could not run safely are mistakes too.
-TEST(SceneSource, ErrorsGiveLineAndColumn) {
-  std::string many;
-  for (int i = 0; i < 256; ++i) many += "light 0 1\n";
-  // clang-format off
-  const std::pair<std::string, const char*> rows[] = {
-      {"texture 0 1\n  B Fil red=1\n", "2:5:"}, {"texture 0 1\n  B Fill rd=1\n", "2:10:"},
-      {"texture 0 1\n  B Fill red=x\n", "2:14:"}, {"  B Fill\n", "1:3:"}, {many, "256:1:"},
-      {"mesh 0 1\n A SetParent parent=@nope\n", "2:"}, {"texture 0\n", "1:"},
-      {"texture 0 1\n B RenderText \"abc\n", "2:"}, {"texture @a 0 1\ntexture @a 0 1\n", "2:"},
-      {"texture 0 1\n B Resize size=300\n", "2:"}, {"texture 0 1\n B StoreLayer layer=16\n", "2:"},
-      {"texture 0 1\n B CombineLayer layer=1 animated\n  key 0 flat layer=20\n", "3:"}};
-  // clang-format on
-  for (const auto& [source, where] : rows) {
-    const Compiled c = compileText(source);
-    EXPECT_FALSE(c.ok);
-    EXPECT_EQ(c.error.rfind(std::string("t.scene:") + where, 0), 0u) << c.error;
-    EXPECT_NE(c.error.find(": error: "), std::string::npos) << c.error;
-  }
-  // The edges of the value ranges compile; so do values on commands that never run them.
-  EXPECT_TRUE(
-      compileText(
-          "texture 0 1\n B Resize size=512\n B StoreLayer layer=15\n"
-          " B StoreLayer layer=99 disabled\n B CombineLayer layer=1\n  key 0 flat layer=99\n")
-          .ok);
-}
-
-// Accepted but almost surely a mistake: each source compiles and gives exactly one warning.
-TEST(SceneSource, WarningsForLikelyMistakes) {
+// Each mistake is refused, or accepted with exactly one warning, at its line (and column where
+// given): the position and the start of a warning say enough, the error texts are not pinned.
+// Texture values the generator could not run safely are errors; the show's content is clean.
+TEST(SceneSource, ErrorsAndWarningsGiveLineAndColumn) {
   const std::string tl =
       "timeline 0 1\n  A SetScene scene=@s animated\n    key 0 hold scene=@s\nscene @s 0 1\n";
-  // clang-format off
-  const std::pair<std::string, std::string> rows[] = {  // source, the start of the warning
-      {tl + "mesh 0 1\n  A SetTextures tex0=@s\n", "6:22: warning: '@s' is a scene"},
-      {tl + "scene 0 1\n  A SetFade alpha=1\n    key 0 flat alpha=1\n", "7:5: warning: keys on"},
-      {tl + "scene 0 1\n  A SetFade animated\n    key 2 flat\n    key 1 flat\n", "8:9: warning"},
-      {"texture 0 1\n", "1:1: warning: no timeline"},
-      // Colours are channel values 0-255.
-      {tl + "texture 0 1\n  B Fill red=300\n", "6:14: warning: Fill red 300 is outside 0 to 255"},
-      {tl + "texture 0 1\n  A Fill red=3\n", "6:3: warning: Fill belongs in list B"},
-      {tl + "mesh 0 1\n  B Grid animated\n", "6:5: warning: tracks of list B"}};
-  // clang-format on
-  for (const auto& [source, expected] : rows) {
-    const Compiled c = compileText(source);
-    ASSERT_TRUE(c.ok) << c.error;
-    ASSERT_EQ(c.warnings.size(), 1u) << source << (c.warnings.empty() ? "" : c.warnings[0]);
-    EXPECT_EQ(c.warnings[0].rfind("t.scene:" + expected, 0), 0u) << c.warnings[0];
-  }
-  // The show's own content compiles without a warning.
+  std::string many;
+  for (int i = 0; i < 256; ++i) many += "light 0 1\n";
   std::ifstream f(std::string(GLIMMER_CONTENT_DIR) + "/scene.scene");
-  const Compiled c = compileText(std::string(std::istreambuf_iterator<char>(f), {}), "scene.scene");
-  ASSERT_TRUE(c.ok) << c.error;
-  EXPECT_TRUE(c.warnings.empty()) << c.warnings[0];
+  // clang-format off
+  const struct { std::string source; bool ok; const char* start; } rows[] = {
+      {"texture 0 1\n  B Fil red=1\n", false, "2:5:"},
+      {"texture 0 1\n  B Fill rd=1\n", false, "2:10:"},
+      {"texture 0 1\n  B Fill red=x\n", false, "2:14:"}, {"  B Fill\n", false, "1:3:"},
+      {many, false, "256:1:"}, {"mesh 0 1\n A SetParent parent=@nope\n", false, "2:"},
+      {"texture 0\n", false, "1:"}, {"texture 0 1\n B RenderText \"abc\n", false, "2:"},
+      {"texture @a 0 1\ntexture @a 0 1\n", false, "2:"},
+      {"texture 0 1\n B Resize size=300\n", false, "2:"},
+      {"texture 0 1\n B StoreLayer layer=16\n", false, "2:"},
+      {"texture 0 1\n B CombineLayer layer=1 animated\n  key 0 flat layer=20\n", false, "3:"},
+      // The edges of the value ranges compile; so do values on commands that never run them.
+      {"texture 0 1\n B Resize size=512\n B StoreLayer layer=15\n B StoreLayer layer=99 disabled\n"
+       " B CombineLayer layer=1\n  key 0 flat layer=99\n", true, nullptr},
+      {tl + "mesh 0 1\n  A SetTextures tex0=@s\n", true, "6:22: warning: '@s' is a scene"},
+      {tl + "scene 0 1\n  A SetFade alpha=1\n    key 0 flat alpha=1\n", true, "7:5: warning: keys"},
+      {tl + "scene 0 1\n  A SetFade animated\n    key 2 flat\n    key 1 flat\n", true, "8:9:"},
+      {"texture 0 1\n", true, "1:1: warning: no timeline"},
+      // Colours are channel values 0-255.
+      {tl + "texture 0 1\n  B Fill red=300\n", true, "6:14: warning: Fill red 300 is outside"},
+      {tl + "texture 0 1\n  A Fill red=3\n", true, "6:3: warning: Fill belongs in list B"},
+      {tl + "mesh 0 1\n  B Grid animated\n", true, "6:5: warning: tracks of list B"},
+      {std::string(std::istreambuf_iterator<char>(f), {}), true, ""}};  // content/scene.scene
+  // clang-format on
+  for (const auto& [source, ok, start] : rows) {
+    const Compiled c = compileText(source);
+    ASSERT_EQ(c.ok, ok) << source << c.error;
+    if (!start) continue;
+    const std::vector<std::string> said = ok ? c.warnings : std::vector<std::string>{c.error};
+    ASSERT_EQ(said.size(), *start ? 1u : 0u) << source << (said.empty() ? "" : said[0]);
+    if (said.empty()) continue;
+    EXPECT_EQ(said[0].rfind(std::string("t.scene:") + start, 0), 0u) << said[0];
+    EXPECT_NE(said[0].find(ok ? ": warning: " : ": error: "), std::string::npos) << said[0];
+  }
 }
 
 // UTF-8 to Windows-1251: expected bytes read off the public chart of code page 1251 (Cyrillic
@@ -234,15 +224,91 @@ TEST(OpcodeTables, SourceBlendModeNamesSelectTheGeneratorsFormula) {
         throughStream(std::string("texture 0 1\n  B Fill red=128 green=128 blue=128 alpha=128\n"
                                   "  B Fill red=192 green=192 blue=192 alpha=192 mode=") +
                       mode + "\n");
-    setTextureGeometry(2);
-    TexturePixel image[4] = {};
-    for (const TrackRecord& rec : s.categories[0][0].tracksB) {
-      Track t;
-      t.word = rec.word;
-      t.params = rec.params;
-      runTextureCommand(image, t);
+    TextureObject texture;
+    readEntityRecord(s.categories[0][0], texture);
+    texture.precalc();
+    EXPECT_EQ(texture.pixels[0], grey * 0x01010101u) << mode;
+  }
+}
+
+std::string write(const std::string& name, const std::string& bytes) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("glimmer_loaders_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::ofstream(dir / name, std::ios::binary) << bytes;
+  return (dir / name).string();
+}
+
+// A source loads with every file it names as an input, and its compiled bytes written out load
+// back unchanged, recognised as compiled. A bad source is refused at its file and line.
+TEST(Loaders, SourcesCompileAndCompiledFilesPassThrough) {
+  // A one-triangle OBJ and a 1 x 1 32-bit TGA (18-byte header: type 2 at byte 2, width and
+  // height at 12 and 14, 32 bits per pixel at 16, then four pixel bytes) for the pack manifest.
+  std::string tga(22, '\0');
+  tga[2] = 2, tga[12] = 1, tga[14] = 1, tga[16] = 32;
+  write("one.tga", tga);
+  write("tri.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nf 1/1 2/2 3/3\n");
+  const std::string song =
+      "title \"t\"\nchannels 2\nspeed 6\ntempo 125\norder 0\ninstrument 1 \"lead\"\n  wave square "
+      "1.0\n  period 64\n  length 640\nend\npattern 0 4\n  0 C-4 01 .. ... | --- .. .. ...\nend\n";
+  const std::string badScene = write("bad.scene", "texture 0 1\n  B NoSuchOp\n");
+  const std::string badPack = write("bad.manifest", "mesh m missing.obj\n");
+  const std::string badSong = write("bad.txt", "channels 2\nbogus 1\n");
+  // clang-format off
+  const struct { Loaded (*load)(const std::string&); std::string path; size_t inputs;
+                 std::string error; } rows[] = {  // inputs: the source and the files it names
+      {loadScene, write("a.scene", "texture @t 0 1\n  B Fill red=1\n"), 1, ""},
+      {loadPack, write("p.manifest", "mesh tri tri.obj\nimage one one.tga\n"), 3, ""},
+      {loadMusic, write("s.txt", song), 1, ""},
+      {loadScene, badScene, 0, badScene + ":2:"}, {loadPack, badPack, 0, badPack + ":1:"},
+      {loadMusic, badSong, 0, badSong + ":2:"},
+      {loadScene, "/nonexistent/x.scene", 0, "/nonexistent/x.scene: error: cannot read"}};
+  // clang-format on
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.path);
+    const Loaded first = r.load(r.path);
+    EXPECT_EQ(first.error.rfind(r.error, 0), 0u) << first.error;
+    if (!r.error.empty()) {
+      EXPECT_TRUE(first.error.size() > r.error.size() && first.bytes.empty());
+      continue;
     }
-    EXPECT_EQ(image[0], grey * 0x01010101u) << mode;
+    EXPECT_TRUE(first.error.empty() && first.fromSource) << first.error;
+    EXPECT_EQ(first.inputs.size(), r.inputs);
+    const Loaded second = r.load(write("out.bin", {first.bytes.begin(), first.bytes.end()}));
+    EXPECT_TRUE(second.error.empty() && !second.fromSource) << second.error;
+    EXPECT_EQ(second.bytes, first.bytes);
+  }
+}
+
+// A compiled scene is told from a source by its control characters, even when it holds no zero
+// byte: a one-byte stream (a texture count of 3, then nothing) is refused at the offset where the
+// stream runs out, never read as source text.
+TEST(Loaders, ShortCompiledScenesAreReadAsStreams) {
+  const std::string path = write("one.bin", "\x03");
+  EXPECT_FALSE(loadScene(path).fromSource);
+  SceneStream s;
+  std::string error;
+  EXPECT_FALSE(loadSceneInput(path, s, error));
+  EXPECT_EQ(error.rfind(path + ": offset ", 0), 0u) << error;
+}
+
+// Song notation accepted with a warning: each source builds and gives exactly one warning.
+TEST(SongWarnings, LikelyMistakesBuildWithOneWarning) {
+  const std::string head = "order 0\ninstrument 1\n  wave sine 1\n  length 64\nend\npattern 0 4\n";
+  // clang-format off
+  const struct { std::string source; int line, column; const char* fragment; } rows[] = {
+      {head + "  0 C-4 02 .. ...\nend\n", 7, 9, "instrument 02 is not defined"},
+      {head + "  0 C-4 01 41 ...\nend\n", 7, 12, "above 40"},
+      {head + "  1 C-4 01\n  1 D-4 01\nend\n", 8, 3, "row 1 appears twice"}};
+  // clang-format on
+  for (const auto& r : rows) {
+    std::vector<uint8_t> xm;
+    music::BuildError error;
+    std::vector<music::BuildError> w;
+    ASSERT_TRUE(music::buildSong(r.source, &xm, &error, &w)) << error.message;
+    ASSERT_EQ(w.size(), 1u) << r.source;
+    EXPECT_EQ(std::pair(w[0].line, w[0].column), std::pair(r.line, r.column)) << w[0].message;
+    EXPECT_NE(w[0].message.find(r.fragment), std::string::npos) << w[0].message;
   }
 }
 
