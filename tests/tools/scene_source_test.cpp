@@ -95,7 +95,9 @@ TEST(SceneSource, RandomStreamsSurviveDecompileCompile) {
 
 // Each mistake is refused, or accepted with exactly one warning, at its line (and column where
 // given): the position and the start of a warning say enough, the error texts are not pinned.
-// Texture values the generator could not run safely are errors; the show's content is clean.
+// Texture values the generator could not run safely are errors: a layer outside 0-15 on an
+// enabled command (or in a key of an animated one), a Resize to other than a power of two from
+// 2 to 512 even when disabled. The show's own content is clean.
 TEST(SceneSource, ErrorsAndWarningsGiveLineAndColumn) {
   const std::string tl =
       "timeline 0 1\n  A SetScene scene=@s animated\n    key 0 hold scene=@s\nscene @s 0 1\n";
@@ -112,6 +114,7 @@ TEST(SceneSource, ErrorsAndWarningsGiveLineAndColumn) {
       {"texture @a 0 1\ntexture @a 0 1\n", false, "2:"},
       {"texture 0 1\n B Resize size=300\n", false, "2:"},
       {"texture 0 1\n B StoreLayer layer=16\n", false, "2:"},
+      {"texture 0 1\n B Resize size=300 disabled\n", false, "2:"},  // Resize runs even disabled
       {"texture 0 1\n B CombineLayer layer=1 animated\n  key 0 flat layer=20\n", false, "3:"},
       // The edges of the value ranges compile; so do values on commands that never run them.
       {"texture 0 1\n B Resize size=512\n B StoreLayer layer=15\n B StoreLayer layer=99 disabled\n"
