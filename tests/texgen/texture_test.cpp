@@ -155,26 +155,25 @@ TEST_F(Filters, Samplers) {
 }
 
 TEST_F(Filters, BlurTapsGainAndWrap) {
-  // Radius 8 on 256 is 8 pixels, sigma 1: the trimmed kernel covers -2..1; taps 14 66 109 66.
-  auto img = uniform(256, 0xC8C8C8C8u);
-  run(img, 256, commandWord(TextureOp::Blur), {8, 0, 0, 16});
+  // A uniform image stays uniform (the blur wraps). Radius 8 on 256 (32 on 64) is 8 pixels,
+  // sigma 1: the trimmed kernel covers -2..1, taps 14 66 109 66 summing to 255, so 200 becomes
+  // 199, then 198 in the second pass. Gain 32 doubles the taps (sum 510): alpha 100 -> 199,
+  // red 200 saturates, blue 1 stays 1. Negative gain gives black.
+  for (auto [size, in, gain, out] : {std::tuple{256, 0x64C86401u, 32, 0xFFFFFF01u},
+                                     {64, 0x80808080u, -20, 0u},
+                                     {256, 0xC8C8C8C8u, 16, 0xC6C6C6C6u}}) {
+    P img = uniform(size, in);
+    run(img, size, commandWord(TextureOp::Blur), {2048.0f / size, 0, 0, float(gain)});
+    EXPECT_EQ(img, uniform(size, out)) << gain;
+  }
   EXPECT_EQ(P(blurTaps, blurTaps + 5), (P{14, 66, 109, 66, 0}));
-  // The taps sum to 255: 200 becomes 199 and then 198 in the second pass.
-  EXPECT_EQ(img, uniform(256, 0xC6C6C6C6u));
-  // Gain 32 doubles the taps (sum 510): alpha 100 -> 199, red 200 saturates, blue 1 stays 1.
-  img = uniform(256, 0x64C86401u);
-  run(img, 256, commandWord(TextureOp::Blur), {8, 0, 0, 32});
-  EXPECT_EQ(img[12345], 0xFFFFFF01u);
   // A spot at (0, 0) spreads across both edges; the far middle stays black.
-  img = uniform(64, 0);
+  P img = uniform(64, 0);
   img[0] = 0xFFFFFFFFu;
   run(img, 64, commandWord(TextureOp::Blur), {32, 0, 0, 16});
   for (size_t i : {0, 63, 63 * 64, 63 * 64 + 63}) EXPECT_GT(img[i], 0u) << i;
   EXPECT_EQ(img[32 * 64 + 32], 0u);
-  // Negative gain gives black; a huge one keeps every tap at most 257.
-  img = uniform(64, 0x80808080u);
-  run(img, 64, commandWord(TextureOp::Blur), {32, 0, 0, -20});
-  EXPECT_EQ(img, uniform(64, 0));
+  // A huge gain keeps every tap at most 257.
   run(img, 64, commandWord(TextureOp::Blur), {4, 0, 0, 2000});
   EXPECT_LE(*std::max_element(blurTaps, blurTaps + 128), 257);
 }
@@ -345,7 +344,7 @@ TEST_F(Dispatcher, ResizeAndDisabledCommands) {
   EXPECT_TRUE(t.resize(2) && t.resize(512) && !t.resize(513));
 }
 
-TEST_F(Dispatcher, LayersCarryAcrossTexturesAndBadIndicesDoNothing) {
+TEST_F(Dispatcher, LayersCarryAcrossTexturesAndBadCommandsDoNothing) {
   TextureObject a, b;
   a.tracksB.append(makeTrack(word(TextureOp::Fill), {10, 20, 30, 40}));
   a.tracksB.append(makeTrack(word(TextureOp::StoreLayer), {3}));
@@ -357,14 +356,18 @@ TEST_F(Dispatcher, LayersCarryAcrossTexturesAndBadIndicesDoNothing) {
   b.precalc();
   EXPECT_EQ(b.pixels[777], 0x280A141Eu);
   EXPECT_EQ(layerImages[4][0], 0u);
-  // Indices outside 0-15 do nothing; MoveToLayer leaves the image clear and CombineLayer brings
-  // it back; ClearImage clears.
+  // Indices outside 0-15 do nothing; opcodes above 23 only clear the image's own pixels of the
+  // work image. MoveToLayer leaves the image clear and CombineLayer brings it back.
   const P orig = patternImage(32);
   P img = orig;
   for (float i : {-1.0f, 16.0f, 1e9f, -1e9f})
     for (TextureOp op : {TextureOp::MoveToLayer, TextureOp::StoreLayer, TextureOp::CombineLayer})
       run(img, 32, word(op, BlendMode::And), {i});
+  std::fill(workImage, workImage + kMaxTexturePixels, 0xDEADBEEFu);
+  run(img, 32, kEnabledBit | 24u, {1, 2, 3});
+  run(img, 32, kEnabledBit | 255u, {1, 2, 3});
   EXPECT_EQ(img, orig);
+  EXPECT_TRUE(workImage[32 * 32 - 1] == 0 && workImage[32 * 32] == 0xDEADBEEFu);
   run(img, 32, word(TextureOp::MoveToLayer), {15});
   EXPECT_EQ(countNonZero(img), 0);
   EXPECT_TRUE(std::equal(orig.begin(), orig.end(), layerImages[15]));
@@ -372,17 +375,6 @@ TEST_F(Dispatcher, LayersCarryAcrossTexturesAndBadIndicesDoNothing) {
   EXPECT_EQ(img, orig);
   run(img, 32, word(TextureOp::ClearImage), {});
   EXPECT_EQ(countNonZero(img), 0);
-}
-
-TEST_F(Dispatcher, HighOpcodesOnlyClearTheWorkImage) {
-  const P orig = patternImage(32);
-  P img = orig;
-  std::fill(workImage, workImage + kMaxTexturePixels, 0xDEADBEEFu);
-  run(img, 32, kEnabledBit | 24u, {1, 2, 3});
-  run(img, 32, kEnabledBit | 255u, {1, 2, 3});
-  EXPECT_EQ(img, orig);
-  EXPECT_EQ(workImage[32 * 32 - 1], 0u);
-  EXPECT_EQ(workImage[32 * 32], 0xDEADBEEFu);  // only the image's own pixels are cleared
 }
 
 std::vector<uint32_t> created, destroyed;  // created: edge length and first pixel of each image
