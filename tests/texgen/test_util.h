@@ -37,8 +37,6 @@ inline void run(std::vector<TexturePixel>& img, int32_t size, uint32_t word,
   runTextureCommand(img.data(), *t);
 }
 
-inline uint8_t channel(TexturePixel p, int shift) { return static_cast<uint8_t>(p >> shift); }
-
 inline int countNonZero(const std::vector<TexturePixel>& v) {
   return static_cast<int>(v.size() - size_t(std::count(v.begin(), v.end(), 0u)));
 }
