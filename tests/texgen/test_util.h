@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -37,8 +36,8 @@ inline void run(std::vector<TexturePixel>& img, int32_t size, uint32_t word,
   runTextureCommand(img.data(), *t);
 }
 
-inline int countNonZero(const std::vector<TexturePixel>& v) {
-  return static_cast<int>(v.size() - size_t(std::count(v.begin(), v.end(), 0u)));
+inline int countNonZero(const P& v) {
+  return int(v.size()) - int(std::count(v.begin(), v.end(), 0u));
 }
 
 // A deterministic image with varied bytes.

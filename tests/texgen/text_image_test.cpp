@@ -212,8 +212,6 @@ TEST(Fonts, HeightsFollowGdiConventionAndGlyphsHaveInk) {
   EXPECT_EQ(*std::max_element(g.coverage.begin(), g.coverage.end()), 255);
   ASSERT_TRUE(em->glyph(U' ', g));
   EXPECT_TRUE(g.width * g.rows == 0 && g.advance > 0);
-  // Where drawText puts the ink (inside the cell, clipped at the edges) is checked through
-  // RenderText (TextImage.InkBoxes, TextImage.PositionsFarOffTheImageDrawNothing).
 }
 
 // Expected characters read off the public charts of code pages 1251 and 1252.

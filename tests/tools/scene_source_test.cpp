@@ -19,7 +19,6 @@ namespace {
 
 using namespace glimmer;
 using namespace glimmerc;
-namespace fs = std::filesystem;
 using compile::Loaded, compile::loadScene, compile::loadPack, compile::loadMusic;
 
 struct Compiled {
@@ -141,9 +140,8 @@ TEST(SceneSource, ErrorsAndWarningsGiveLineAndColumn) {
   }
 }
 
-// UTF-8 to Windows-1251: expected bytes read off the public chart of code page 1251 (Cyrillic
-// letters at 0xC0-0xFF in alphabetical order, Ё/ё at 0xA8/0xB8, the typographic punctuation
-// and the other Slavic letters at 0x80-0xBF, 0x98 unassigned).
+// UTF-8 to Windows-1251, bytes read off the public chart: Cyrillic letters in alphabetical order
+// at 0xC0-0xFF, Ё/ё at 0xA8/0xB8, punctuation and other Slavic letters at 0x80-0xBF.
 TEST(Cp1251, ConvertsOrRefusesEachCharacter) {
   // clang-format off
   const std::pair<const char*, const char*> rows[] = {  // UTF-8, code page bytes (null: refused)
@@ -154,10 +152,9 @@ TEST(Cp1251, ConvertsOrRefusesEachCharacter) {
       {"\xE2\x82\xAC", "\x88"}, {"\xE2\x80\x94", "\x97"}, {"\xE2\x84\xA2", "\x99"},  // € — ™
       {"\xC2\xA0", "\xA0"}, {"\xD2\x90", "\xA5"}, {"\xC2\xAB\xC2\xBB", "\xAB\xBB"},  // nbsp Ґ « »
       {"\xE2\x84\x96", "\xB9"}, {"\xD1\x97", "\xBF"},  // №, ї (last of 0x80-0xBF)
-      // Refused: é (not in the code page), U+0098 (0x98 unassigned), an emoji, a lone
-      // continuation byte, a character cut short, an overlong NUL, a UTF-16 surrogate.
-      {"\xC3\xA9", nullptr}, {"\xC2\x98", nullptr}, {"\xF0\x9F\x98\x80", nullptr},
-      {"\x80", nullptr}, {"\xD0", nullptr}, {"\xC0\x80", nullptr}, {"\xED\xA0\x80", nullptr}};
+      {"\xC3\xA9", nullptr}, {"\xC2\x98", nullptr},  // é: not in the page; U+0098: 0x98 unassigned
+      {"\xF0\x9F\x98\x80", nullptr}, {"\x80", nullptr}, {"\xD0", nullptr},  // emoji, lone tail, short
+      {"\xC0\x80", nullptr}, {"\xED\xA0\x80", nullptr}};  // an overlong NUL, a UTF-16 surrogate
   // clang-format on
   for (const auto& [utf8, cp1251] : rows) {
     std::string out;
@@ -217,11 +214,11 @@ TEST(OpcodeTables, NamesMatchTheDispatchEnums) {
 TEST(OpcodeTables, SourceBlendModeNamesSelectTheGeneratorsFormula) {
   const std::pair<const char*, uint32_t> rows[] = {
       {"Burn", 130}, {"Dodge", 255}, {"Average", 160}, {"Minimum", 128}, {"Screen", 224}};
+  const std::string fills =
+      "texture 0 1\n  B Fill red=128 green=128 blue=128 alpha=128\n"
+      "  B Fill red=192 green=192 blue=192 alpha=192 mode=";
   for (const auto& [mode, grey] : rows) {
-    const SceneStream s =
-        throughStream(std::string("texture 0 1\n  B Fill red=128 green=128 blue=128 alpha=128\n"
-                                  "  B Fill red=192 green=192 blue=192 alpha=192 mode=") +
-                      mode + "\n");
+    const SceneStream s = throughStream(fills + mode + "\n");
     TextureObject texture;
     readEntityRecord(s.categories[0][0], texture);
     texture.precalc();
@@ -230,9 +227,9 @@ TEST(OpcodeTables, SourceBlendModeNamesSelectTheGeneratorsFormula) {
 }
 
 std::string write(const std::string& name, const std::string& bytes) {
-  const fs::path dir =
-      fs::temp_directory_path() / ("glimmer_loaders_" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("glimmer_loaders_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
   std::ofstream(dir / name, std::ios::binary) << bytes;
   return (dir / name).string();
 }
