@@ -153,7 +153,7 @@ TEST(Cp1251, ConvertsOrRefusesEachCharacter) {
       {"\xC2\xA0", "\xA0"}, {"\xD2\x90", "\xA5"}, {"\xC2\xAB\xC2\xBB", "\xAB\xBB"},  // nbsp Ґ « »
       {"\xE2\x84\x96", "\xB9"}, {"\xD1\x97", "\xBF"},  // №, ї (last of 0x80-0xBF)
       {"\xC3\xA9", nullptr}, {"\xC2\x98", nullptr},  // é: not in the page; U+0098: 0x98 unassigned
-      {"\xF0\x9F\x98\x80", nullptr}, {"\x80", nullptr}, {"\xD0", nullptr},  // emoji, lone tail, short
+      {"\xF0\x9F\x98\x80", nullptr}, {"\x80", nullptr}, {"\xD0", nullptr},  // emoji, 0x80, cut
       {"\xC0\x80", nullptr}, {"\xED\xA0\x80", nullptr}};  // an overlong NUL, a UTF-16 surrogate
   // clang-format on
   for (const auto& [utf8, cp1251] : rows) {
