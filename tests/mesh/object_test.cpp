@@ -1,4 +1,4 @@
-// MeshObject: the attribute opcodes, scratch copies, clear, the hooks and the life cycle; outline
+// MeshObject: the attribute opcodes, clear, the hooks and the life cycle; outline
 // text and the glyph solids it is made of.
 #include <cstring>
 #include <sstream>
@@ -112,12 +112,11 @@ class HookTest : public RegistryTest {
 TEST_F(HookTest, SetShaderChoosesPairsAndBuildsOnChange) {
   {
     MeshObject m;
-    // Choice; then shader on, the pair in use, the hooks called.
-    const std::tuple<float, bool, int, Log> rows[] = {{2, true, 2, {"build 2"}},
-                                                      {2, true, 2, {}},
-                                                      {7, true, 2, {}},
-                                                      {0, false, 0, {"build 0"}},
-                                                      {2, true, 2, {"build 2"}}};
+    // clang-format off
+    const std::tuple<float, bool, int, Log> rows[] = {  // choice: shader on, pair, hooks called
+        {2, true, 2, {"build 2"}}, {2, true, 2, {}}, {7, true, 2, {}},
+        {0, false, 0, {"build 0"}}, {2, true, 2, {"build 2"}}};
+    // clang-format on
     for (const auto& [choice, enabled, pair, log] : rows) {
       apply(m, MeshOp::SetShader, {{0, choice}});
       EXPECT_EQ(std::tuple(m.material.shaderEnabled, m.material.program.sourcePair, take()),
@@ -129,9 +128,9 @@ TEST_F(HookTest, SetShaderChoosesPairsAndBuildsOnChange) {
 }
 
 // Opcodes without geometry (Repeat, PolygonMode, Lighting, Nop) and numbers without a command
-// change nothing; the scratch copy carries the four pools only, and loading it builds render data.
-TEST_F(MeshObjectTest, NonGeometryOpcodesAndTheScratchCopy) {
-  MeshObject a, b;
+// change nothing.
+TEST_F(MeshObjectTest, NonGeometryOpcodesChangeNothing) {
+  MeshObject a;
   apply(a, MeshOp::Sphere, {{0, 4}, {1, 3}, {3, 32}});
   apply(a, MeshOp::Normals, {{0, 1}});
   const auto before = a.positions;
@@ -144,13 +143,6 @@ TEST_F(MeshObjectTest, NonGeometryOpcodesAndTheScratchCopy) {
   ASSERT_EQ(a.positions.size(), before.size());
   EXPECT_EQ(std::memcmp(a.positions.data(), before.data(), before.size() * sizeof(Vec3)), 0);
   expectVec(a.translation, {0, 0, 0});
-  a.translation = {5, 5, 5};
-  a.saveToScratch();
-  b.loadFromScratch();
-  EXPECT_EQ(std::tuple(b.positionCount(), b.normalCount(), b.texCoordCount(),
-                       b.renderData.vertexCount(), b.positions[7].y, b.translation.x),
-            std::tuple(17, 17, 30, 72, a.positions[7].y, 0.0f));  // 4 x 3: 5 * 3 + 2, 6 * 5, 6 * 12
-  scratchMesh.clear();
 }
 
 // Precalculation applies both lists and uploads; each upload releases the old pair first, and a
@@ -244,17 +236,12 @@ GlyphStats measure(const platform::OutlineGlyph& g, float depth) {
   return s;
 }
 
-TEST(OutlineGlyphs, CodesAdvancesAndClosedSolids) {
+TEST(OutlineGlyphs, ClosedSolids) {
   std::vector<platform::OutlineGlyph> g, flat;
   std::string error;
   if (!platform::buildOutlineGlyphs("Arial Black", 0, 255, 0.001f, 0.25f, g, error))
     GTEST_SKIP() << "no font installed: " << error;
   ASSERT_EQ(g.size(), 255u);
-  for (int c = 0; c <= ' '; ++c) EXPECT_EQ(g[c].triangleCount(), 0) << c;
-  EXPECT_EQ(g[0x81].triangleCount(), 0);                            // undefined in Windows-1252
-  EXPECT_GT(g[0xC9].triangleCount() * g[0x80].triangleCount(), 0);  // E acute, euro sign
-  EXPECT_GT(g[' '].advanceX, 0.1f);
-  EXPECT_TRUE(g['A'].advanceX > 0.5f && g['A'].advanceX < 1.0f && g['A'].advanceY == 0.0f);
   for (unsigned char c : std::string("AOB8g%@.")) {
     const GlyphStats s = measure(g[c], 0.25f);
     EXPECT_EQ(s.misoriented, 0) << c;
