@@ -43,13 +43,14 @@ TEST(PackMeshCodec, EncodesTheStatedLayoutAndRefusesLies) {
 }
 
 // LoadMesh finds the whole name (the last entry too), replaces the pools, and keeps them when the
-// entry lies (with a diagnostic naming it) or the name is missing.
+// entry lies (with a diagnostic naming it) or the name is missing. The pack walk stops at an entry
+// that runs past the end and names its offset.
 using LoadMeshTest = RegistryTest;
 
 TEST_F(LoadMeshTest, ReadsTheNamedEntry) {
   static std::vector<std::string> messages;
   setMeshDiagnosticHook([](const std::string& m) { messages.push_back(m); });
-  std::vector<uint8_t> pack;
+  std::vector<uint8_t> pack;  // entries: name, zero byte, u32 size, payload
   appendPackEntry(pack, "tri.msh",
                   encodePackMesh({{{}, {1, 0, 0}, {0, 1, 0}}, {{}, {}, {}}, {0, 1, 2}}));
   appendPackEntry(pack, "image.tga", std::vector<uint8_t>{1, 2, 3});
@@ -69,9 +70,20 @@ TEST_F(LoadMeshTest, ReadsTheNamedEntry) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(messages[0].find("'liar.msh'"), std::string::npos) << messages[0];
   apply(m, MeshOp::LoadMesh, {}, "tri.msh");
-  apply(m, MeshOp::LoadMesh, {}, "tri.obj");
+  for (const char* miss : {"quad.obj", "Quad.msh", "quad.ms", "quad", "quad.msh2"})
+    apply(m, MeshOp::LoadMesh, {}, miss);
   apply(m, MeshOp::LoadMesh);
   EXPECT_EQ(std::tuple(m.positionCount(), m.cornerCount(), messages.size()), std::tuple(3, 3, 1u));
+
+  // The entries above take 86 + 17 + 113 + 113 = 329 bytes (name, zero, 4, payload of 8 + 20 v +
+  // 2 i); then 'b' states 0x3E8 = 1000 payload bytes with 2 left; then a name without its zero.
+  std::string why;
+  pack.insert(pack.end(), {'b', 0, 0xE8, 3, 0, 0, 1, 2});
+  EXPECT_EQ(std::tuple(listPackEntries(pack, &why).size(), findPackEntry(pack, "b").data()),
+            std::tuple(4u, nullptr));
+  EXPECT_NE(why.find("'b' at offset 329"), std::string::npos) << why;
+  EXPECT_TRUE(listPackEntries(std::vector<uint8_t>{'a', 'b'}, &why).empty());
+  EXPECT_NE(why.find("name at offset 0"), std::string::npos) << why;
 }
 
 TEST(ObjReader, TriangulatesAndDuplicatesSeams) {

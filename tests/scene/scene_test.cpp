@@ -1,12 +1,10 @@
-// The scene model: entities, the registry, the clock and the frame step; the SceneData reader and
-// the mesh pack walk; keyframe evaluation and the float conversions.
+// The scene model: entities, the registry, the clock and the frame step; the SceneData reader;
+// keyframe evaluation and the float conversions.
 #include "scene/scene.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <bit>
-#include <cmath>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -170,7 +168,7 @@ TEST_F(RegistryTest, StepUpdatesTimelineFirstThenActiveEntitiesUpTo178Seconds) {
   }
 }
 
-// --- the SceneData stream and the mesh pack walk ---
+// --- the SceneData stream ---
 
 // The stream's little-endian fields, written one after another.
 struct Bytes : std::vector<uint8_t> {
@@ -262,29 +260,6 @@ TEST_F(RegistryTest, LoadCreatesEntitiesInOrderAndDropsUnterminatedNames) {
   EXPECT_EQ(writeSceneStream(s), u);
   EXPECT_EQ(loadSceneData(u, "n", factory, e), 1);
   EXPECT_FALSE((*entityRegistry)[0].at(1)->tracksA.at(0)->name.has_value());
-}
-
-// --- the mesh pack walk: whole-name lookup, the last entry, entries that run past the end ---
-
-TEST(MeshPack, FindsWholeNamesOnlyAndStopsAtAnEntryPastTheEnd) {
-  Bytes p;  // entries: name, zero byte, u32 size, payload
-  p.name("box.msh").u32(3).raw({1, 2, 3}).name("clock.msh").u32(1).raw({4});
-  p.name("photo.tga").u32(2).raw({5, 6});
-  const std::vector<uint8_t> lastEntry = {5, 6};
-  EXPECT_TRUE(std::ranges::equal(findPackEntry(p, "photo.tga"), lastEntry));
-  for (const char* miss : {"Box.msh", "box.ms", "box", "box.msh2"})
-    EXPECT_EQ(findPackEntry(p, miss).data(), nullptr) << miss;
-  EXPECT_EQ(listPackEntries(p).size(), 3u);
-
-  p.name("b.msh").u32(1000).raw({1, 2});  // states 1000 bytes, 2 remain
-  std::string why;
-  EXPECT_EQ(listPackEntries(p, &why).size(), 3u);
-  EXPECT_NE(why.find("'b.msh' at offset 46"), std::string::npos) << why;  // 15 + 15 + 16 bytes
-  EXPECT_EQ(findPackEntry(p, "b.msh").data(), nullptr);
-  // A name without its terminator at the very end, and no pack at all.
-  EXPECT_TRUE(listPackEntries(std::vector<uint8_t>{'a', 'b'}, &why).empty());
-  EXPECT_NE(why.find("offset 0"), std::string::npos) << why;
-  EXPECT_EQ(findPackEntry(std::span<const uint8_t>(), "a").data(), nullptr);
 }
 
 // --- keyframe evaluation and float conversions ---
