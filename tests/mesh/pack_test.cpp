@@ -157,17 +157,13 @@ TEST(TgaReader, AcceptsUncompressed32BitAndRefusesTheRestWithTheOffset) {
   }
 }
 
-TEST(Manifest, ParsesEntriesAndReportsMistakes) {
+// Comment lines, blank lines and trailing comments are skipped (the duplicate is on line 4); the
+// entries that parse are read by glimmerc pack build in meshes_roundtrip.cmake.
+TEST(Manifest, ReportsMistakesAtLineAndColumn) {
   std::vector<ManifestEntry> out;
   SourceError e;
-  ASSERT_TRUE(parseManifest("# pack\n\nmesh box.msh box.obj\nimage sky.tga  sky.tga # comment\n",
-                            "p.manifest", out, e))
-      << e.message();
-  ASSERT_EQ(out.size(), 2u);
-  EXPECT_EQ(std::tuple(out[1].kind, out[1].file, out[1].line),
-            std::tuple(ManifestEntry::Kind::Image, "sky.tga", 4));
   const std::pair<std::string, const char*> rows[] = {
-      {"mesh a.msh a.obj\nmesh a.msh b.obj\n", "p.manifest:2:6: error: entry 'a.msh'"},
+      {"#\n\nmesh a.msh a.obj # x\nmesh a.msh b.obj\n", "p.manifest:4:6: error: entry 'a.msh'"},
       {"image " + std::string(512, 'n') + " a.tga\n", "p.manifest:1:7: error: an entry name"},
       {"texture a b\n", "p.manifest:1:1: error: expected 'mesh' or 'image'"},
       {"mesh a.msh\n", "p.manifest:1:1: error: expected: mesh NAME FILE"},
