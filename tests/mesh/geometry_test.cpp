@@ -1,7 +1,6 @@
 // Geometry worked by hand from the formulas: the generators, the modifiers (and linear smooth
 // normals against the pairwise definition), the tangent frames of the render data.
 #include <cmath>
-#include <cstring>
 #include <random>
 #include <tuple>
 
@@ -91,8 +90,6 @@ TEST(Tube, FourSegmentWorkedExampleAndDegenerateCounts) {
   apply(m, MeshOp::Tube, {{0, 1}, {1, 3}, {3, 32}, {6, 32}});
   expectPools(m, 4, 8, 18);
   expectCell(m, 0, {0, 0, 1, 1, 0, 1}, {0, 1, 2, 2, 1, 3});
-  apply(m, MeshOp::Tube, {{0, 2}, {1, 1}, {3, 32}, {6, 32}});  // two: a double strip in x = 0
-  for (const Vec3& p : m.positions) EXPECT_NEAR(p.x, 0.0f, 2e-3);
   apply(m, MeshOp::Tube, {{0, 0}, {1, -1}});  // counts clamp to 1
   expectPools(m, 2, 4, 6);
 }
@@ -105,13 +102,13 @@ TEST(Generators, SegmentCountsStopAtTheCornerLimit) {
   MeshObject m;
   apply(m, MeshOp::Grid, {{0, 418}, {1, 418}});
   EXPECT_EQ(m.cornerCount(), 6 * 418 * 418);  // 1048344
+  // clang-format off
   const std::tuple<MeshOp, float, float, const char*> rows[] = {
       {MeshOp::Grid, 419, 419, "1053366 entries exceed the limit of 1048576"},  // 6 * 419 * 419
-      {MeshOp::Sphere, 3e9f, 3e9f, "exceed the limit of 1048576"},
-      {MeshOp::Tube, 3e9f, 3e9f, "exceed the limit of 1048576"},
-      {MeshOp::Grid, 3e9f, 3e9f, "exceed the limit of 1048576"},
-      {MeshOp::Sphere, 512, 342, "1050624 entries exceed"},  // 6 * 512 * 342
-  };
+      {MeshOp::Sphere, 512, 342, "1050624 entries exceed"},                     // 6 * 512 * 342
+      {MeshOp::Sphere, 3e9f, 3e9f, "exceed"}, {MeshOp::Tube, 3e9f, 3e9f, "exceed"},
+      {MeshOp::Grid, 3e9f, 3e9f, "exceed"}};
+  // clang-format on
   for (auto [op, a, b, says] : rows) {
     last.clear();
     apply(m, op, {{0, a}, {1, b}});
@@ -180,27 +177,20 @@ TEST(Normals, FlatAndSmoothByHand) {
 // Random meshes with shared positions, repeated positions inside a triangle and degenerate ones.
 TEST(Normals, LinearSmoothEqualsPairwiseBitForBit) {
   std::mt19937 rng(1234);
+  std::uniform_real_distribution<float> coord(-5.0f, 5.0f);
   for (int round = 0; round < 40; ++round) {
-    std::uniform_int_distribution<int> count(1, 300);
-    const int positions = count(rng), triangles = count(rng);
-    std::uniform_real_distribution<float> coord(-5.0f, 5.0f);
-    std::uniform_int_distribution<int> pick(0, positions - 1);
+    const uint32_t positions = rng() % 300 + 1, triangles = rng() % 300 + 1;
     MeshObject a, b;
-    a.resizePositions(positions);
+    a.resizePositions(static_cast<int32_t>(positions));
     for (Vec3& p : a.positions) p = {coord(rng), coord(rng), coord(rng)};
     if (positions > 3) a.positions[1] = a.positions[0];  // coincident, still separate
-    a.resizeCorners(triangles * 3);
-    for (Corner& c : a.corners) c.position = static_cast<uint32_t>(pick(rng));
+    a.resizeCorners(static_cast<int32_t>(triangles * 3));
+    for (Corner& c : a.corners) c.position = rng() % positions;
     b.positions = a.positions;
     b.corners = a.corners;
     meshops::smoothNormals(a);
     meshops::smoothNormalsPairwise(b);
-    ASSERT_EQ(a.normals.size(), b.normals.size());
-    ASSERT_EQ(
-        std::memcmp(a.normals.data(), b.normals.data(), a.normals.size() * sizeof(Vec3)) |
-            std::memcmp(a.corners.data(), b.corners.data(), a.corners.size() * sizeof(Corner)),
-        0)
-        << "round " << round;
+    EXPECT_TRUE(sameBytes(a.normals, b.normals) && sameBytes(a.corners, b.corners)) << round;
   }
 }
 
@@ -236,11 +226,10 @@ TEST_F(DisplaceTest, ByTheBlueChannel) {
   apply(m, MeshOp::Grid, {{0, 2}, {1, 2}, {3, 64}, {4, 64}});
   apply(m, MeshOp::Normals, {{0, 1}});
   const auto before = m.positions;
-  apply(m, MeshOp::Displace, {{0, -1}, {3, 250}});  // no texture
-  apply(m, MeshOp::Displace, {{0, 5}, {3, 250}});   // past the end
-  apply(m, MeshOp::Displace, {{0, 0}, {3, 0}});     // amount 0
-  apply(m, MeshOp::Displace, {{0, 1}, {3, 250}});   // black in blue where the grid samples
-  EXPECT_EQ(std::memcmp(m.positions.data(), before.data(), before.size() * sizeof(Vec3)), 0);
+  // No texture, past the end, amount 0, black in blue where the grid samples.
+  for (auto [texture, amount] : {std::pair{-1.0f, 250.0f}, {5.0f, 250.0f}, {0, 0}, {1.0f, 250.0f}})
+    apply(m, MeshOp::Displace, {{0, texture}, {3, amount}});
+  EXPECT_TRUE(sameBytes(m.positions, before));
   // Corner vertex 0 is used by one corner, the centre vertex 4 by six: 255 * 40 * 0.00001.
   apply(m, MeshOp::Displace, {{0, 0}, {3, 40}});
   expectVec({m.positions[0].z, m.positions[4].z}, {0.102f, 6 * 0.102f}, 1e-6f);
