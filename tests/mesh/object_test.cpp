@@ -14,21 +14,31 @@ namespace {
 using MeshObjectTest = RegistryTest;
 using Log = std::vector<std::string>;
 
+// Positions in 32nds, rotation in degrees, scale 1 + p / 10 per axis; colours in 255ths with
+// alpha 1, shininess as is; the blend mode truncated. Opcodes without geometry (Repeat,
+// PolygonMode, Lighting, Nop) and numbers without a command change none of it afterwards.
 TEST_F(MeshObjectTest, AttributeOpcodes) {
   MeshObject m;
-  // Positions in 32nds, rotation in degrees, scale 1 + p / 10 per axis.
+  apply(m, MeshOp::Sphere, {{0, 4}, {1, 3}, {3, 32}});
+  const auto before = m.positions;
   apply(m, MeshOp::SetTransform,
         {{0, 32}, {1, -64}, {2, 16}, {3, 90}, {4, 45}, {5, -30}, {6, -10}, {7, 5}});
+  apply(m, MeshOp::SetColours, {{0, 255}, {1, 51}, {3, 102}, {8, 255}, {9, 64}});
+  apply(m, MeshOp::SetRenderState, {{0, 2.7f}, {3, 0}, {6, 3}});
+  Track t;
+  t.params.fill(3.0f);
+  for (int op : {5, 8, 9, 11, 14, 17, 18, 19, 23, 26, 27, 200}) {
+    t.word = static_cast<uint32_t>(op) | kEnabledBit;
+    m.applyCommand(t);
+  }
+  EXPECT_TRUE(sameBytes(m.positions, before));
   expectVec(m.translation, {1, -2, 0.5f});
   expectVec(m.rotation, {90, 45, -30});
   expectVec(m.scale, {0, 1.5f, 1});
-  // Colours in 255ths with alpha 1, shininess as is.
-  apply(m, MeshOp::SetColours, {{0, 255}, {1, 51}, {3, 102}, {8, 255}, {9, 64}});
   const Material& mat = m.material;
   EXPECT_EQ((std::array{mat.ambient[0], mat.ambient[1], mat.ambient[3], mat.diffuse[0],
                         mat.diffuse[3], mat.specular[2], mat.shininess}),
             (std::array{1.0f, 0.2f, 1.0f, 0.4f, 1.0f, 1.0f, 64.0f}));
-  apply(m, MeshOp::SetRenderState, {{0, 2.7f}, {3, 0}, {6, 3}});  // blend mode truncated
   EXPECT_EQ(std::tuple(mat.blendMode, mat.depthWrite, m.renderData.cullMode),
             std::tuple(2, false, 3));
 }
@@ -124,23 +134,6 @@ TEST_F(HookTest, SetShaderChoosesPairsAndBuildsOnChange) {
     }
   }
   EXPECT_EQ(take(), Log{"release program"});  // with the material
-}
-
-// Opcodes without geometry (Repeat, PolygonMode, Lighting, Nop) and numbers without a command
-// change nothing.
-TEST_F(MeshObjectTest, NonGeometryOpcodesChangeNothing) {
-  MeshObject a;
-  apply(a, MeshOp::Sphere, {{0, 4}, {1, 3}, {3, 32}});
-  apply(a, MeshOp::Normals, {{0, 1}});
-  const auto before = a.positions;
-  Track t;
-  t.params.fill(3.0f);
-  for (int op : {5, 8, 9, 11, 14, 17, 18, 19, 23, 26, 27, 200}) {
-    t.word = static_cast<uint32_t>(op) | kEnabledBit;
-    a.applyCommand(t);
-  }
-  EXPECT_TRUE(sameBytes(a.positions, before));
-  expectVec(a.translation, {0, 0, 0});
 }
 
 // Precalculation applies both lists and uploads; each upload releases the old pair first, and a
