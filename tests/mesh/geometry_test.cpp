@@ -197,17 +197,16 @@ TEST(Normals, LinearSmoothEqualsPairwiseBitForBit) {
 // u' = u * (p3 + 100) / 100 + p0 / 100, v' = v * (p4 + 100) / 100 + p1 / 100.
 TEST(MapTexCoords, ScaleAndOffset) {
   // clang-format off
-  const struct { Params p; float u0, v0, u1; } rows[] = {
-      {{}, 0.5f, 0.25f, 1.0f},
-      {{{0, 10}, {1, -50}, {3, 200}, {4, -50}}, 1.6f, -0.375f, 3.1f},  // 0.5 * 3 + 0.1
-      {{{0, 30}, {3, -100}}, 0.3f, 0.25f, 0.3f},                       // every u collapses
-  };
+  const struct { Params p; Vec3 want; } rows[] = {  // parameters; then u0, v0, u1 expected
+      {{}, {0.5f, 0.25f, 1.0f}},
+      {{{0, 10}, {1, -50}, {3, 200}, {4, -50}}, {1.6f, -0.375f, 3.1f}},  // 0.5 * 3 + 0.1
+      {{{0, 30}, {3, -100}}, {0.3f, 0.25f, 0.3f}}};                      // every u collapses
   // clang-format on
-  for (const auto& [p, u0, v0, u1] : rows) {  // parameters, then u0, v0, u1 expected
+  for (const auto& [p, want] : rows) {
     MeshObject m;
     m.texCoords = {{0.5f, 0.25f}, {1.0f, 1.0f}};
     apply(m, MeshOp::MapTexCoords, p);
-    expectVec({m.texCoords[0].u, m.texCoords[0].v, m.texCoords[1].u}, {u0, v0, u1}, 1e-6f);
+    expectVec({m.texCoords[0].u, m.texCoords[0].v, m.texCoords[1].u}, want, 1e-6f);
   }
 }
 
