@@ -200,22 +200,23 @@ Bytes sampleStream() {
   return b.raw({0, 0});                                  // particles, the spare byte
 }
 
-// The sample reads and writes back byte for byte; without its spare byte it still parses, and
-// every shorter prefix is refused with an offset inside it, naming where the reader stopped.
-TEST(SceneStream, RoundTripAndEveryTruncation) {
+// Every prefix of the sample short of its spare byte is refused with an offset inside it, naming
+// where the reader stopped, and loads nothing. The whole sample reads and writes back byte for
+// byte; loading makes its entities in stream order and fills the timeline from its record. A
+// 512-byte name without a zero byte is dropped (kept in the stream form).
+TEST_F(RegistryTest, SceneStreamTruncationsRoundTripAndLoad) {
   const auto bytes = sampleStream();
   SceneStream s;
   SceneError e;
-  ASSERT_TRUE(parseSceneStream(bytes, "t.bin", s, e)) << e.message();
-  const TrackRecord& t = s.categories[0][0].tracksB[0];
-  EXPECT_EQ(std::tuple(t.name, t.keys[1].values[3], s.trailing),
-            std::tuple("hi", 103.0f, Bytes{{0}}));
-  EXPECT_EQ(writeSceneStream(s), bytes);
+  std::vector<Category> made;
+  const auto factory = [&](Category c) { return made.push_back(c), new SceneEntity(); };
   for (size_t n = 0; n + 1 < bytes.size(); ++n) {
     ASSERT_FALSE(parseSceneStream(std::span(bytes).first(n), "cut.bin", s, e)) << n;
     EXPECT_LE(e.offset, n);
     EXPECT_EQ(e.message().rfind("cut.bin: offset ", 0), 0u) << e.message();
+    EXPECT_EQ(loadSceneData(std::span(bytes).first(n), "cut.bin", factory, e), -1);
   }
+  EXPECT_TRUE((*entityRegistry)[0].empty() && made.empty());
   // Key time 67-70, type 71, values from 72: the second value at 76 is cut.
   const std::tuple<size_t, const char*, const char*> rows[] = {
       {67 + 10, "offset 76: error: stream ends inside key values", "(texture 0, track B0, key 0)"},
@@ -226,20 +227,12 @@ TEST(SceneStream, RoundTripAndEveryTruncation) {
     EXPECT_NE(e.message().find(kind), std::string::npos) << e.message();
     EXPECT_NE(e.message().find(where), std::string::npos) << e.message();
   }
-}
 
-// Entities are made in stream order, the timeline's record fills the timeline, a corrupt stream
-// makes nothing; a 512-byte name without a zero byte is dropped (kept in the stream form).
-TEST_F(RegistryTest, LoadCreatesEntitiesInOrderAndDropsUnterminatedNames) {
-  auto bytes = sampleStream();
-  std::vector<Category> made;
-  SceneError e;
-  const auto factory = [&](Category c) {
-    made.push_back(c);
-    return new SceneEntity();
-  };
-  EXPECT_EQ(loadSceneData(std::span(bytes).first(40), "t", factory, e), -1);  // corrupt: nothing
-  EXPECT_TRUE((*entityRegistry)[0].empty() && made.empty());
+  ASSERT_TRUE(parseSceneStream(bytes, "t.bin", s, e)) << e.message();
+  const TrackRecord& r = s.categories[0][0].tracksB[0];
+  EXPECT_EQ(std::tuple(r.name, r.keys[1].values[3], s.trailing),
+            std::tuple("hi", 103.0f, Bytes{{0}}));
+  EXPECT_EQ(writeSceneStream(s), bytes);
   EXPECT_EQ(loadSceneData(bytes, "t", factory, e), 2);
   EXPECT_EQ(std::tuple(made, (*entityRegistry)[Category::Timeline].count(), timeline->endTime,
                        timeline->tracksA.at(0)->name.has_value()),  // an empty name is no name
@@ -250,7 +243,6 @@ TEST_F(RegistryTest, LoadCreatesEntitiesInOrderAndDropsUnterminatedNames) {
   Bytes u;
   u.raw({1}).f32(0).f32(1).raw({1}).name(std::string(512, 'a'), false).u32(kEnabledBit).values(0);
   u.raw({0, 0, 0, 0, 0, 0, 0});  // no keys, list B, five empty categories
-  SceneStream s;
   ASSERT_TRUE(parseSceneStream(u, "n", s, e)) << e.message();
   EXPECT_EQ(writeSceneStream(s), u);
   EXPECT_EQ(loadSceneData(u, "n", factory, e), 1);
