@@ -27,8 +27,8 @@ void expectCell(const MeshObject& m, size_t first, std::array<uint32_t, 6> pos,
         << "corner " << first + k;
 }
 
-TEST(Grid, WorkedExamples) {
-  MeshObject m;  // one cell of width and depth 2: positions (i, j) = (2i - 1, 2j - 1), k = 2i + j
+TEST(Generators, WorkedExamples) {
+  MeshObject m;  // grid cell of width and depth 2: positions (i, j) = (2i - 1, 2j - 1), k = 2i + j
   apply(m, MeshOp::Grid, {{0, 0}, {1, 0}, {3, 64}, {4, 64}});
   expectPools(m, 4, 4, 6);
   for (auto [k, p] :
@@ -45,12 +45,9 @@ TEST(Grid, WorkedExamples) {
   expectCell(m, 18, {4, 7, 5, 5, 7, 8}, {4, 7, 5, 5, 7, 8});
   expectVec(m.positions[11], {1.5f, 0.5f, 0});  // i = 3, j = 2: 3 * (3 / 3) - 1.5, 2 * 0.5 - 0.5
   expectVec({m.texCoords[5].u, m.texCoords[5].v}, {1 / 3.0f, 1});  // i = 1, j = 2
-}
 
-// nu = nv = 3, radius 1: rings v = 1..3 at latitudes -30, 30, 90 degrees of nu + 1 points each,
-// then the north pole (12) and the south pole (13); texture rows of nu + 2 entries.
-TEST(Sphere, ThreeByThreeSeamCellAndPoleBands) {
-  MeshObject m;
+  // Sphere, nu = nv = 3, radius 1: rings v = 1..3 at latitudes -30, 30, 90 degrees of nu + 1
+  // points each, then the north pole (12) and the south pole (13); texture rows of nu + 2 entries.
   apply(m, MeshOp::Sphere, {{0, 2}, {1, -5}, {3, 32}});  // both counts clamp to 3
   expectPools(m, 14, 25, 54);
   const float c30 = std::sqrt(3.0f) / 2.0f;
@@ -68,11 +65,8 @@ TEST(Sphere, ThreeByThreeSeamCellAndPoleBands) {
   expectCell(m, 0, {13, 0, 13, 0, 1, 13}, {0, 5, 1, 5, 6, 1});
   expectCell(m, 36, {4, 12, 5, 12, 12, 5}, {10, 15, 11, 15, 16, 11});
   for (const Corner& c : m.corners) EXPECT_TRUE(c.position < 8 || c.position >= 12);
-}
 
-// na = 4, nh = 1, radius 1, length 2: angle a * 6.28 / 4 from +z toward +x, stored at slot a + 1.
-TEST(Tube, FourSegmentWorkedExampleAndDegenerateCounts) {
-  MeshObject m;
+  // Tube, na = 4, nh = 1, radius 1, length 2: angle a * 6.28 / 4 from +z toward +x, at slot a + 1.
   apply(m, MeshOp::Tube, {{0, 4}, {1, 1}, {3, 32}, {6, 64}});
   expectPools(m, 8, 10, 24);
   // 6.28 rather than 2 pi: steps 1 and 3 (1.57 and 4.71) fall short of 90 and 270 degrees by
@@ -158,7 +152,7 @@ TEST(Transform, OnePointTables) {
 // Triangle 0 faces +z; triangle 1 has collinear points (zero normal, adds nothing); triangle 2
 // faces -y: (P0 - P4) x (P1 - P4) = (0, 0, -1) x (1, 0, -1) = (0, -1, 0). Flat: one normal per
 // triangle; smooth: per position, the sum of its triangles' normals, normalised.
-TEST(Normals, FlatAndSmoothByHand) {
+TEST(Normals, FlatAndSmoothByHandLinearEqualsPairwise) {
   const float s = std::sqrt(0.5f);
   MeshObject m;
   setMesh(m, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {2, 0, 0}, {0, 0, 1}}, {0, 1, 2, 0, 1, 3, 0, 1, 4});
@@ -172,10 +166,9 @@ TEST(Normals, FlatAndSmoothByHand) {
     for (size_t i = 0; i < 9; ++i)
       EXPECT_EQ(m.corners[i].normal, smooth ? m.corners[i].position : i / 3);
   }
-}
 
-// Random meshes with shared positions, repeated positions inside a triangle and degenerate ones.
-TEST(Normals, LinearSmoothEqualsPairwiseBitForBit) {
+  // Linear smooth normals equal the pairwise definition bit for bit on random meshes with shared
+  // positions, repeated positions inside a triangle and degenerate triangles.
   std::mt19937 rng(1234);
   std::uniform_real_distribution<float> coord(-5.0f, 5.0f);
   for (int round = 0; round < 40; ++round) {
