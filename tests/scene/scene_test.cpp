@@ -23,9 +23,7 @@ int note(std::string line) { return gLog.push_back(std::move(line)), 0; }
 
 // Logs its updates (by name), commands, precalculation and deletion.
 struct Probe : SceneEntity {
-  Probe(std::string n, float s = 0, float e = 500) : name(std::move(n)) {
-    startTime = s, endTime = e;
-  }
+  Probe(std::string n, float s = 0, float e = 500) : name(n) { startTime = s, endTime = e; }
   ~Probe() override { note("delete " + name); }
   void update(float time, float delta) override { SceneEntity::update(time, delta), note(name); }
   int applyCommand(const Track& t) override {
@@ -53,11 +51,6 @@ class RegistryTest : public ::testing::Test {
     for (const char* n : names) (*entityRegistry)[c].append(new Probe(n, start, end));
   }
   Log takeLog() { return std::exchange(gLog, {}); }
-  // Advances the fake counter by s seconds and steps the timeline.
-  void step(double s) {
-    gNow += static_cast<uint64_t>(s * static_cast<double>(gFreq));
-    timeline->step();
-  }
 };
 
 Track* addTrack(EntityList<Track>& list, uint32_t word) {
@@ -75,8 +68,6 @@ TEST_F(RegistryTest, ApplyTracksSkipsDisabledButUpdateStillEvaluatesThem) {
   p.update(5.0f, 0.1f);
   EXPECT_EQ(off->params[0], 42.0f);               // evaluated
   EXPECT_EQ(takeLog(), (Log{"e apply 1", "e"}));  // list B untouched
-  p.applyTracksB();
-  EXPECT_EQ(takeLog(), (Log{"e apply 3"}));
 }
 
 // progress(k * 100 / total) before entity k (the division truncates), then 100; total counts the
@@ -107,7 +98,6 @@ TEST_F(RegistryTest, TypedEntitiesFollowTheListAndANewRegistry) {
       (*entityRegistry)[Category::Mesh].append(*n == '-' ? new SceneEntity() : new Probe(n));
   };
   fill({"m0", "-"});
-  EXPECT_EQ(probes.of(Category::Mesh).size(), 2u);
   EXPECT_EQ(name(0) + name(1) + name(2) + name(-1), "m0---");  // another type, past the end
   fill({"m2"});
   EXPECT_EQ(name(2), "m2");
@@ -124,10 +114,8 @@ TEST_F(RegistryTest, TypedEntitiesFollowTheListAndANewRegistry) {
 // Seconds = (low 32 bits of the tick difference / (frequency >> 8)) / 256.
 TEST_F(RegistryTest, ClockSecondsFromTheLow32BitsOfTheTickDifference) {
   const std::tuple<uint64_t, uint64_t, float> rows[] = {
-      {1 << 20, 1 << 19, 0.5f},                          // 2^19 / 2^12 / 2^8
-      {1 << 20, (uint64_t{1} << 32) + (1 << 19), 0.5f},  // 2^32 ticks drop out of the low bits
-      {255, 1000, 0.0f},                                 // 255 >> 8 = 0: the clock never runs
-  };
+      {1 << 20, (uint64_t{1} << 32) + (1 << 19), 0.5f},  // 2^19 / 2^12 / 2^8; 2^32 drops out
+      {255, 1000, 0.0f}};                                // 255 >> 8 = 0: the clock never runs
   for (auto [freq, ticks, seconds] : rows) {
     gFreq = freq;
     DemoClock c;
@@ -159,7 +147,8 @@ TEST_F(RegistryTest, StepUpdatesTimelineFirstThenActiveEntitiesUpTo178Seconds) {
       {10, 20, 1, true, withLate}, {0.25, 20.25f, 1, true, all}, {156.75, 177, 1, true, all},
       {1, 178, 1, true, all},      {0.25, 0, 1, false, {}},      {1, 0, 0, false, all}};
   for (const auto& [seconds, time, scene, running, updates] : rows) {
-    step(seconds);
+    gNow += static_cast<uint64_t>(seconds * static_cast<double>(gFreq));  // the fake counter
+    timeline->step();
     EXPECT_EQ(std::tuple(timeline->time, timeline->currentScene, timeline->running, takeLog()),
               std::tuple(time, scene, running, updates))
         << "after " << seconds << " s";
