@@ -51,8 +51,7 @@ TEST(Generators, WorkedExamples) {
   apply(m, MeshOp::Sphere, {{0, 2}, {1, -5}, {3, 32}});  // both counts clamp to 3
   expectPools(m, 14, 25, 54);
   const float c30 = std::sqrt(3.0f) / 2.0f;
-  expectVec(m.positions[0], {c30, -0.5f, 0}, 1e-5f);
-  expectVec(m.positions[3], {c30, -0.5f, 0}, 1e-5f);  // the seam point lies on the first
+  for (int i : {0, 3}) expectVec(m.positions[i], {c30, -0.5f, 0}, 1e-5f);  // 3: the seam point
   expectVec(m.positions[4], {c30, 0.5f, 0}, 1e-5f);
   for (int i = 8; i < 13; ++i) expectVec(m.positions[i], {0, 1, 0}, 1e-5f);  // ring, north pole
   expectVec(m.positions[13], {0, -1, 0});
@@ -90,7 +89,9 @@ TEST(Generators, WorkedExamples) {
 
 // The largest grid under the pool limit of 2^20 corners is built; one more cell per side is
 // refused with a diagnostic and the mesh keeps its geometry. The same holds for spheres and tubes.
-TEST(Generators, SegmentCountsStopAtTheCornerLimit) {
+using GeometryTest = RegistryTest;  // resets the diagnostic hook and the registry after each test
+
+TEST_F(GeometryTest, GeneratorsStopAtTheCornerLimit) {
   static std::string last;
   setMeshDiagnosticHook([](const std::string& msg) { last = msg; });
   MeshObject m;
@@ -109,7 +110,6 @@ TEST(Generators, SegmentCountsStopAtTheCornerLimit) {
     EXPECT_EQ(m.cornerCount(), 6 * 418 * 418) << says;
     EXPECT_NE(last.find(says), std::string::npos) << last;
   }
-  setMeshDiagnosticHook(nullptr);
 }
 
 // --- modifiers ---
@@ -204,9 +204,7 @@ TEST(MapTexCoords, ScaleAndOffset) {
 }
 
 // Displace moves a position once per corner that uses it, by normal * blue * amount * 0.00001.
-using DisplaceTest = RegistryTest;
-
-TEST_F(DisplaceTest, ByTheBlueChannel) {
+TEST_F(GeometryTest, DisplaceByTheBlueChannel) {
   TextureObject* t = nullptr;
   for (uint32_t fill : {0xFF0000FFu, 0xFFFFFF00u}) {  // texture 0: blue 255; 1: blue 0
     t = add<TextureObject>(Category::Texture);
