@@ -27,7 +27,9 @@ void expectCell(const MeshObject& m, size_t first, std::array<uint32_t, 6> pos,
         << "corner " << first + k;
 }
 
-TEST(Generators, WorkedExamples) {
+using Generators = RegistryTest;  // resets the diagnostic hook and the registry after each test
+
+TEST_F(Generators, WorkedExamples) {
   MeshObject m;  // grid cell of width and depth 2: positions (i, j) = (2i - 1, 2j - 1), k = 2i + j
   apply(m, MeshOp::Grid, {{0, 0}, {1, 0}, {3, 64}, {4, 64}});
   expectPools(m, 4, 4, 6);
@@ -89,9 +91,7 @@ TEST(Generators, WorkedExamples) {
 
 // The largest grid under the pool limit of 2^20 corners is built; one more cell per side is
 // refused with a diagnostic and the mesh keeps its geometry. The same holds for spheres and tubes.
-using GeometryTest = RegistryTest;  // resets the diagnostic hook and the registry after each test
-
-TEST_F(GeometryTest, GeneratorsStopAtTheCornerLimit) {
+TEST_F(Generators, SegmentCountsStopAtTheCornerLimit) {
   static std::string last;
   setMeshDiagnosticHook([](const std::string& msg) { last = msg; });
   MeshObject m;
@@ -204,7 +204,7 @@ TEST(MapTexCoords, ScaleAndOffset) {
 }
 
 // Displace moves a position once per corner that uses it, by normal * blue * amount * 0.00001.
-TEST_F(GeometryTest, DisplaceByTheBlueChannel) {
+TEST_F(RegistryTest, DisplaceByTheBlueChannel) {
   TextureObject* t = nullptr;
   for (uint32_t fill : {0xFF0000FFu, 0xFFFFFF00u}) {  // texture 0: blue 255; 1: blue 0
     t = add<TextureObject>(Category::Texture);
