@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "mesh/internal.h"
 #include "tools/compile/compile.h"
 
@@ -27,6 +29,12 @@ inline void expectVec(Vec3 got, Vec3 want, float eps = 0.0f, const std::string& 
   EXPECT_NEAR(got.x, want.x, eps) << what;
   EXPECT_NEAR(got.y, want.y, eps) << what;
   EXPECT_NEAR(got.z, want.z, eps) << what;
+}
+
+// The same elements, byte for byte.
+template <typename T>
+bool sameBytes(const std::vector<T>& a, const std::vector<T>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
 }
 
 // A fresh registry for tests that resolve entity indices.

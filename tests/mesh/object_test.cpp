@@ -1,6 +1,5 @@
-// MeshObject: the attribute opcodes, scratch copies, clear, the hooks and the life cycle; outline
+// MeshObject: the attribute opcodes, clear, the hooks and the life cycle; outline
 // text and the glyph solids it is made of.
-#include <cstring>
 #include <sstream>
 #include <tuple>
 #include <utility>
@@ -15,21 +14,31 @@ namespace {
 using MeshObjectTest = RegistryTest;
 using Log = std::vector<std::string>;
 
+// Positions in 32nds, rotation in degrees, scale 1 + p / 10 per axis; colours in 255ths with
+// alpha 1, shininess as is; the blend mode truncated. Opcodes without geometry (Repeat,
+// PolygonMode, Lighting, Nop) and numbers without a command change none of it afterwards.
 TEST_F(MeshObjectTest, AttributeOpcodes) {
   MeshObject m;
-  // Positions in 32nds, rotation in degrees, scale 1 + p / 10 per axis.
+  apply(m, MeshOp::Sphere, {{0, 4}, {1, 3}, {3, 32}});
+  const auto before = m.positions;
   apply(m, MeshOp::SetTransform,
         {{0, 32}, {1, -64}, {2, 16}, {3, 90}, {4, 45}, {5, -30}, {6, -10}, {7, 5}});
+  apply(m, MeshOp::SetColours, {{0, 255}, {1, 51}, {3, 102}, {8, 255}, {9, 64}});
+  apply(m, MeshOp::SetRenderState, {{0, 2.7f}, {3, 0}, {6, 3}});
+  Track t;
+  t.params.fill(3.0f);
+  for (int op : {5, 8, 9, 11, 14, 17, 18, 19, 23, 26, 27, 200}) {
+    t.word = static_cast<uint32_t>(op) | kEnabledBit;
+    m.applyCommand(t);
+  }
+  EXPECT_TRUE(sameBytes(m.positions, before));
   expectVec(m.translation, {1, -2, 0.5f});
   expectVec(m.rotation, {90, 45, -30});
   expectVec(m.scale, {0, 1.5f, 1});
-  // Colours in 255ths with alpha 1, shininess as is.
-  apply(m, MeshOp::SetColours, {{0, 255}, {1, 51}, {3, 102}, {8, 255}, {9, 64}});
   const Material& mat = m.material;
   EXPECT_EQ((std::array{mat.ambient[0], mat.ambient[1], mat.ambient[3], mat.diffuse[0],
                         mat.diffuse[3], mat.specular[2], mat.shininess}),
             (std::array{1.0f, 0.2f, 1.0f, 0.4f, 1.0f, 1.0f, 64.0f}));
-  apply(m, MeshOp::SetRenderState, {{0, 2.7f}, {3, 0}, {6, 3}});  // blend mode truncated
   EXPECT_EQ(std::tuple(mat.blendMode, mat.depthWrite, m.renderData.cullMode),
             std::tuple(2, false, 3));
 }
@@ -112,12 +121,11 @@ class HookTest : public RegistryTest {
 TEST_F(HookTest, SetShaderChoosesPairsAndBuildsOnChange) {
   {
     MeshObject m;
-    // Choice; then shader on, the pair in use, the hooks called.
-    const std::tuple<float, bool, int, Log> rows[] = {{2, true, 2, {"build 2"}},
-                                                      {2, true, 2, {}},
-                                                      {7, true, 2, {}},
-                                                      {0, false, 0, {"build 0"}},
-                                                      {2, true, 2, {"build 2"}}};
+    // clang-format off
+    const std::tuple<float, bool, int, Log> rows[] = {  // choice: shader on, pair, hooks called
+        {2, true, 2, {"build 2"}}, {2, true, 2, {}}, {7, true, 2, {}},
+        {0, false, 0, {"build 0"}}, {2, true, 2, {"build 2"}}};
+    // clang-format on
     for (const auto& [choice, enabled, pair, log] : rows) {
       apply(m, MeshOp::SetShader, {{0, choice}});
       EXPECT_EQ(std::tuple(m.material.shaderEnabled, m.material.program.sourcePair, take()),
@@ -128,34 +136,9 @@ TEST_F(HookTest, SetShaderChoosesPairsAndBuildsOnChange) {
   EXPECT_EQ(take(), Log{"release program"});  // with the material
 }
 
-// Opcodes without geometry (Repeat, PolygonMode, Lighting, Nop) and numbers without a command
-// change nothing; the scratch copy carries the four pools only, and loading it builds render data.
-TEST_F(MeshObjectTest, NonGeometryOpcodesAndTheScratchCopy) {
-  MeshObject a, b;
-  apply(a, MeshOp::Sphere, {{0, 4}, {1, 3}, {3, 32}});
-  apply(a, MeshOp::Normals, {{0, 1}});
-  const auto before = a.positions;
-  Track t;
-  t.params.fill(3.0f);
-  for (int op : {5, 8, 9, 11, 14, 17, 18, 19, 23, 26, 27, 200}) {
-    t.word = static_cast<uint32_t>(op) | kEnabledBit;
-    a.applyCommand(t);
-  }
-  ASSERT_EQ(a.positions.size(), before.size());
-  EXPECT_EQ(std::memcmp(a.positions.data(), before.data(), before.size() * sizeof(Vec3)), 0);
-  expectVec(a.translation, {0, 0, 0});
-  a.translation = {5, 5, 5};
-  a.saveToScratch();
-  b.loadFromScratch();
-  EXPECT_EQ(std::tuple(b.positionCount(), b.normalCount(), b.texCoordCount(),
-                       b.renderData.vertexCount(), b.positions[7].y, b.translation.x),
-            std::tuple(17, 17, 30, 72, a.positions[7].y, 0.0f));  // 4 x 3: 5 * 3 + 2, 6 * 5, 6 * 12
-  scratchMesh.clear();
-}
-
 // Precalculation applies both lists and uploads; each upload releases the old pair first, and a
 // half-made pair is deleted, not kept; clear keeps the GPU buffers, release deletes them.
-TEST_F(HookTest, PrecalcUploadUpdateAndClear) {
+TEST_F(HookTest, PrecalcUploadAndClear) {
   auto* m = add<MeshObject>(Category::Mesh);
   add<MeshObject>(Category::Mesh);
   m->tracksA.append(new Track(makeTrack(MeshOp::SetTransform, {{0, 64}})));
@@ -163,8 +146,6 @@ TEST_F(HookTest, PrecalcUploadUpdateAndClear) {
   m->tracksB.append(new Track(makeTrack(MeshOp::Normals)));
   m->precalc();
   EXPECT_EQ(std::tuple(take(), m->translation.x), std::tuple(Log{"create 6"}, 2.0f));
-  m->update(1.5f, 0.016f);
-  EXPECT_EQ(m->material.program.time, 1.5f);
   m->upload();
   EXPECT_EQ(take(), (Log{"delete 11 22", "create 6"}));
   gHalf = true;
@@ -216,7 +197,7 @@ TEST_F(HookTest, TextMakesGlyphListsAndDeletesThemOnce) {
 
 struct GlyphStats {
   double volume = 0, frontArea = 0;  // divergence theorem over all triangles; area of the front
-  int front = 0, back = 0, side = 0, misoriented = 0;  // misoriented: against the stored normal
+  int front = 0, back = 0, side = 0;
 };
 
 // Triangles are 3 x (x y z nx ny nz). Front faces (normal +z) lie at z = 0, back faces (-z) at
@@ -229,7 +210,7 @@ GlyphStats measure(const platform::OutlineGlyph& g, float depth) {
     const Vec3 a{v[0], v[1], v[2]}, b{v[6], v[7], v[8]}, c{v[12], v[13], v[14]},
         n{v[3], v[4], v[5]};
     const Vec3 area2 = cross(sub(b, a), sub(c, a));  // twice the area along the geometric normal
-    if (dot(area2, n) < -1e-12f) ++s.misoriented;
+    EXPECT_GE(dot(area2, n), -1e-12f) << "triangle " << t << " winds against its normal";
     s.volume += dot(a, cross(b, c)) / 6.0;
     if (n.z == 1.0f || n.z == -1.0f) {
       const float z = n.z == 1.0f ? 0.0f : -depth;
@@ -244,20 +225,14 @@ GlyphStats measure(const platform::OutlineGlyph& g, float depth) {
   return s;
 }
 
-TEST(OutlineGlyphs, CodesAdvancesAndClosedSolids) {
+TEST(OutlineGlyphs, ClosedSolids) {
   std::vector<platform::OutlineGlyph> g, flat;
   std::string error;
   if (!platform::buildOutlineGlyphs("Arial Black", 0, 255, 0.001f, 0.25f, g, error))
     GTEST_SKIP() << "no font installed: " << error;
   ASSERT_EQ(g.size(), 255u);
-  for (int c = 0; c <= ' '; ++c) EXPECT_EQ(g[c].triangleCount(), 0) << c;
-  EXPECT_EQ(g[0x81].triangleCount(), 0);                            // undefined in Windows-1252
-  EXPECT_GT(g[0xC9].triangleCount() * g[0x80].triangleCount(), 0);  // E acute, euro sign
-  EXPECT_GT(g[' '].advanceX, 0.1f);
-  EXPECT_TRUE(g['A'].advanceX > 0.5f && g['A'].advanceX < 1.0f && g['A'].advanceY == 0.0f);
   for (unsigned char c : std::string("AOB8g%@.")) {
     const GlyphStats s = measure(g[c], 0.25f);
-    EXPECT_EQ(s.misoriented, 0) << c;
     EXPECT_TRUE(s.front > 0 && s.front == s.back && s.side > 0) << c;
     // A closed outward solid: its volume is the filled area times the depth.
     EXPECT_NEAR(s.volume, s.frontArea * 0.25, 1e-3 * s.frontArea) << c;
