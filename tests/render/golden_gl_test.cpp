@@ -126,9 +126,9 @@ TEST_F(GoldenTest, LayersAndFade) {
   addTrack(s->tracksA, kSetLayer, {0, 220, 0, 5, 55, 0, 35, 40, 0, 255, 255, 255});
   addTrack(s->tracksA, kSetLayer, {1, 255, 0, 20, 45, 0, 30, 40, 0, 255, 60, 60});  // later: on top
   addTrack(s->tracksA, kSetLayer, {7, 255, 0, 0, 0, 0, 100, 100, 0, 0, 0, 0});      // no texture 7
-  auto* off = addTrack(s->tracksA, kSetLayer, {0, 255, 0, 50, 5, 0, 40, 40, 0, 255, 255, 255});
-  off->word &= ~glimmer::kEnabledBit;                           // a disabled layer is not drawn
-  addTrack(s->tracksA, kDrawText, {60, 80, 0, 128, 256, 256});  // no name: prints nothing
+  // A disabled layer is not drawn; a text without a name prints nothing.
+  addTrack(s->tracksA, kSetLayer, {0, 255, 0, 50, 5, 0, 40, 40, 0, 255, 255, 255}, nullptr, false);
+  addTrack(s->tracksA, kDrawText, {60, 80, 0, 128, 256, 256});
   addTrack(s->tracksA, kSetFade, {25, 0, 0, 0, 0, 200});
   // Pixel (20, 220 from the bottom) lies in layer 0 only (x 16-128, y 132-228): texel (2.3,
   // 58.7) of the checker, cell (0, 7), white. Alpha 220/255 over black gives 220; the fade
@@ -246,7 +246,7 @@ TEST_F(GoldenTest, ParticlesAfterNinetySteps) {
   addTexture(32, [](int x, int y) { return blobPixel(x, y, 32); });
   SceneObject* s = standardScene();
   addSphere(0.4f, {0, -1.2f, 0}, {90, 90, 90});
-  ParticleObject* p = addParticles();
+  auto* p = add(glimmer::Category::Particle, new ParticleObject());
   addTrack(p->tracksA, kSetEmitter, {0, -0.8f * 32, 0, 0.2f, 0, 0, 20});
   addTrack(p->tracksA, kSetParticleTexture, {0});
   addTrack(p->tracksA, kSetGravity, {0, -5, 0, 1});
