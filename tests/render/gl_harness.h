@@ -121,13 +121,11 @@ class GlSceneTest : public RegistryTest {
                    more);
   }
 
-  // Renders scene 0 at demo time t (the active entities updated at t first, delta 0) and reads
-  // the frame back.
+  // Renders scene 0 at demo time t and reads the frame back. The frame step updates the active
+  // entities at t first; the timeline is not running and has no clock, so the step is 0.
   Frame renderAt(float t) {
     glimmer::timeline->time = t;
-    for (int c = 0; c < glimmer::kCategoryCount; ++c)
-      for (auto* n = (*glimmer::entityRegistry)[c].first(); n; n = n->next)
-        if (glimmer::timeline->isActive(*n->value)) n->value->update(t, 0.0f);
+    glimmer::timeline->step();
     renderFrame();
     Frame out(size_t(kWidth) * kHeight * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
