@@ -1,7 +1,6 @@
 // Whole frames of small test scenes compared with golden images: fog, glow, echo rings, layers,
-// text and fade, a custom viewport, the four GLSL programs, cull and polygon modes, repeats,
-// parents and particles. Each also checks a pixel worked out by hand, so the golden image is not
-// the only witness of its frame, and several the GL state their pass leaves.
+// text and fade, a custom viewport, the GLSL programs, cull and polygon modes, repeats, parents and
+// particles. Each checks a pixel worked out by hand too, and several the GL state they leave.
 #include <cmath>
 #include <cstdlib>
 
@@ -181,21 +180,20 @@ TEST_F(GoldenTest, CustomViewportSqueezesGlowNotLayers) {
 }
 
 // The four built-in programs, the bump ones (2 to 4) with tangents at attribute locations 10 and
-// 11; all of them compile and link without a log.
+// 11; all of them compile and link without a log, while a shader that fails shows its log.
 TEST_F(GoldenTest, FourPrograms) {
   if (!glext::shadersAvailable) GTEST_SKIP() << "no shader support";
   addTexture(128, [](int x, int y) { return checkerPixel(x, y, 16, 0xFFE0C080u, 0xFF4060C0u); });
   addTexture(128, [](int x, int y) { return bumpPixel(x, y, 128); });
   SceneObject* s = standardScene();
   ::testing::internal::CaptureStderr();
-  for (int p = 1; p <= 3; ++p)
-    addSphere(0.7f, {-2.4f + 1.6f * float(p - 1), 0, 0}, {230, 230, 230}, 24,
-              {{MeshOp::SetTextures, {0, 0, 0, 1}}, {MeshOp::SetShader, {float(p)}}});
-  MeshObject* water = addSphere(0.7f, {-2.4f + 1.6f * 3.0f, 0, 0}, {230, 230, 230}, 24,
-                                {{MeshOp::SetTextures, {0, 0, 0, 1}},
-                                 {MeshOp::SetShader, {4}},
-                                 {MeshOp::SetRenderState, {2, 0, 0, 1}}});
-  const std::string log = ::testing::internal::GetCapturedStderr();
+  MeshObject* water = nullptr;  // the last, blended (render state {0, 0, 0, 1} is the default)
+  for (int p = 1; p <= 4; ++p)
+    water = addSphere(0.7f, {-2.4f + 1.6f * float(p - 1), 0, 0}, {230, 230, 230}, 24,
+                      {{MeshOp::SetTextures, {0, 0, 0, 1}},
+                       {MeshOp::SetShader, {float(p)}},
+                       {MeshOp::SetRenderState, {p == 4 ? 2.0f : 0.0f, 0, 0, 1}}});
+  std::string log = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(log.find("GLSL compile log"), std::string::npos) << log;
   expectGolden(s, "programs", 160, 2, {0, 0, 0}, 2.5f);  // above the spheres: the black clear
   // The water program (pair 4, blended) gets the mesh's update time in its uniform "time".
@@ -204,6 +202,15 @@ TEST_F(GoldenTest, FourPrograms) {
   float time = 0.0f;
   getUniform(program, glext::glGetUniformLocationARB(program, "time"), &time);
   EXPECT_EQ(time, 2.5f);
+  const GLhandleARB bad = glext::glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
+  const GLcharARB* source = "void main() { gl_FragColor = vec4(undefinedName); }";
+  glext::glShaderSourceARB(bad, 1, &source, nullptr);
+  glext::glCompileShaderARB(bad);
+  ::testing::internal::CaptureStderr();
+  showCompileLog(bad);
+  log = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(log.find("GLSL compile log"), std::string::npos) << log;
+  EXPECT_NE(log.find("undefinedName"), std::string::npos) << log;
 }
 
 TEST_F(GoldenTest, CullModes) {
@@ -252,7 +259,6 @@ TEST_F(GoldenTest, ParticlesAfterNinetySteps) {
   addTrack(p->tracksA, kSetGravity, {0, -5, 0, 1});
   addTrack(p->tracksA, kSetParticles, {150, 0, 0, 25, 6, 0, 4, 16, 16, 255, 160, 60});
   p->precalc();
-  s->precalc();
   for (int f = 1; f <= 90; ++f) p->update(float(f) / 60.0f, 1.0f / 60.0f);
   // Particles rise from below the centre: the black clear in the corner.
   expectGolden(s, "particles", 2, 2, {0, 0, 0}, 1.5f);
