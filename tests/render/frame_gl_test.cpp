@@ -121,17 +121,16 @@ TEST_F(FrameGlTest, MaterialsLeaveBlendAlphaTestAndDepthMask) {
     m.depthWrite = depthWrite;
     applyMaterial(m);
     EXPECT_EQ((std::array<bool, 3>{on(GL_BLEND), on(GL_ALPHA_TEST),
-                                   intState(GL_DEPTH_WRITEMASK) == GL_TRUE}),
+                                   state(GL_DEPTH_WRITEMASK) == GL_TRUE}),
               (std::array<bool, 3>{blend, alphaTest, depthWrite}))
         << "mode " << mode;
     if (mode == 2) {
-      EXPECT_EQ(intState(GL_BLEND_SRC), GL_SRC_ALPHA);
-      EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE_MINUS_SRC_ALPHA);
-      EXPECT_EQ(intState(GL_ALPHA_TEST_FUNC), GL_GREATER);
-      EXPECT_EQ(floatState(GL_ALPHA_TEST_REF), 0.0f);
+      EXPECT_EQ(blendFunc(), (std::array<float, 2>{GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA}));
+      EXPECT_EQ(state(GL_ALPHA_TEST_FUNC), GL_GREATER);
+      EXPECT_EQ(state(GL_ALPHA_TEST_REF), 0.0f);
     }
     endMaterial(m);
-    EXPECT_EQ(intState(GL_DEPTH_WRITEMASK), GL_TRUE);
+    EXPECT_EQ(state(GL_DEPTH_WRITEMASK), GL_TRUE);
   }
 }
 
@@ -152,13 +151,13 @@ TEST_F(FrameGlTest, MeshesLeaveCullingPolygonModeAndLineWidth) {
     glCullFace(GL_FRONT);
     drawMesh(*m);
     SCOPED_TRACE(cull);
-    EXPECT_EQ(intState(GL_POLYGON_MODE, 0), GL_FILL);
-    EXPECT_EQ(intState(GL_POLYGON_MODE, 1), GL_FILL);
-    EXPECT_EQ(floatState(GL_LINE_WIDTH), 1.0f);
-    EXPECT_TRUE(cull == 1 || (on(GL_CULL_FACE) && intState(GL_CULL_FACE_MODE) == GL_BACK));
+    EXPECT_EQ(state(GL_POLYGON_MODE, 0), GL_FILL);
+    EXPECT_EQ(state(GL_POLYGON_MODE, 1), GL_FILL);
+    EXPECT_EQ(state(GL_LINE_WIDTH), 1.0f);
+    EXPECT_TRUE(cull == 1 || (on(GL_CULL_FACE) && state(GL_CULL_FACE_MODE) == GL_BACK));
     EXPECT_EQ(on(GL_LINE_SMOOTH), lineSmooth);
     EXPECT_EQ(on(GL_POINT_SMOOTH), pointSmooth);
-    EXPECT_EQ(floatState(GL_POINT_SIZE), pointSize);
+    EXPECT_EQ(state(GL_POINT_SIZE), pointSize);
   }
 }
 

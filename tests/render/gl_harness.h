@@ -27,18 +27,15 @@ inline std::array<uint8_t, 4> pixelAt(const Frame& f, int x, int row) {
   const size_t i = (static_cast<size_t>(row) * kWidth + static_cast<size_t>(x)) * 4;
   return {f[i], f[i + 1], f[i + 2], f[i + 3]};
 }
-// GL state: a capability, element i of an integer state, a float state.
+// GL state: a capability; element i of a state as a float (enums and booleans come out exact);
+// the source and destination blend factors.
 inline bool on(GLenum cap) { return glIsEnabled(cap) == GL_TRUE; }
-inline GLint intState(GLenum name, size_t i = 0) {
-  GLint v[4] = {};
-  glGetIntegerv(name, v);
-  return v[i];
-}
-inline float floatState(GLenum name) {
+inline float state(GLenum name, size_t i = 0) {
   GLfloat v[4] = {};
   glGetFloatv(name, v);
-  return v[0];
+  return v[i];
 }
+inline std::array<float, 2> blendFunc() { return {state(GL_BLEND_SRC), state(GL_BLEND_DST)}; }
 // A GL entry point beyond those the show loads.
 template <typename F>
 F entry(const char* name) {

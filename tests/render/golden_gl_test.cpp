@@ -96,8 +96,7 @@ TEST_F(GoldenTest, GlowAndEchoRing) {
   glimmer::Track* glow = addTrack(s->tracksA, kSetGlow, {4, 4, 0, 200, 120, 60});
   // The glow adds copies of the frame scaled by (1 - source colour): black stays black.
   expectGolden(s, "glow", 2, 2, {0, 0, 0});
-  EXPECT_EQ(intState(GL_BLEND_SRC), GL_ONE_MINUS_SRC_COLOR);
-  EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE);
+  EXPECT_EQ(blendFunc(), (std::array<float, 2>{GL_ONE_MINUS_SRC_COLOR, GL_ONE}));
   EXPECT_FALSE(on(GL_BLEND));  // end2D
   glow->params[1] = 1e9f;
   const Frame hostileGlow = renderAt(1.0f);
@@ -109,8 +108,7 @@ TEST_F(GoldenTest, GlowAndEchoRing) {
   glimmer::Track* echo = addTrack(s->tracksA, kEchoRing, {12, 6, 0, 100, 100, 255});
   addTrack(s->tracksA, kEchoRing, {30, 0.5f, 0, 255, 0, 0});  // fewer than one copy: nothing
   expectGolden(s, "echo_ring", 2, 2, {0, 0, 0});  // copies of black, (source colour, one): black
-  EXPECT_EQ(intState(GL_BLEND_SRC), GL_SRC_COLOR);
-  EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE);
+  EXPECT_EQ(blendFunc(), (std::array<float, 2>{GL_SRC_COLOR, GL_ONE}));
   echo->params[1] = 1e9f;
   const Frame hostileEcho = renderAt(1.0f);
   echo->params[1] = static_cast<float>(kMaxEchoCopies);
@@ -268,11 +266,10 @@ TEST_F(GoldenTest, ParticlesAfterNinetySteps) {
   glDisable(GL_ALPHA_TEST);
   glEnable(GL_LIGHTING);
   drawParticleSystems();
-  EXPECT_EQ(intState(GL_BLEND_SRC), GL_SRC_ALPHA);
-  EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE);
+  EXPECT_EQ(blendFunc(), (std::array<float, 2>{GL_SRC_ALPHA, GL_ONE}));
   for (GLenum cap : {GL_BLEND, GL_ALPHA_TEST, GL_DEPTH_TEST}) EXPECT_TRUE(on(cap)) << cap;
   EXPECT_FALSE(on(GL_LIGHTING));
-  EXPECT_EQ(intState(GL_DEPTH_WRITEMASK), GL_TRUE);
+  EXPECT_EQ(state(GL_DEPTH_WRITEMASK), GL_TRUE);
 }
 
 }  // namespace
