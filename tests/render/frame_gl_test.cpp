@@ -27,7 +27,6 @@ TEST_F(FrameGlTest, ClearWithoutASceneAndWithTheSceneClearOff) {
   const Rgba red{255, 0, 0, 255}, blue{0, 0, 255, 255};
   for (auto [index, rgba] : {std::pair{-1, red}, {1, red}, {57, red}, {0, blue}}) {
     glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
-    glViewport(0, 0, kWidth, kHeight);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
     glimmer::timeline->currentScene = index;
@@ -76,7 +75,6 @@ TEST_F(FrameGlTest, LightPassNumbersByPositionAndLeavesLightSevenAlone) {
     EXPECT_EQ(lights[size_t(i)]->lightIndex, i == 2 || i >= 7 ? 99 : i) << "light " << i;
     EXPECT_TRUE(i > 7 || on(GLenum(GL_LIGHT0 + i)) == (i != 2)) << "light " << i;
   }
-  glDisable(GL_LIGHT7);
 }
 
 TEST_F(FrameGlTest, SharedGeometryIsDrawnWithTheSharingMeshPlacement) {

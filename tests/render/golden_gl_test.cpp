@@ -39,9 +39,8 @@ class GoldenTest : public GlSceneTest {
   // Renders scene s at time t and checks pixel x of a row from the top against a colour worked
   // out by hand (within 2, the 8-bit rounding of the blend stages), then the frame against
   // tests/golden/<name>.png: every channel within 8 except in at most 0.5 % of the pixels (edge
-  // rasterisation differs a little between Mesa releases). A differing frame is written to
-  // <name>.actual.png in the working directory. With GLIMMER_REGENERATE_GOLDEN=1
-  // (tests/golden/regenerate.sh) the frame is written as the golden image instead.
+  // rasterisation differs between Mesa releases); a differing frame goes to <name>.actual.png.
+  // GLIMMER_REGENERATE_GOLDEN=1 (tests/golden/regenerate.sh) writes it as the golden instead.
   void expectGolden(SceneObject* s, const std::string& name, int x, int row, std::array<int, 3> rgb,
                     float t = 1.0f) {
     s->precalc();

@@ -24,9 +24,8 @@ TEST(SceneObject, CommandsScaleTheirParameters) {
   EXPECT_EQ(s.fogColour, (Colour{0.5f, 0.25f, 1.0f, 1.0f}));
   EXPECT_EQ((Floats{s.fogStart, s.fogEnd, s.fogDensity}), (Floats{0.5f, 10, 0.25f}));
   // Mode truncated toward zero: 0 linear, 1 exp, 2 exp2, anything else off.
-  const std::pair<float, int> modes[] = {
-      {1, GL_EXP}, {0.9f, GL_LINEAR}, {2, GL_EXP2}, {3, -1}, {-1, -1}};
-  for (const auto& [p0, mode] : modes) {
+  for (auto [p0, mode] :
+       {std::pair{1.0f, GL_EXP}, {0.9f, GL_LINEAR}, {2.0f, GL_EXP2}, {3.0f, -1}, {-1.0f, -1}}) {
     s.applyCommand(*makeTrack(kSetFog, {p0}));
     EXPECT_EQ(s.fogMode, mode) << p0;
   }
