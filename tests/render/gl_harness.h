@@ -31,7 +31,7 @@ inline std::array<uint8_t, 4> pixelAt(const Frame& f, int x, int row) {
 // the source and destination blend factors.
 inline bool on(GLenum cap) { return glIsEnabled(cap) == GL_TRUE; }
 inline float state(GLenum name, size_t i = 0) {
-  GLfloat v[4] = {};
+  GLfloat v[16] = {};
   glGetFloatv(name, v);
   return v[i];
 }
@@ -101,9 +101,7 @@ class GlSceneTest : public RegistryTest {
   MeshObject* addMesh(std::initializer_list<Op> a, std::initializer_list<Op> b,
                       std::initializer_list<Op> more = {}) {
     auto* m = add(glimmer::Category::Mesh, new MeshObject());
-    const std::pair<glimmer::EntityList<glimmer::Track>*, std::initializer_list<Op>> lists[] = {
-        {&m->tracksA, a}, {&m->tracksA, more}, {&m->tracksB, b}};
-    for (const auto& [list, ops] : lists)
+    for (auto [list, ops] : {std::pair{&m->tracksA, a}, {&m->tracksA, more}, {&m->tracksB, b}})
       for (const Op& o : ops) addTrack(*list, uint8_t(o.op), o.params, o.name, o.enabled);
     m->precalc();
     return m;

@@ -1,9 +1,8 @@
-// The renderer on a real context. Whole frames of small test scenes compared with golden images
-// (fog, glow, echo rings, layers, text and fade, a custom viewport, the GLSL programs, cull and
-// polygon modes, repeats, parents, particles), each with a pixel worked out by hand too and several
-// with the GL state their pass leaves; then frame state: no scene draws nothing, the projection
-// carried between frames, the clear, lights, shared geometry, outline text, the state materials
-// and meshes leave, Repeat copies and drawing without shader support.
+// The renderer on a real context: golden frames of small test scenes (fog, glow, echo rings,
+// layers, text and fade, a custom viewport, the GLSL programs, cull and polygon modes, repeats,
+// parents, particles), each with a pixel worked out by hand and several with the GL state their
+// pass leaves; then frame state: no scene, the projection carried between frames, the clear,
+// lights, shared geometry, outline text, material and mesh state, Repeat copies, no shaders.
 #include <cmath>
 #include <cstdlib>
 
@@ -105,8 +104,7 @@ TEST_F(GoldenTest, GlowAndEchoRing) {
   glow->params[1] = static_cast<float>(kMaxGlowPasses);
   EXPECT_EQ(renderAt(1.0f), hostileGlow);
 
-  glow->params[1] = 4;
-  addTrack(s->tracksA, kSetGlow, {0});
+  addTrack(s->tracksA, kSetGlow, {0});  // glow off
   glimmer::Track* echo = addTrack(s->tracksA, kEchoRing, {12, 6, 0, 100, 100, 255});
   addTrack(s->tracksA, kEchoRing, {30, 0.5f, 0, 255, 0, 0});  // fewer than one copy: nothing
   expectGolden(s, "echo_ring", 2, 2, {0, 0, 0});  // copies of black, (source colour, one): black
@@ -274,8 +272,6 @@ TEST_F(GoldenTest, ParticlesAfterNinetySteps) {
   EXPECT_EQ(state(GL_DEPTH_WRITEMASK), GL_TRUE);
 }
 
-using Rgba = std::array<uint8_t, 4>;
-
 // Pixels brighter than the black clear in columns x0 to x1 of the frame.
 size_t litPixels(const Frame& f, int x0, int x1) {
   size_t n = 0;
@@ -292,7 +288,7 @@ TEST_F(FrameGlTest, ClearWithoutASceneAndWithTheSceneClearOff) {
   SceneObject* s = addScene();
   addTrack(s->tracksA, kSetClear, {0, 0, 0, 0, 256, 0, 0});
   s->precalc();
-  const Rgba red{255, 0, 0, 255}, blue{0, 0, 255, 255};
+  const std::array<uint8_t, 4> red{255, 0, 0, 255}, blue{0, 0, 255, 255};
   for (auto [index, rgba] : {std::pair{-1, red}, {1, red}, {57, red}, {0, blue}}) {
     glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -306,11 +302,9 @@ TEST_F(FrameGlTest, ClearWithoutASceneAndWithTheSceneClearOff) {
 // The fields of view last applied and of the default projection, and the x and y scales of the
 // projection matrix: cot(fovy / 2) / aspect and cot(fovy / 2).
 void expectProjection(float applied, float byDefault, float xScale, float yScale) {
-  float m[16] = {};
-  glGetFloatv(GL_PROJECTION_MATRIX, m);
   EXPECT_EQ(std::pair(gState.appliedFov, gState.defaultFov), std::pair(applied, byDefault));
-  EXPECT_NEAR(m[0], xScale, 1e-4f);
-  EXPECT_NEAR(m[5], yScale, 1e-4f);
+  EXPECT_NEAR(state(GL_PROJECTION_MATRIX, 0), xScale, 1e-4f);
+  EXPECT_NEAR(state(GL_PROJECTION_MATRIX, 5), yScale, 1e-4f);
 }
 
 TEST_F(FrameGlTest, ProjectionCarriesOverAndAspectAloneDoesNotRebuildIt) {
