@@ -47,8 +47,7 @@ class GoldenTest : public GlSceneTest {
                     float t = 1.0f) {
     s->precalc();
     const Frame frame = renderAt(t);
-    const auto p = pixelAt(frame, x, row);
-    for (size_t c = 0; c < 3; ++c) EXPECT_NEAR(p[c], rgb[c], 2) << name << " channel " << c;
+    for (size_t c = 0; c < 3; ++c) EXPECT_NEAR(pixelAt(frame, x, row)[c], rgb[c], 2) << name << c;
     const char* dir = std::getenv("GLIMMER_GOLDEN_DIR");
     const std::string path = std::string(dir ? dir : GLIMMER_GOLDEN_DIR) + "/" + name + ".png";
     if (const char* r = std::getenv("GLIMMER_REGENERATE_GOLDEN"); r && std::string(r) == "1") {
@@ -370,11 +369,10 @@ TEST_F(FrameGlTest, OutlineTextDrawsItsWholeString) {
 // The state each blend mode of a material leaves: mode 3 carries over whatever the previous
 // material set; the depth mask follows depthWrite and endMaterial turns it back on.
 TEST_F(FrameGlTest, MaterialsLeaveBlendAlphaTestAndDepthMask) {
-  // clang-format off
-  const std::tuple<int, bool, bool, bool> rows[] = {  // mode, depthWrite: blend, alpha test
-      {2, true, true, true}, {3, true, true, true}, {0, false, false, false},
+  // mode, depthWrite: blend, alpha test
+  const std::tuple<int, bool, bool, bool> rows[] = {
+      {2, true, true, true},   {3, true, true, true},  {0, false, false, false},
       {3, true, false, false}, {1, true, false, true}, {3, false, false, true}};
-  // clang-format on
   for (const auto& [mode, depthWrite, blend, alphaTest] : rows) {
     glimmer::Material m;
     m.blendMode = mode;
@@ -460,8 +458,7 @@ TEST_F(FrameGlTest, WithoutShaderSupportProgramsAreIgnored) {
   glext::loadMultitextureEntryPoints();
   glext::loadVertexBufferEntryPoints();
   MeshObject* m = addSphere(1.0f, {0, 0, 0}, {255, 255, 255}, 16, {{MeshOp::SetShader, {3}}});
-  EXPECT_TRUE(m->material.shaderEnabled);
-  EXPECT_EQ(m->material.program.programObject, 0u);
+  EXPECT_TRUE(m->material.shaderEnabled && m->material.program.programObject == 0u);
   EXPECT_GT(pixelAt(renderAt(0.0f), kWidth / 2, kHeight / 2)[0], 60) << "the mesh is drawn";
   glimmer::destroyRegistry();  // the mesh goes while the entry points are still cleared
   glimmer::createRegistry();

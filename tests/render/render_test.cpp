@@ -219,9 +219,8 @@ TEST(GlowAndEcho, CopiesAndTheirCappedCounts) {
 }
 
 TEST(Viewport, PercentagesTruncateTowardZero) {
-  SceneObject s;
-  std::tie(s.viewportX, s.viewportY, s.viewportWidth, s.viewportHeight) =
-      std::tuple(10.0f, 33.3f, 50.0f, 66.7f);
+  SceneObject s;  // x, y, width and height in p3, p4, p6 and p7
+  s.applyCommand(*makeTrack(kSetViewport, {1, 0, 0, 10, 33.3f, 0, 50, 66.7f}));
   const ViewportRect v = sceneViewport(s, 640, 480);  // 4.8 x 33.3 = 159.84, 4.8 x 66.7 = 320.16
   EXPECT_EQ((std::array<int, 4>{v.x, v.y, v.width, v.height}),
             (std::array<int, 4>{64, 159, 320, 320}));
