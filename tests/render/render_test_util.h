@@ -1,5 +1,4 @@
-// Helpers shared by the renderer tests: tracks from parameter lists and a fresh registry with
-// a timeline.
+// Helpers shared by the renderer tests: tracks from parameter lists, a fresh registry and timeline.
 #pragma once
 
 #include <gtest/gtest.h>
