@@ -26,7 +26,8 @@ class Window : public ::testing::Test {
   static void push(SDL_EventType type, SDL_Scancode code = SDL_SCANCODE_UNKNOWN) {
     SDL_Event e{};
     e.type = type;
-    e.key.keysym.scancode = code;  // what the Escape watch reads
+    e.key.keysym.scancode = code;
+    e.key.keysym.sym = SDL_GetKeyFromScancode(code);
     SDL_PushEvent(&e);
   }
 };
