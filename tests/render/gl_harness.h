@@ -123,8 +123,7 @@ class GlSceneTest : public RegistryTest {
     glimmer::timeline->step();
     renderFrame();
     Frame out(size_t(kWidth) * kHeight * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
+    // Default pack alignment and read buffer: rows of 1280 bytes, read where they were drawn.
     for (int y = 0; y < kHeight; ++y)  // GL counts rows from the bottom
       glReadPixels(0, kHeight - 1 - y, kWidth, 1, GL_RGBA, GL_UNSIGNED_BYTE,
                    &out[size_t(y) * kWidth * 4]);
