@@ -1,5 +1,5 @@
 // The show window, its display mode and its input: the Escape latch, the one-message pump, the
-// full-screen request and its restore, the GL context's pixel format, message boxes and the clock.
+// full-screen request and its restore, the GL context's pixel format and message boxes.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -21,13 +21,11 @@ class Window : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(platform::createWindow(w, h, error)) << error;
     // Let the system's own window messages (shown, exposed, focus) go by.
-    while (platform::takeMessage() != platform::Message::None) {
-    }
+    while (platform::takeMessage() != platform::Message::None) continue;
   }
   static void push(SDL_EventType type, SDL_Scancode code = SDL_SCANCODE_UNKNOWN) {
     SDL_Event e{};
     e.type = type;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
     e.key.keysym.scancode = code;
     e.key.keysym.sym = SDL_GetKeyFromScancode(code);
     SDL_PushEvent(&e);
@@ -53,8 +51,7 @@ TEST_F(Window, EscapeIsReportedOncePerPressEvenWhenNobodyPumped) {
 // window events, so the quit comes last).
 TEST_F(Window, TakeMessageTakesAtMostOneAndReportsCloseAndQuit) {
   using platform::Message;
-  open();
-  EXPECT_EQ(platform::takeMessage(), Message::None);
+  open();  // which takes messages until there is none
   push(SDL_USEREVENT);
   push(SDL_USEREVENT);
   for (Message m : {Message::Dispatched, Message::Dispatched, Message::None})
@@ -62,17 +59,15 @@ TEST_F(Window, TakeMessageTakesAtMostOneAndReportsCloseAndQuit) {
   SDL_Event e{};
   e.type = SDL_WINDOWEVENT;
   e.window.event = SDL_WINDOWEVENT_CLOSE;
-  for (Uint32 id = 1; id < 16 && !e.window.windowID; ++id)
-    if (SDL_GetWindowFromID(id)) e.window.windowID = id;
   SDL_PushEvent(&e);
   EXPECT_EQ(platform::takeMessage(), Message::Quit);
   push(SDL_QUIT);
   EXPECT_EQ(platform::takeMessage(), Message::Quit);
 }
 
-// The window has the chosen size, stays windowed with the cursor shown, and its context is
-// a compatibility one with a 24-bit depth buffer, double buffered on a real display; the entry
-// points go back to null when cleared.
+// The window has the chosen size, stays windowed with the cursor shown, and its context is double
+// buffered on a real display (offscreen has one buffer; profile and depth bits: GlContext in
+// tests/app); the entry points go back to null when cleared.
 TEST_F(Window, TheWindowHasTheChosenSizeAndItsContextTheFormat) {
   open(800, 600);
   int w = 0, h = 0;
@@ -83,11 +78,8 @@ TEST_F(Window, TheWindowHasTheChosenSizeAndItsContextTheFormat) {
   EXPECT_TRUE(platform::cursorVisible());
   std::string error;
   ASSERT_TRUE(platform::createGlContext(error)) << error;
-  const platform::GlContextInfo info = platform::glContextInfo();
-  EXPECT_TRUE(info.compatibility && info.depthBits >= 24);
-  EXPECT_TRUE(!platform::hasVisibleDisplay() || info.doubleBuffered);  // offscreen: one buffer
+  EXPECT_TRUE(!platform::hasVisibleDisplay() || platform::glContextInfo().doubleBuffered);
   glext::loadMultitextureEntryPoints();
-  EXPECT_NE(glext::glActiveTextureARB, nullptr);
   glext::clearEntryPoints();
   EXPECT_EQ(glext::glActiveTextureARB, nullptr);
 }
@@ -117,13 +109,6 @@ TEST(MessageBox, UnattendedBoxesGoToStderr) {
     platform::messageBox("GLSL", "0:1(1): error: syntax error");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "GLSL: 0:1(1): error: syntax error\n");
   }
-}
-
-TEST(Clock, CounterRunsForwardAtItsFrequency) {
-  EXPECT_GT(platform::counterFrequency(), 0u);
-  const uint64_t a = platform::counter();
-  platform::sleepMilliseconds(2);
-  EXPECT_GT(platform::counter(), a);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Helpers shared by the renderer tests: tracks from parameter lists and a fresh registry with
-// a timeline.
+// Helpers shared by the renderer tests: tracks from parameter lists, a fresh registry and timeline.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,12 +11,12 @@
 
 namespace render {
 
-// An enabled track of an opcode with p0, p1, ... from the list (the rest 0).
+// A track of an opcode with p0, p1, ... from the list (the rest 0), enabled unless told.
 inline std::unique_ptr<glimmer::Track> makeTrack(uint8_t opcode,
                                                  std::initializer_list<float> params,
-                                                 const char* name = nullptr) {
+                                                 const char* name = nullptr, bool enabled = true) {
   auto t = std::make_unique<glimmer::Track>();
-  t->word = glimmer::kEnabledBit | opcode;
+  t->word = (enabled ? glimmer::kEnabledBit : 0u) | opcode;
   std::copy(params.begin(), params.end(), t->params.begin());
   if (name) t->name = name;
   return t;
@@ -25,8 +24,9 @@ inline std::unique_ptr<glimmer::Track> makeTrack(uint8_t opcode,
 
 // Appends such a track to a list and returns it.
 inline glimmer::Track* addTrack(glimmer::EntityList<glimmer::Track>& list, uint8_t opcode,
-                                std::initializer_list<float> params, const char* name = nullptr) {
-  return list.append(makeTrack(opcode, params, name).release());
+                                std::initializer_list<float> params, const char* name = nullptr,
+                                bool enabled = true) {
+  return list.append(makeTrack(opcode, params, name, enabled).release());
 }
 
 // Every test gets an empty registry and a timeline at time 0; both are destroyed afterwards.

@@ -1,7 +1,8 @@
-// Whole frames of small test scenes compared with golden images: fog, glow, echo rings, layers,
-// text and fade, a custom viewport, the four GLSL programs, cull and polygon modes, repeats,
-// parents and particles. Each also checks a pixel worked out by hand, so the golden image is not
-// the only witness of its frame, and several the GL state their pass leaves.
+// The renderer on a real context: golden frames of small test scenes (fog, glow, echo rings,
+// layers, text and fade, a custom viewport, the GLSL programs, cull and polygon modes, repeats,
+// parents, particles), each with a pixel worked out by hand and several with the GL state their
+// pass leaves; then frame state: no scene, the projection carried between frames, the clear,
+// lights, shared geometry, outline text, material and mesh state, Repeat copies, no shaders.
 #include <cmath>
 #include <cstdlib>
 
@@ -40,15 +41,13 @@ class GoldenTest : public GlSceneTest {
   // Renders scene s at time t and checks pixel x of a row from the top against a colour worked
   // out by hand (within 2, the 8-bit rounding of the blend stages), then the frame against
   // tests/golden/<name>.png: every channel within 8 except in at most 0.5 % of the pixels (edge
-  // rasterisation differs a little between Mesa releases). A differing frame is written to
-  // <name>.actual.png in the working directory. With GLIMMER_REGENERATE_GOLDEN=1
-  // (tests/golden/regenerate.sh) the frame is written as the golden image instead.
+  // rasterisation differs between Mesa releases); a differing frame goes to <name>.actual.png.
+  // GLIMMER_REGENERATE_GOLDEN=1 (tests/golden/regenerate.sh) writes it as the golden instead.
   void expectGolden(SceneObject* s, const std::string& name, int x, int row, std::array<int, 3> rgb,
                     float t = 1.0f) {
     s->precalc();
     const Frame frame = renderAt(t);
-    const auto p = pixelAt(frame, x, row);
-    for (size_t c = 0; c < 3; ++c) EXPECT_NEAR(p[c], rgb[c], 2) << name << " channel " << c;
+    for (size_t c = 0; c < 3; ++c) EXPECT_NEAR(pixelAt(frame, x, row)[c], rgb[c], 2) << name << c;
     const char* dir = std::getenv("GLIMMER_GOLDEN_DIR");
     const std::string path = std::string(dir ? dir : GLIMMER_GOLDEN_DIR) + "/" + name + ".png";
     if (const char* r = std::getenv("GLIMMER_REGENERATE_GOLDEN"); r && std::string(r) == "1") {
@@ -97,21 +96,18 @@ TEST_F(GoldenTest, GlowAndEchoRing) {
   glimmer::Track* glow = addTrack(s->tracksA, kSetGlow, {4, 4, 0, 200, 120, 60});
   // The glow adds copies of the frame scaled by (1 - source colour): black stays black.
   expectGolden(s, "glow", 2, 2, {0, 0, 0});
-  EXPECT_EQ(intState(GL_BLEND_SRC), GL_ONE_MINUS_SRC_COLOR);
-  EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE);
+  EXPECT_EQ(blendFunc(), (std::array<float, 2>{GL_ONE_MINUS_SRC_COLOR, GL_ONE}));
   EXPECT_FALSE(on(GL_BLEND));  // end2D
   glow->params[1] = 1e9f;
   const Frame hostileGlow = renderAt(1.0f);
   glow->params[1] = static_cast<float>(kMaxGlowPasses);
   EXPECT_EQ(renderAt(1.0f), hostileGlow);
 
-  glow->params[1] = 4;
-  addTrack(s->tracksA, kSetGlow, {0});
+  addTrack(s->tracksA, kSetGlow, {0});  // glow off
   glimmer::Track* echo = addTrack(s->tracksA, kEchoRing, {12, 6, 0, 100, 100, 255});
   addTrack(s->tracksA, kEchoRing, {30, 0.5f, 0, 255, 0, 0});  // fewer than one copy: nothing
   expectGolden(s, "echo_ring", 2, 2, {0, 0, 0});  // copies of black, (source colour, one): black
-  EXPECT_EQ(intState(GL_BLEND_SRC), GL_SRC_COLOR);
-  EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE);
+  EXPECT_EQ(blendFunc(), (std::array<float, 2>{GL_SRC_COLOR, GL_ONE}));
   echo->params[1] = 1e9f;
   const Frame hostileEcho = renderAt(1.0f);
   echo->params[1] = static_cast<float>(kMaxEchoCopies);
@@ -126,9 +122,9 @@ TEST_F(GoldenTest, LayersAndFade) {
   addTrack(s->tracksA, kSetLayer, {0, 220, 0, 5, 55, 0, 35, 40, 0, 255, 255, 255});
   addTrack(s->tracksA, kSetLayer, {1, 255, 0, 20, 45, 0, 30, 40, 0, 255, 60, 60});  // later: on top
   addTrack(s->tracksA, kSetLayer, {7, 255, 0, 0, 0, 0, 100, 100, 0, 0, 0, 0});      // no texture 7
-  auto* off = addTrack(s->tracksA, kSetLayer, {0, 255, 0, 50, 5, 0, 40, 40, 0, 255, 255, 255});
-  off->word &= ~glimmer::kEnabledBit;                           // a disabled layer is not drawn
-  addTrack(s->tracksA, kDrawText, {60, 80, 0, 128, 256, 256});  // no name: prints nothing
+  // A disabled layer is not drawn; a text without a name prints nothing.
+  addTrack(s->tracksA, kSetLayer, {0, 255, 0, 50, 5, 0, 40, 40, 0, 255, 255, 255}, nullptr, false);
+  addTrack(s->tracksA, kDrawText, {60, 80, 0, 128, 256, 256});
   addTrack(s->tracksA, kSetFade, {25, 0, 0, 0, 0, 200});
   // Pixel (20, 220 from the bottom) lies in layer 0 only (x 16-128, y 132-228): texel (2.3,
   // 58.7) of the checker, cell (0, 7), white. Alpha 220/255 over black gives 220; the fade
@@ -181,21 +177,20 @@ TEST_F(GoldenTest, CustomViewportSqueezesGlowNotLayers) {
 }
 
 // The four built-in programs, the bump ones (2 to 4) with tangents at attribute locations 10 and
-// 11; all of them compile and link without a log.
+// 11; all of them compile and link without a log, while a shader that fails shows its log.
 TEST_F(GoldenTest, FourPrograms) {
   if (!glext::shadersAvailable) GTEST_SKIP() << "no shader support";
   addTexture(128, [](int x, int y) { return checkerPixel(x, y, 16, 0xFFE0C080u, 0xFF4060C0u); });
   addTexture(128, [](int x, int y) { return bumpPixel(x, y, 128); });
   SceneObject* s = standardScene();
   ::testing::internal::CaptureStderr();
-  for (int p = 1; p <= 3; ++p)
-    addSphere(0.7f, {-2.4f + 1.6f * float(p - 1), 0, 0}, {230, 230, 230}, 24,
-              {{MeshOp::SetTextures, {0, 0, 0, 1}}, {MeshOp::SetShader, {float(p)}}});
-  MeshObject* water = addSphere(0.7f, {-2.4f + 1.6f * 3.0f, 0, 0}, {230, 230, 230}, 24,
-                                {{MeshOp::SetTextures, {0, 0, 0, 1}},
-                                 {MeshOp::SetShader, {4}},
-                                 {MeshOp::SetRenderState, {2, 0, 0, 1}}});
-  const std::string log = ::testing::internal::GetCapturedStderr();
+  MeshObject* water = nullptr;  // the last, blended (render state {0, 0, 0, 1} is the default)
+  for (int p = 1; p <= 4; ++p)
+    water = addSphere(0.7f, {-2.4f + 1.6f * float(p - 1), 0, 0}, {230, 230, 230}, 24,
+                      {{MeshOp::SetTextures, {0, 0, 0, 1}},
+                       {MeshOp::SetShader, {float(p)}},
+                       {MeshOp::SetRenderState, {p == 4 ? 2.0f : 0.0f, 0, 0, 1}}});
+  std::string log = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(log.find("GLSL compile log"), std::string::npos) << log;
   expectGolden(s, "programs", 160, 2, {0, 0, 0}, 2.5f);  // above the spheres: the black clear
   // The water program (pair 4, blended) gets the mesh's update time in its uniform "time".
@@ -204,6 +199,15 @@ TEST_F(GoldenTest, FourPrograms) {
   float time = 0.0f;
   getUniform(program, glext::glGetUniformLocationARB(program, "time"), &time);
   EXPECT_EQ(time, 2.5f);
+  const GLhandleARB bad = glext::glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
+  const GLcharARB* source = "void main() { gl_FragColor = vec4(undefinedName); }";
+  glext::glShaderSourceARB(bad, 1, &source, nullptr);
+  glext::glCompileShaderARB(bad);
+  ::testing::internal::CaptureStderr();
+  showCompileLog(bad);
+  log = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(log.find("GLSL compile log"), std::string::npos) << log;
+  EXPECT_NE(log.find("undefinedName"), std::string::npos) << log;
 }
 
 TEST_F(GoldenTest, CullModes) {
@@ -246,13 +250,12 @@ TEST_F(GoldenTest, ParticlesAfterNinetySteps) {
   addTexture(32, [](int x, int y) { return blobPixel(x, y, 32); });
   SceneObject* s = standardScene();
   addSphere(0.4f, {0, -1.2f, 0}, {90, 90, 90});
-  ParticleObject* p = addParticles();
+  auto* p = add(glimmer::Category::Particle, new ParticleObject());
   addTrack(p->tracksA, kSetEmitter, {0, -0.8f * 32, 0, 0.2f, 0, 0, 20});
   addTrack(p->tracksA, kSetParticleTexture, {0});
   addTrack(p->tracksA, kSetGravity, {0, -5, 0, 1});
   addTrack(p->tracksA, kSetParticles, {150, 0, 0, 25, 6, 0, 4, 16, 16, 255, 160, 60});
   p->precalc();
-  s->precalc();
   for (int f = 1; f <= 90; ++f) p->update(float(f) / 60.0f, 1.0f / 60.0f);
   // Particles rise from below the centre: the black clear in the corner.
   expectGolden(s, "particles", 2, 2, {0, 0, 0}, 1.5f);
@@ -262,11 +265,205 @@ TEST_F(GoldenTest, ParticlesAfterNinetySteps) {
   glDisable(GL_ALPHA_TEST);
   glEnable(GL_LIGHTING);
   drawParticleSystems();
-  EXPECT_EQ(intState(GL_BLEND_SRC), GL_SRC_ALPHA);
-  EXPECT_EQ(intState(GL_BLEND_DST), GL_ONE);
+  EXPECT_EQ(blendFunc(), (std::array<float, 2>{GL_SRC_ALPHA, GL_ONE}));
   for (GLenum cap : {GL_BLEND, GL_ALPHA_TEST, GL_DEPTH_TEST}) EXPECT_TRUE(on(cap)) << cap;
   EXPECT_FALSE(on(GL_LIGHTING));
-  EXPECT_EQ(intState(GL_DEPTH_WRITEMASK), GL_TRUE);
+  EXPECT_EQ(state(GL_DEPTH_WRITEMASK), GL_TRUE);
+}
+
+// Pixels brighter than the black clear in columns x0 to x1 of the frame.
+size_t litPixels(const Frame& f, int x0, int x1) {
+  size_t n = 0;
+  for (size_t i = 0, x = 0; i < f.size(); i += 4, x = (x + 1) % kWidth)
+    n += int(x) >= x0 && int(x) < x1 && f[i] + f[i + 1] + f[i + 2] > 60;
+  return n;
+}
+
+using FrameGlTest = GlSceneTest;
+
+// Without a scene (an index out of range) nothing is cleared or drawn; a scene whose clear is off
+// still clears the colour, with the colour set last before the frame, after the copy pass.
+TEST_F(FrameGlTest, ClearWithoutASceneAndWithTheSceneClearOff) {
+  SceneObject* s = addScene();
+  addTrack(s->tracksA, kSetClear, {0, 0, 0, 0, 256, 0, 0});
+  s->precalc();
+  const std::array<uint8_t, 4> red{255, 0, 0, 255}, blue{0, 0, 255, 255};
+  for (auto [index, rgba] : {std::pair{-1, red}, {1, red}, {57, red}, {0, blue}}) {
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glimmer::timeline->currentScene = index;
+    EXPECT_EQ(pixelAt(renderAt(0.0f), 10, 10), rgba) << "scene " << index;
+    EXPECT_EQ(gState.activeScene == nullptr, index != 0) << "scene " << index;
+  }
+}
+
+// The fields of view last applied and of the default projection, and the x and y scales of the
+// projection matrix: cot(fovy / 2) / aspect and cot(fovy / 2).
+void expectProjection(float applied, float byDefault, float xScale, float yScale) {
+  EXPECT_EQ(std::pair(gState.appliedFov, gState.defaultFov), std::pair(applied, byDefault));
+  EXPECT_NEAR(state(GL_PROJECTION_MATRIX, 0), xScale, 1e-4f);
+  EXPECT_NEAR(state(GL_PROJECTION_MATRIX, 5), yScale, 1e-4f);
+}
+
+TEST_F(FrameGlTest, ProjectionCarriesOverAndAspectAloneDoesNotRebuildIt) {
+  SceneObject* s = addScene();
+  s->precalc();
+  renderAt(0.0f);
+  expectProjection(70.0f, 70.0f, 0.70759f, 0.94345f);  // the 4:3 default: fovy 70 x 4/3 = 93.33
+  s->aspect = 2.0f;  // same field of view: the 4:3 projection of the last end2D() stays
+  applyCamera(*s);
+  expectProjection(70.0f, 70.0f, 0.70759f, 0.94345f);
+  s->fov = 50.0f;  // a new field of view builds fovy = fov x aspect = 100 with aspect 2
+  applyCamera(*s);
+  expectProjection(50.0f, 70.0f, 0.41955f, 0.83910f);
+  setDefaultProjection(0.0f);  // 0 keeps the last field of view: fovy 50 x 4/3 = 66.67
+  expectProjection(50.0f, 50.0f, 1.14032f, 1.52043f);
+}
+
+// GL lights are numbered by list position among the first seven; an inactive light leaves its
+// GL light off and its number alone, and GL light 7 is never touched.
+TEST_F(FrameGlTest, LightPassNumbersByPositionAndLeavesLightSevenAlone) {
+  std::vector<LightObject*> lights;
+  for (int i = 0; i < 9; ++i) lights.push_back(addLight(0, 1, 0));
+  for (LightObject* l : lights) l->lightIndex = 99;
+  lights[2]->startTime = 5.0f;
+  glEnable(GL_LIGHT7);
+  glEnable(GL_LIGHT2);
+  glimmer::timeline->time = 1.0f;
+  applyLights();
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_EQ(lights[size_t(i)]->lightIndex, i == 2 || i >= 7 ? 99 : i) << "light " << i;
+    EXPECT_TRUE(i > 7 || on(GLenum(GL_LIGHT0 + i)) == (i != 2)) << "light " << i;
+  }
+}
+
+TEST_F(FrameGlTest, SharedGeometryIsDrawnWithTheSharingMeshPlacement) {
+  standardScene()->precalc();
+  MeshObject* source = addSphere(0.5f, {0, 0, 0}, {255, 200, 200});
+  source->startTime = source->endTime = 500.0f;  // never active itself
+  addMesh({{MeshOp::SetTransform, {-1.2f * 32, 0, 0}}, {MeshOp::ShareGeometry, {0}}}, {});
+  const auto frame = renderAt(1.0f);
+  EXPECT_GT(litPixels(frame, 0, kWidth / 2), 200u) << "the shared sphere shows on the left";
+  EXPECT_EQ(litPixels(frame, kWidth / 2 + 20, kWidth), 0u) << "nothing at the source's place";
+}
+
+TEST_F(FrameGlTest, OutlineTextDrawsItsWholeString) {
+  // A fresh registry per string: a scene looking at the text from z = 3 and one light.
+  auto litPixelsOf = [&](const char* text) -> size_t {
+    glimmer::destroyRegistry();
+    glimmer::createRegistry();
+    addScene()->eye = {0, 0, 3};
+    addLight(0, 0, 4);
+    MeshObject* m = addMesh({{MeshOp::SetTransform, {-2.5f * 32, -0.3f * 32, 0}},
+                             {MeshOp::SetColours, {80, 80, 80, 255, 255, 255, 0, 0, 0, 10}}},
+                            {{MeshOp::Text, {0.2f * 32}, text}});
+    return m->text.listsCreated ? litPixels(renderAt(1.0f), 0, kWidth) : 0;
+  };
+  const size_t single = litPixelsOf("I");
+  if (single == 0) GTEST_SKIP() << "no outline font on this machine";
+  EXPECT_GT(single, 50u);
+  EXPECT_GT(litPixelsOf("II"), single + single / 2) << "the last character is drawn too";
+}
+
+// The state each blend mode of a material leaves: mode 3 carries over whatever the previous
+// material set; the depth mask follows depthWrite and endMaterial turns it back on.
+TEST_F(FrameGlTest, MaterialsLeaveBlendAlphaTestAndDepthMask) {
+  // mode, depthWrite: blend, alpha test
+  const std::tuple<int, bool, bool, bool> rows[] = {
+      {2, true, true, true},   {3, true, true, true},  {0, false, false, false},
+      {3, true, false, false}, {1, true, false, true}, {3, false, false, true}};
+  for (const auto& [mode, depthWrite, blend, alphaTest] : rows) {
+    glimmer::Material m;
+    m.blendMode = mode;
+    m.depthWrite = depthWrite;
+    applyMaterial(m);
+    EXPECT_EQ((std::array<bool, 3>{on(GL_BLEND), on(GL_ALPHA_TEST),
+                                   state(GL_DEPTH_WRITEMASK) == GL_TRUE}),
+              (std::array<bool, 3>{blend, alphaTest, depthWrite}))
+        << "mode " << mode;
+    if (mode == 2) {
+      EXPECT_EQ(blendFunc(), (std::array<float, 2>{GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA}));
+      EXPECT_EQ(state(GL_ALPHA_TEST_FUNC), GL_GREATER);
+      EXPECT_EQ(state(GL_ALPHA_TEST_REF), 0.0f);
+    }
+    endMaterial(m);
+    EXPECT_EQ(state(GL_DEPTH_WRITEMASK), GL_TRUE);
+  }
+}
+
+// What a drawn mesh leaves: cull modes 2 and 3 end on back-face culling; polygon mode and line
+// width go back to fill and 1 after every mesh, while smoothing and point size stay.
+TEST_F(FrameGlTest, MeshesLeaveCullingPolygonModeAndLineWidth) {
+  // cull, polygon mode, width or point size, smoothing: line smooth, point smooth, point size
+  const std::tuple<float, float, float, float, bool, bool, float> rows[] = {
+      {3, 1, 4, 1, true, false, 1}, {2, 2, 6, 1, false, true, 6}, {1, 1, 3, 0, false, false, 1}};
+  addScene()->precalc();
+  for (const auto& [cull, mode, width, smooth, lineSmooth, pointSmooth, pointSize] : rows) {
+    glDisable(GL_LINE_SMOOTH);
+    glDisable(GL_POINT_SMOOTH);
+    glPointSize(1.0f);
+    MeshObject* m = addMesh({{MeshOp::SetRenderState, {0, 0, 0, 1, 0, 0, cull}},
+                             {MeshOp::PolygonMode, {mode, 0, 0, width, 0, 0, smooth}}},
+                            {{MeshOp::Sphere, {8, 4, 0, 32}}});
+    glCullFace(GL_FRONT);
+    drawMesh(*m);
+    SCOPED_TRACE(cull);
+    EXPECT_EQ(state(GL_POLYGON_MODE, 0), GL_FILL);
+    EXPECT_EQ(state(GL_POLYGON_MODE, 1), GL_FILL);
+    EXPECT_EQ(state(GL_LINE_WIDTH), 1.0f);
+    EXPECT_TRUE(cull == 1 || (on(GL_CULL_FACE) && state(GL_CULL_FACE_MODE) == GL_BACK));
+    EXPECT_EQ(on(GL_LINE_SMOOTH), lineSmooth);
+    EXPECT_EQ(on(GL_POINT_SMOOTH), pointSmooth);
+    EXPECT_EQ(state(GL_POINT_SIZE), pointSize);
+  }
+}
+
+// Repeat 8 draws the mesh 9 times: once in place and 8 copies (here stepping nowhere, so each
+// copy passes the LEQUAL depth test again); a disabled Repeat adds none. An occlusion query
+// counts the samples one frame writes.
+TEST_F(FrameGlTest, RepeatEightDrawsNineTimes) {
+  auto gen = entry<PFNGLGENQUERIESPROC>("glGenQueries");
+  auto begin = entry<PFNGLBEGINQUERYPROC>("glBeginQuery");
+  auto end = entry<PFNGLENDQUERYPROC>("glEndQuery");
+  auto get = entry<PFNGLGETQUERYOBJECTUIVPROC>("glGetQueryObjectuiv");
+  if (!gen || !begin || !end || !get) GTEST_SKIP() << "no occlusion queries";
+  auto samplesOfFrame = [&] {
+    GLuint q = 0, n = 0;
+    gen(1, &q);
+    begin(GL_SAMPLES_PASSED, q);
+    renderAt(0.0f);
+    end(GL_SAMPLES_PASSED);
+    get(q, GL_QUERY_RESULT, &n);
+    return n;
+  };
+  standardScene()->precalc();
+  MeshObject* m = addMesh({{MeshOp::Repeat, {0}}}, {{MeshOp::Sphere, {8, 4, 0, 32}}});
+  glimmer::Track* repeat = m->tracksA.first()->value;
+  renderAt(0.0f);
+  const GLuint once = samplesOfFrame();
+  ASSERT_GT(once, 0u);
+  repeat->params[0] = 8;
+  EXPECT_EQ(samplesOfFrame(), 9 * once);
+  repeat->word &= ~glimmer::kEnabledBit;
+  EXPECT_EQ(samplesOfFrame(), once);
+}
+
+// Without shader support (every shader entry point null, so any use of one would crash) a mesh
+// that asks for a program is drawn with its fixed-function material.
+TEST_F(FrameGlTest, WithoutShaderSupportProgramsAreIgnored) {
+  standardScene()->precalc();
+  const bool shaders = glext::shadersAvailable;
+  glext::clearEntryPoints();
+  glext::loadMultitextureEntryPoints();
+  glext::loadVertexBufferEntryPoints();
+  MeshObject* m = addSphere(1.0f, {0, 0, 0}, {255, 255, 255}, 16, {{MeshOp::SetShader, {3}}});
+  EXPECT_TRUE(m->material.shaderEnabled && m->material.program.programObject == 0u);
+  EXPECT_GT(pixelAt(renderAt(0.0f), kWidth / 2, kHeight / 2)[0], 60) << "the mesh is drawn";
+  glimmer::destroyRegistry();  // the mesh goes while the entry points are still cleared
+  glimmer::createRegistry();
+  glext::loadShadingLanguageEntryPoints();
+  glext::shadersAvailable = shaders;
 }
 
 }  // namespace
