@@ -23,19 +23,18 @@ namespace win32 = platform::win32;
 // WM_KEYDOWN 0x0100, WM_TIMER 0x0113.
 
 TEST(Win32DialogMessages, TranslationAndProcedureResult) {
+  // Run (1001), Exit (1003), Escape's cancel (2); focus notification (6) in the high word, or a
+  // Win64 word parameter's upper half, which is dropped.
+  using M = DialogMessage;
+  // clang-format off
   const std::tuple<uint32_t, uint64_t, bool, DialogMessage, uint32_t> rows[] = {
-      // clang-format off
-      {0x0110, 0, true, DialogMessage::Init, 0},
-      {0x0111, 1001, true, DialogMessage::Command, 1001},                  // Run clicked
-      {0x0111, 1003, true, DialogMessage::Command, 1003},                  // Exit clicked
-      {0x0111, 2, true, DialogMessage::Command, 2},                        // Escape: cancel
-      {0x0111, (6u << 16) | 1001, true, DialogMessage::Command, 0x603E9},  // focus notification
-      {0x0111, 0xFFFFFFFF00000000ull | 1001, true, DialogMessage::Command, 1001},  // Win64 upper
-      {0x0010, 0, true, DialogMessage::Close, 0},
-      {0x0100, 0x1B, false, DialogMessage::Init, 0},
-      {0x0113, 1, false, DialogMessage::Init, 0},
-      // clang-format on
-  };
+      {0x0110, 0, true, M::Init, 0}, {0x0111, 1001, true, M::Command, 1001},
+      {0x0111, 1003, true, M::Command, 1003}, {0x0111, 2, true, M::Command, 2},
+      {0x0111, (6u << 16) | 1001, true, M::Command, 0x603E9},
+      {0x0111, 0xFFFFFFFF00000000ull | 1001, true, M::Command, 1001},
+      {0x0010, 0, true, M::Close, 0}, {0x0100, 0x1B, false, M::Init, 0},
+      {0x0113, 1, false, M::Init, 0}};
+  // clang-format on
   for (const auto& [message, wordParam, relevant, as, word] : rows) {
     const win32::Translated t = win32::translateDialogMessage(message, wordParam);
     EXPECT_EQ(t.relevant, relevant) << std::hex << message;
@@ -99,7 +98,7 @@ TEST(Win32NativeOutline, Contours) {
       {"fractions", 1, {{1.5, -2.25}}, 1, {{0, 0}, {1.5, -2.25}}},
       {"quadratic, one piece", 2, {{5, 10}, {10, 0}}, 5, {{0, 0}, {10, 0}}},
       {"quadratic, two pieces", 2, {{5, 10}, {10, 0}}, 1.25, {{0, 0}, {5, 5}, {10, 0}}},
-      {"B-spline with an implied point", 2, {{0, 10}, {10, 10}, {10, 0}}, 100, {{0, 0}, {5, 10}, {10, 0}}},
+      {"B-spline, implied point", 2, {{0, 10}, {10, 10}, {10, 0}}, 100, {{0, 0}, {5, 10}, {10, 0}}},
       {"cubic, one piece", 3, {{0, 10}, {10, 10}, {10, 0}}, 1000, {{0, 0}, {10, 0}}},
       // clang-format on
   };
@@ -120,23 +119,21 @@ TEST(Win32NativeOutline, BadBytes) {
     b[offset] = with;
     return b;
   };
-  // The start of each error, with the offset worked out from the layout.
+  // Each error's offset, worked out from the layout, and its kind: a header cut short; sizes 29
+  // (past the end) and 8 (below a header); 2 points run past the polygon; a cubic of one point.
+  // clang-format off
   const std::pair<std::vector<uint8_t>, const char*> rows[] = {
-      {std::vector<uint8_t>(good.bytes.begin(), good.bytes.begin() + 10),
-       "glyph outline, offset 0: polygon header cut short"},
-      {patched(4, 25), "glyph outline, offset 4: not a polygon header"},
-      {patched(0, 29), "glyph outline, offset 0: polygon size 29"},  // past the end
-      {patched(0, 8), "glyph outline, offset 0: polygon size 8"},    // below a header
-      {patched(16, 7), "glyph outline, offset 16: unknown curve type 7"},
-      {patched(18, 0), "glyph outline, offset 18: curve without points"},
-      {patched(18, 2), "glyph outline, offset 18: curve of 2 points"},  // past the polygon
-      {patched(16, 3), "glyph outline, offset 18: cubic curve"},        // of one point
-  };
+      {{good.bytes.begin(), good.bytes.begin() + 10}, "0: polygon header cut short"},
+      {patched(4, 25), "4: not a polygon header"}, {patched(16, 7), "16: unknown curve type 7"},
+      {patched(0, 29), "0: polygon size 29"}, {patched(0, 8), "0: polygon size 8"},
+      {patched(18, 0), "18: curve without points"}, {patched(18, 2), "18: curve of 2 points"},
+      {patched(16, 3), "18: cubic curve"}};
+  // clang-format on
   for (const auto& [bytes, message] : rows) {
     platform::outline::Flattener flat;
     std::string error;
     EXPECT_FALSE(win32::readNativeOutline(bytes, flat, error)) << message;
-    EXPECT_EQ(error.rfind(message, 0), 0u) << message << ": " << error;
+    EXPECT_EQ(error.rfind("glyph outline, offset " + std::string(message), 0), 0u) << error;
   }
 }
 
