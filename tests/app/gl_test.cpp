@@ -1,7 +1,8 @@
-// The show's GL context and the loading bar on a real driver, headless through SDL's offscreen
-// driver (SDL_VIDEODRIVER=offscreen) or on any display, skipped when neither works: initial
-// state, the one-line failure when an extension is missing; the loading bar's integer geometry,
-// the pixels it leaves in the colour buffer and the GL state it leaves.
+// The show's windows on a real driver, headless through SDL's offscreen driver
+// (SDL_VIDEODRIVER=offscreen) or on any display, skipped when neither works: the GL context's
+// initial state and the one-line failure when an extension is missing; the loading bar's integer
+// geometry, the pixels and the GL state it leaves; the real settings dialog (Dear ImGui on an
+// SDL window) driven by scripted clicks and keys.
 #include "platform/gl.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/dialog.h"
 #include "app/gl_context.h"
 #include "app/loading_bar.h"
 #include "app/shell.h"
@@ -245,6 +247,39 @@ TEST_F(LoadingBarPixels, GradientOutlineOrBackgroundAndTheMatricesAsFound) {
   app::drawLoadingBar(10);
   app::drawLoadingBar(20);
   EXPECT_EQ(app::loadingBarFrames, frames + 2);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The settings dialog
+
+TEST(DialogScript, ClicksAndKeysReachTheSettings) {
+  using Kind = platform::DialogInput::Kind;
+  std::string error;
+  if (!platform::startVideo(error)) GTEST_SKIP() << "no video driver: " << error;
+  const platform::DialogInput run{Kind::Click, platform::kDialogRun},
+      exit{Kind::Click, platform::kDialogExit}, full{Kind::Click, platform::kDialogFullscreen},
+      r800{Kind::Click, platform::kDialogRes800}, r1024{Kind::Click, platform::kDialogRes1024},
+      escape{Kind::Escape, 0}, enter{Kind::Enter, 0}, close{Kind::Close, 0};
+  constexpr int kStillOpen = platform::kDialogScriptExhausted;
+  // Label, script, result, width, height, full screen.
+  const std::tuple<const char*, std::vector<platform::DialogInput>, int, int, int, bool> rows[] = {
+      // clang-format off
+      {"run untouched", {run}, 1, 640, 480, false},
+      {"mouse choices count, Escape ignored", {r1024, full, escape, run}, 1, 1024, 768, true},
+      {"radios exclusive, box toggles", {r1024, r800, full, full, run}, 1, 800, 600, false},
+      {"exit keeps the settings", {r800, exit}, 0, 640, 480, false},
+      {"the system's close is Exit", {r1024, close}, 0, 640, 480, false},
+      {"Enter clicks the default button", {r800, enter}, 1, 800, 600, false},
+      {"Escape alone keeps it open", {escape, escape}, kStillOpen, 640, 480, false},
+      // clang-format on
+  };
+  for (const auto& [label, script, result, width, height, fullScreen] : rows) {
+    app::DialogSettings s;
+    EXPECT_EQ(app::showSettingsDialog(s, &script), result) << label;
+    EXPECT_EQ(std::tie(s.width, s.height, s.fullScreen), std::tie(width, height, fullScreen))
+        << label;
+  }
+  platform::stopVideo();
 }
 
 }  // namespace
