@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -89,47 +90,6 @@ TEST(RunShow, ExitCodesMessagesAndFrames) {
   for (const char* suffix : {".scene", ".out", ".err"}) std::remove((base + suffix).c_str());
 }
 
-// glimmer with commands written to its standard input; its standard output goes to a file,
-// read back line by line. At the end of its input a headless session quits.
-class Review {
- public:
-  Review(const std::string& args, const fs::path& out) : out_(out) {
-    in_ = popen((GLIMMER_BIN + (" " + args) + " >'" + out.string() + "'").c_str(), "w");
-  }
-  ~Review() { quit(); }
-  // The next line that starts with `text`, skipping others; empty when none comes within a
-  // minute, so a hung session fails instead of blocking the suite.
-  std::string until(const std::string& text) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    for (; std::chrono::steady_clock::now() < deadline;
-         std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-      const std::string all = readText(out_);
-      for (size_t end; (end = all.find('\n', read_)) != std::string::npos;) {
-        const std::string line = all.substr(read_, end - read_);
-        read_ = end + 1;
-        if (line.rfind(text, 0) == 0) return line;
-      }
-    }
-    return {};
-  }
-  std::string ask(const std::string& command, const std::string& reply) {
-    std::fprintf(in_, "%s\n", command.c_str());
-    std::fflush(in_);
-    return until(reply);
-  }
-  int quit() {
-    const int status = in_ ? pclose(in_) : -1;
-    in_ = nullptr;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  std::string seen() const { return readText(out_); }
-
- private:
-  fs::path out_;
-  FILE* in_ = nullptr;
-  size_t read_ = 0;
-};
-
 TEST(ReviewSession, ScriptedAuthoringSession) {
   const fs::path dir = fs::temp_directory_path() / ("glimmer-review-" + std::to_string(getpid()));
   fs::remove_all(dir);
@@ -145,12 +105,6 @@ TEST(ReviewSession, ScriptedAuthoringSession) {
     EXPECT_EQ(std::system(command.c_str()), 0) << name;
     return readText(dir / name);
   };
-  auto shot = [&](Review& review, const char* name) {
-    const std::string path = (dir / name).string();
-    EXPECT_EQ(review.ask("shot " + path, "review: shot"), "review: shot " + path + " at 12.500 s");
-    return readText(path);
-  };
-
   // The edit appends an Invert to every texture's command list (the lines after a "texture"
   // line up to a blank one), so whatever the show shows at the time sought to, its textures
   // change. The syntax error later replaces the first texture command, which the edit leaves
@@ -164,44 +118,74 @@ TEST(ReviewSession, ScriptedAuthoringSession) {
   std::string broken = edited;
   broken.replace(at, source.find('\n', at) - at, "  B Fill red=");
 
-  Review review("--review" + files + " --music '" + (dir / "content" / "song.txt").string() + "'",
-                dir / "review.out");
-  ASSERT_NE(review.until("review: loaded "), "") << review.seen();
-  EXPECT_NE(review.ask("pause", "review: paused at "), "");
-  EXPECT_EQ(review.ask("seek 12.5", "review: seek"), "review: seek 12.500 s");
-  const std::string before = shot(review, "before.png");
+  // glimmer with commands written to its standard input and its standard output read back line
+  // by line from a file. At the end of its input a headless session quits.
+  const fs::path log = dir / "review.out";
+  const std::string music = " --music '" + (dir / "content" / "song.txt").string() + "'";
+  FILE* in = popen(
+      (GLIMMER_BIN + (" --review" + files + music + " >'" + log.string() + "'")).c_str(), "w");
+  size_t read = 0;
+  // The next line that starts with `text`, skipping others; empty when none comes within a
+  // minute, so a hung session fails instead of blocking the suite.
+  auto until = [&](const std::string& text) -> std::string {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (; std::chrono::steady_clock::now() < deadline;
+         std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+      const std::string all = readText(log);
+      for (size_t end; (end = all.find('\n', read)) != std::string::npos;) {
+        const size_t start = std::exchange(read, end + 1);
+        if (all.compare(start, text.size(), text) == 0) return all.substr(start, end - start);
+      }
+    }
+    return {};
+  };
+  auto ask = [&](const std::string& command, const std::string& reply) {
+    std::fprintf(in, "%s\n", command.c_str());
+    std::fflush(in);
+    return until(reply);
+  };
+  auto shot = [&](const char* name) {
+    const std::string path = (dir / name).string();
+    EXPECT_EQ(ask("shot " + path, "review: shot"), "review: shot " + path + " at 12.500 s");
+    return readText(path);
+  };
+  ASSERT_NE(until("review: loaded "), "") << readText(log);
+  EXPECT_NE(ask("pause", "review: paused at "), "");
+  EXPECT_EQ(ask("seek 12.5", "review: seek"), "review: seek 12.500 s");
+  const std::string before = shot("before.png");
   EXPECT_TRUE(before == frame("frame-before.png")) << "the shot differs from --frame 12.5";
 
   // Edited texture commands: the next shot at the same time shows them, as --frame does.
   std::ofstream(scene, std::ios::binary | std::ios::trunc) << edited;
-  EXPECT_NE(review.ask("reload", "review: reloaded "), "") << review.seen();
-  const std::string after = shot(review, "after.png");
+  EXPECT_NE(ask("reload", "review: reloaded "), "") << readText(log);
+  const std::string after = shot("after.png");
   EXPECT_FALSE(after == before) << "the edit does not show";
   EXPECT_TRUE(after == frame("frame-after.png")) << "the shot differs from --frame on the edit";
 
   // A syntax error, found by the watcher: the error names the file and line, the old content
   // stays on screen.
   std::ofstream(scene, std::ios::binary | std::ios::trunc) << broken;
-  const std::string error = review.ask("wait 1", "review: " + scene.string() + ":");
+  const std::string error = ask("wait 1", "review: " + scene.string() + ":");
   EXPECT_EQ(error.rfind("review: " + scene.string() + ":" + std::to_string(errorLine) + ":", 0), 0u)
       << error;
   EXPECT_NE(error.find(": error: "), std::string::npos) << error;
-  EXPECT_TRUE(shot(review, "broken.png") == after) << "the content changed after an error";
+  EXPECT_TRUE(shot("broken.png") == after) << "the content changed after an error";
 
   // A loop keeps demo time between its ends while playing.
-  EXPECT_EQ(review.ask("loop 10 10.5", "review: loop"), "review: loop 10.000 s to 10.500 s");
-  EXPECT_NE(review.ask("play", "review: playing from "), "");
+  EXPECT_EQ(ask("loop 10 10.5", "review: loop"), "review: loop 10.000 s to 10.500 s");
+  EXPECT_NE(ask("play", "review: playing from "), "");
   for (int i = 0; i < 4; ++i) {
-    review.ask("wait 0.3", "review: wait");
-    const std::string time = review.ask("time", "review: time ");
+    ask("wait 0.3", "review: wait");
+    const std::string time = ask("time", "review: time ");
     const double t = std::atof(time.c_str() + std::strlen("review: time "));
     EXPECT_GE(t, 10.0) << time;
     EXPECT_LE(t, 10.6) << time;  // the frame that crosses 10.5 s may still be reported
   }
 
-  EXPECT_EQ(review.ask("bogus", "review: unknown"), "review: unknown command 'bogus'");
-  EXPECT_EQ(review.ask("quit", "review: quit"), "review: quit");
-  EXPECT_EQ(review.quit(), 0) << review.seen();
+  EXPECT_EQ(ask("bogus", "review: unknown"), "review: unknown command 'bogus'");
+  EXPECT_EQ(ask("quit", "review: quit"), "review: quit");
+  const int status = pclose(in);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << readText(log);
   fs::remove_all(dir);
 }
 
