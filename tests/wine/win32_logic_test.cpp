@@ -67,11 +67,9 @@ struct Outline {
     u32(uint32_t(int32_t(x * 65536))), u32(uint32_t(int32_t(y * 65536)));
   }
   Outline& polygon(double x, double y, uint16_t type, const Points& points) {
-    const size_t at = bytes.size();
-    u32(0), u32(24), point(x, y), u16(type), u16(uint16_t(points.size()));
+    const auto n = uint16_t(points.size());
+    u32(16 + 4 + 8u * n), u32(24), point(x, y), u16(type), u16(n);
     for (auto [px, py] : points) point(px, py);
-    const auto size = uint32_t(bytes.size() - at);
-    for (size_t i = 0; i < 4; ++i) bytes[at + i] = uint8_t(size >> (8 * i));
     return *this;
   }
 };
