@@ -139,13 +139,11 @@ TEST(LoadingBarGeometry, CornersAndLengthAreTruncatedFromTheScaledPicture) {
     const app::LoadingBarGeometry g = app::loadingBarGeometry(width, height, percent);
     EXPECT_EQ(g.length, length);
     if (fill[0] == 0) continue;
-    std::array<int, 8> outline{}, got{};
-    for (size_t i = 0; i < 4; ++i) {
-      outline[2 * i] = g.outline[i].x, outline[2 * i + 1] = g.outline[i].y;
-      got[2 * i] = g.fill[i].x, got[2 * i + 1] = g.fill[i].y;
-    }
-    EXPECT_EQ(outline, width == 640 ? kOutline640 : kOutline1024);
-    EXPECT_EQ(got, fill);
+    auto xy = [](const std::array<app::BarPoint, 4>& p) {
+      return std::array<int, 8>{p[0].x, p[0].y, p[1].x, p[1].y, p[2].x, p[2].y, p[3].x, p[3].y};
+    };
+    EXPECT_EQ(xy(g.outline), width == 640 ? kOutline640 : kOutline1024);
+    EXPECT_EQ(xy(g.fill), fill);
   }
 }
 
@@ -157,9 +155,9 @@ const Rgb kBackground{230, 222, 219};  // the show's clear colour (0.9, 0.87, 0.
 const Rgb kOutline{100, 80, 60};
 
 // The smooth gradient from dark grey (40, 40, 40) on the fill's lower edge to orange
-// (255, 150, 100) on its upper one, at the centre of pixel row y, within 2 levels.
-bool isFill(const Rgb& c, const app::LoadingBarGeometry& g, int y) {
-  const double t = (y + 0.5 - g.fill[0].y) / static_cast<double>(g.fill[3].y - g.fill[0].y);
+// (255, 150, 100) on its upper one y1, at the centre of pixel row y, within 2 levels.
+bool isFill(const Rgb& c, int y0, int y1, int y) {
+  const double t = (y + 0.5 - y0) / (y1 - y0);
   const double want[] = {40 + 215 * t, 40 + 110 * t, 40 + 60 * t};
   for (size_t i = 0; i < 3; ++i)
     if (std::abs(c[i] - std::lround(want[i])) > 2) return false;
@@ -201,19 +199,18 @@ TEST_F(LoadingBarPixels, GradientOutlineOrBackgroundAndTheMatricesAsFound) {
 
     std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    const app::LoadingBarGeometry g = app::loadingBarGeometry(width, height, percent);
-    const app::BarPoint lo = g.fill[0], hi = g.fill[3];  // the fill's left edge
+    const int x0 = fill[0], y0 = fill[1], x1 = fill[6], y1 = fill[7];  // the fill's left edge
     std::array<int, 4> box{1 << 30, -1, 1 << 30, -1};
     int stray = 0;
     for (int y = 0; y < height; ++y) {
       // A fill row's pixel centres lie from its left edge to `length` pixels further.
-      const bool fillRow = y >= lo.y && y < hi.y;
-      const double left = lo.x + (y + 0.5 - lo.y) * (hi.x - lo.x) / (hi.y - lo.y);
+      const bool fillRow = y >= y0 && y < y1;
+      const double left = x0 + (y + 0.5 - y0) * (x1 - x0) / (y1 - y0);
       int first = -1, last = -1, count = 0;
       for (int x = 0; x < width; ++x) {
         const uint8_t* px = &rgba[(static_cast<size_t>(y) * width + x) * 4];
         const Rgb c{px[0], px[1], px[2]};
-        if (fillRow && isFill(c, g, y)) {
+        if (fillRow && isFill(c, y0, y1, y)) {
           first = first < 0 ? x : first, last = x, ++count;
         } else if (c == kOutline) {
           box = {std::min(box[0], x), std::max(box[1], x), std::min(box[2], y),
