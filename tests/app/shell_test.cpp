@@ -2,6 +2,7 @@
 // settings dialog's procedure, review mode's command lines and keys.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <tuple>
 
@@ -68,8 +69,7 @@ TEST(Options, CommandLines) {
   // clang-format on
   for (const auto& [line, expected] : rows) {
     const ParseResult p = parseOptions(split(line));
-    EXPECT_TRUE(p.ok) << line << ": " << p.error;
-    EXPECT_EQ(describe(p.options), expected) << line;
+    EXPECT_EQ(p.ok ? describe(p.options) : "refused: " + p.error, expected) << line;
   }
   // Refused lines give one line of error; after a '|', what it must name.
   // clang-format off
@@ -94,14 +94,11 @@ TEST(Options, CommandLines) {
       "-x", "--no-dialog=yes", "--scene", "--scene ''"};
   // clang-format on
   for (const std::string row : refused) {
-    const std::string line = row.substr(0, row.find('|'));
-    const std::string names =
-        row.find('|') == std::string::npos ? "" : row.substr(row.find('|') + 1);
-    const ParseResult p = parseOptions(split(line));
-    EXPECT_FALSE(p.ok) << line;
-    EXPECT_FALSE(p.error.empty()) << line;
-    EXPECT_EQ(p.error.find('\n'), std::string::npos) << line << ": " << p.error;
-    EXPECT_NE(p.error.find(names), std::string::npos) << line << ": " << p.error;
+    const size_t bar = std::min(row.find('|'), row.size());
+    const ParseResult p = parseOptions(split(row.substr(0, bar)));
+    EXPECT_TRUE(!p.ok && !p.error.empty() && p.error.find('\n') == std::string::npos) << row;
+    EXPECT_NE(p.error.find(row.substr(std::min(bar + 1, row.size()))), std::string::npos)
+        << row << ": " << p.error;
   }
   // The usage text names every option.
   const std::string usage = usageText();
