@@ -170,11 +170,9 @@ using LoadingBarPixels = GlTest;
 // background; the matrices, their stacks and the mode are left as found.
 TEST_F(LoadingBarPixels, GradientOutlineOrBackgroundAndTheMatricesAsFound) {
   auto state = [] {
-    std::vector<GLint> v;
-    for (GLenum name : {GL_PROJECTION_STACK_DEPTH, GL_MODELVIEW_STACK_DEPTH, GL_MATRIX_MODE,
-                        GL_LIGHTING, GL_DEPTH_TEST, GL_BLEND})
-      v.push_back(intState(name));
-    return v;
+    return std::vector<GLint>({intState(GL_PROJECTION_STACK_DEPTH),
+                               intState(GL_MODELVIEW_STACK_DEPTH), intState(GL_MATRIX_MODE),
+                               intState(GL_LIGHTING), intState(GL_DEPTH_TEST), intState(GL_BLEND)});
   };
   for (const auto& [width, height, percent, length, fill] : kGeometry) {
     SCOPED_TRACE(testing::Message() << width << "x" << height << " at " << percent << " %");
