@@ -1,8 +1,7 @@
-// The show's windows on a real driver, headless through SDL's offscreen driver
-// (SDL_VIDEODRIVER=offscreen) or on any display, skipped when neither works: the GL context's
-// initial state and the one-line failure when an extension is missing; the loading bar's integer
-// geometry, the pixels and the GL state it leaves; the real settings dialog (Dear ImGui on an
-// SDL window) driven by scripted clicks and keys.
+// The show's windows on a real driver (headless through SDL's offscreen driver), skipped without
+// one: the GL context's initial state and the one-line failure when an extension is missing; the
+// loading bar's geometry, pixels and the GL state it leaves; the real settings dialog (Dear ImGui
+// on an SDL window) driven by scripted clicks and keys.
 #include "platform/gl.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +22,7 @@
 
 namespace {
 
-class GlTest : public ::testing::Test {
+class GlContext : public ::testing::Test {
  protected:
   // Opens a width x height show window and, with `context`, creates the show's context on it.
   // False when the test was skipped (no video driver or window) or failed (no context).
@@ -60,8 +59,6 @@ class GlTest : public ::testing::Test {
   std::string failure_;  // the last createGLContext failure line
   bool video_ = false, tried_ = false;
 };
-
-using GlContext = GlTest;
 
 GLint intState(GLenum name) {
   GLint v = -1;
@@ -164,7 +161,7 @@ bool isFill(const Rgb& c, int y0, int y1, int y) {
   return true;
 }
 
-using LoadingBarPixels = GlTest;
+using LoadingBarPixels = GlContext;
 
 // Every pixel of the bars of kGeometry with a fill is the gradient, the outline or the
 // background; the matrices, their stacks and the mode are left as found.

@@ -31,10 +31,9 @@ std::string readText(const fs::path& p) {
 
 TEST(RunShow, ExitCodesMessagesAndFrames) {
   const std::string base = ::testing::TempDir() + "glimmer_run_" + std::to_string(getpid());
-  const std::string corrupt = base + ".scene";
   // A count of five records, then nothing.
-  std::ofstream(corrupt, std::ios::binary) << std::string("\x05\x00\x00", 3);
-  const std::string corruptArgs = "--no-dialog --until 1 --scene " + corrupt;
+  std::ofstream(base + ".scene", std::ios::binary) << std::string("\x05\x00\x00", 3);
+  const std::string corruptArgs = "--no-dialog --until 1 --scene " + base + ".scene";
   const std::array<long long, 2> kSome{1, 1 << 30};
   // clang-format off
   // Label, arguments, environment for env(1) (NAME=VALUE words, or -u NAME to remove one); exit
