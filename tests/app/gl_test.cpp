@@ -151,14 +151,12 @@ using Rgb = std::array<int, 3>;
 const Rgb kBackground{230, 222, 219};  // the show's clear colour (0.9, 0.87, 0.86)
 const Rgb kOutline{100, 80, 60};
 
-// The smooth gradient from dark grey (40, 40, 40) on the fill's lower edge to orange
-// (255, 150, 100) on its upper one y1, at the centre of pixel row y, within 2 levels.
+// The smooth gradient from dark grey (40, 40, 40) on the fill's lower edge y0 to orange
+// (255, 150, 100) on its upper one y1, at the centre of pixel row y, within 2.5 levels.
 bool isFill(const Rgb& c, int y0, int y1, int y) {
   const double t = (y + 0.5 - y0) / (y1 - y0);
-  const double want[] = {40 + 215 * t, 40 + 110 * t, 40 + 60 * t};
-  for (size_t i = 0; i < 3; ++i)
-    if (std::abs(c[i] - std::lround(want[i])) > 2) return false;
-  return true;
+  return std::abs(c[0] - 40 - 215 * t) <= 2.5 && std::abs(c[1] - 40 - 110 * t) <= 2.5 &&
+         std::abs(c[2] - 40 - 60 * t) <= 2.5;
 }
 
 using LoadingBarPixels = GlContext;
