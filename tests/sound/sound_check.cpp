@@ -44,9 +44,9 @@ std::vector<uint8_t> readFile(const std::string& path) {
   return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
 }
 
-Frames framesOf(const uint8_t* data, size_t bytes) {
-  Frames frames(bytes / 4);
-  std::memcpy(frames.data(), data, frames.size() * 4);
+Frames framesOf(const std::vector<uint8_t>& b, size_t at = 0, size_t bytes = SIZE_MAX) {
+  Frames frames(std::min(bytes, b.size() - at) / 4);
+  std::memcpy(frames.data(), b.data() + at, frames.size() * 4);
   return frames;
 }
 
@@ -74,7 +74,7 @@ Frames readWav(const std::string& path) {
       formatSeen = true;
     } else if (!std::memcmp(b.data() + at, "data", 4)) {
       if (!formatSeen) bad(at, "data before format");
-      return framesOf(b.data() + at + 8, size);
+      return framesOf(b, at + 8, size);
     }
   }
   fail(path + ": no data chunk");
@@ -167,8 +167,7 @@ int compare(int argc, char** argv) {
   const std::string logPath = o["--show-log"];
   const double seconds = std::atof(o["--seconds"].c_str());
   const double maxOffsetMs = std::atof(o["--max-offset-ms"].c_str());
-  const std::vector<uint8_t> recBytes = readFile(recPath);
-  const Frames rec = framesOf(recBytes.data(), recBytes.size()), song = readWav(argv[3]);
+  const Frames rec = framesOf(readFile(recPath)), song = readWav(argv[3]);
   std::printf("recording: %zu frames (%.3f s); reference: %zu frames\n", rec.size(),
               double(rec.size()) / kRate, song.size());
   const std::vector<Segment> segments = align(rec, song);
