@@ -1,19 +1,13 @@
 // Checks what a sound server played against the offline render of the same song.
-//
-//   sound_check stamp OUT.raw
-//       Copies raw 16-bit stereo frames from standard input (parec's output) into OUT.raw and
-//       writes OUT.raw.stamps: one line per read, "<monotonic ns> <frames so far>". A frame
-//       cannot arrive before the server has played it, so the earliest arrivals bound when each
-//       frame was played.
-//   sound_check now
-//       Prints the monotonic clock in seconds (the clock the show reports demo time 0 on).
-//   sound_check compare REC.raw REF.wav [--show-log SHOW.log] [--seconds S] [--max-offset-ms M]
-//       Finds the song's first frame in the recording, then walks the recording frame by frame
-//       against the render: any skipped, repeated or silenced stretch is reported and fails.
-//       The continuous run must cover at least S seconds of the song (default 11.9). With the
-//       demo-time-0 instant from SHOW.log ("demo time 0 at T s", monotonic) and the stamps, the
-//       time each whole second of song was played is compared with the demo time it belongs to;
-//       every offset must stay within M ms (default 40).
+//   sound_check stamp OUT.raw: copies raw 16-bit stereo frames from standard input (parec's
+//     output) into OUT.raw and writes OUT.raw.stamps, one line per read: "<monotonic ns> <frames
+//     so far>". A frame cannot arrive before it was played, so the arrivals bound when it was.
+//   sound_check now: prints the monotonic clock in seconds (the one the show's demo time 0 uses).
+//   sound_check compare REC.raw REF.wav [--show-log SHOW.log] [--seconds S] [--max-offset-ms M]:
+//     finds the song's first frame in the recording and walks on frame by frame: a skipped,
+//     repeated or silenced stretch fails. The run from the song's start must cover S seconds
+//     (11.9). With SHOW.log ("demo time 0 at T s") and the stamps, the time each whole second of
+//     song was played must stay within M ms (40) of the demo time it belongs to.
 // Exit status: 0 pass, 1 check failed, 2 usage or unreadable input.
 #include <unistd.h>
 
@@ -50,9 +44,9 @@ std::vector<uint8_t> readFile(const std::string& path) {
   return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
 }
 
-Frames framesOf(const uint8_t* data, size_t bytes) {
-  Frames frames(bytes / 4);
-  std::memcpy(frames.data(), data, frames.size() * 4);
+Frames framesOf(const std::vector<uint8_t>& b, size_t at = 0, size_t bytes = SIZE_MAX) {
+  Frames frames(std::min(bytes, b.size() - at) / 4);
+  std::memcpy(frames.data(), b.data() + at, frames.size() * 4);
   return frames;
 }
 
@@ -80,7 +74,7 @@ Frames readWav(const std::string& path) {
       formatSeen = true;
     } else if (!std::memcmp(b.data() + at, "data", 4)) {
       if (!formatSeen) bad(at, "data before format");
-      return framesOf(b.data() + at + 8, size);
+      return framesOf(b, at + 8, size);
     }
   }
   fail(path + ": no data chunk");
@@ -173,8 +167,7 @@ int compare(int argc, char** argv) {
   const std::string logPath = o["--show-log"];
   const double seconds = std::atof(o["--seconds"].c_str());
   const double maxOffsetMs = std::atof(o["--max-offset-ms"].c_str());
-  const std::vector<uint8_t> recBytes = readFile(recPath);
-  const Frames rec = framesOf(recBytes.data(), recBytes.size()), song = readWav(argv[3]);
+  const Frames rec = framesOf(readFile(recPath)), song = readWav(argv[3]);
   std::printf("recording: %zu frames (%.3f s); reference: %zu frames\n", rec.size(),
               double(rec.size()) / kRate, song.size());
   const std::vector<Segment> segments = align(rec, song);

@@ -19,22 +19,21 @@ int main(int argc, char** argv) {
   const double maxMean = argc > 3 ? std::atof(argv[3]) : 2.0;
   const double maxPercent = argc > 4 ? std::atof(argv[4]) : 1.0;
   const int threshold = argc > 5 ? std::atoi(argv[5]) : 16;
-  using Pixels = std::unique_ptr<unsigned char, void (*)(void*)>;
-  int size[2][2], channels = 0;
-  Pixels image[2] = {{nullptr, stbi_image_free}, {nullptr, stbi_image_free}};
+  int w[2], h[2], channels = 0;
+  std::unique_ptr<unsigned char, void (*)(void*)> image[2] = {{nullptr, stbi_image_free},
+                                                              {nullptr, stbi_image_free}};
   for (int i = 0; i < 2; ++i) {
-    image[i].reset(stbi_load(argv[1 + i], &size[i][0], &size[i][1], &channels, 3));
+    image[i].reset(stbi_load(argv[1 + i], &w[i], &h[i], &channels, 3));
     if (!image[i]) {
       std::fprintf(stderr, "frame_diff: %s: %s\n", argv[1 + i], stbi_failure_reason());
       return 2;
     }
   }
-  if (size[0][0] != size[1][0] || size[0][1] != size[1][1]) {
-    std::fprintf(stderr, "frame_diff: sizes differ: %dx%d and %dx%d\n", size[0][0], size[0][1],
-                 size[1][0], size[1][1]);
+  if (w[0] != w[1] || h[0] != h[1]) {
+    std::fprintf(stderr, "frame_diff: sizes differ: %dx%d and %dx%d\n", w[0], h[0], w[1], h[1]);
     return 2;
   }
-  const size_t pixels = static_cast<size_t>(size[0][0]) * static_cast<size_t>(size[0][1]);
+  const size_t pixels = static_cast<size_t>(w[0]) * static_cast<size_t>(h[0]);
   uint64_t sum = 0;
   size_t off = 0;
   for (size_t i = 0; i < pixels * 3; i += 3) {

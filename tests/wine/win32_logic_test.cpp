@@ -23,19 +23,18 @@ namespace win32 = platform::win32;
 // WM_KEYDOWN 0x0100, WM_TIMER 0x0113.
 
 TEST(Win32DialogMessages, TranslationAndProcedureResult) {
+  // Run (1001), Exit (1003), Escape's cancel (2); focus notification (6) in the high word, or a
+  // Win64 word parameter's upper half, which is dropped.
+  using M = DialogMessage;
+  // clang-format off
   const std::tuple<uint32_t, uint64_t, bool, DialogMessage, uint32_t> rows[] = {
-      // clang-format off
-      {0x0110, 0, true, DialogMessage::Init, 0},
-      {0x0111, 1001, true, DialogMessage::Command, 1001},                  // Run clicked
-      {0x0111, 1003, true, DialogMessage::Command, 1003},                  // Exit clicked
-      {0x0111, 2, true, DialogMessage::Command, 2},                        // Escape: cancel
-      {0x0111, (6u << 16) | 1001, true, DialogMessage::Command, 0x603E9},  // focus notification
-      {0x0111, 0xFFFFFFFF00000000ull | 1001, true, DialogMessage::Command, 1001},  // Win64 upper
-      {0x0010, 0, true, DialogMessage::Close, 0},
-      {0x0100, 0x1B, false, DialogMessage::Init, 0},
-      {0x0113, 1, false, DialogMessage::Init, 0},
-      // clang-format on
-  };
+      {0x0110, 0, true, M::Init, 0}, {0x0111, 1001, true, M::Command, 1001},
+      {0x0111, 1003, true, M::Command, 1003}, {0x0111, 2, true, M::Command, 2},
+      {0x0111, (6u << 16) | 1001, true, M::Command, 0x603E9},
+      {0x0111, 0xFFFFFFFF00000000ull | 1001, true, M::Command, 1001},
+      {0x0010, 0, true, M::Close, 0}, {0x0100, 0x1B, false, M::Init, 0},
+      {0x0113, 1, false, M::Init, 0}};
+  // clang-format on
   for (const auto& [message, wordParam, relevant, as, word] : rows) {
     const win32::Translated t = win32::translateDialogMessage(message, wordParam);
     EXPECT_EQ(t.relevant, relevant) << std::hex << message;
@@ -68,26 +67,25 @@ struct Outline {
     u32(uint32_t(int32_t(x * 65536))), u32(uint32_t(int32_t(y * 65536)));
   }
   Outline& polygon(double x, double y, uint16_t type, const Points& points) {
-    const size_t at = bytes.size();
-    u32(0), u32(24), point(x, y), u16(type), u16(uint16_t(points.size()));
+    const auto n = uint16_t(points.size());
+    u32(16 + 4 + 8u * n), u32(24), point(x, y), u16(type), u16(n);
     for (auto [px, py] : points) point(px, py);
-    const auto size = uint32_t(bytes.size() - at);
-    for (size_t i = 0; i < 4; ++i) bytes[at + i] = uint8_t(size >> (8 * i));
     return *this;
   }
 };
 
-Points flatten(const Outline& o, double tolerance, size_t contour, std::string& error) {
+Points flatten(const std::vector<uint8_t>& bytes, double tolerance, size_t contour,
+               std::string& error) {
   platform::outline::Flattener flat;
   flat.tolerance = tolerance;
   Points out;
-  if (!win32::readNativeOutline(o.bytes, flat, error)) return out;
+  if (!win32::readNativeOutline(bytes, flat, error)) return out;
   if (contour < flat.contours.size())
     for (const auto& p : flat.contours[contour]) out.push_back({p.x, p.y});
   return out;
 }
 
-TEST(Win32NativeOutline, Contours) {
+TEST(Win32NativeOutline, ContoursAndBadBytes) {
   const std::tuple<const char*, uint16_t, Points, double, Points> rows[] = {
       // Expected points worked out by hand: the quadratic from (0,0) over (5,10) to (10,0) bends
       // by |p0 - 2 p1 + p2| / 4 = 5, so a tolerance of 5 keeps one piece and 1.25 two, split at
@@ -99,44 +97,39 @@ TEST(Win32NativeOutline, Contours) {
       {"fractions", 1, {{1.5, -2.25}}, 1, {{0, 0}, {1.5, -2.25}}},
       {"quadratic, one piece", 2, {{5, 10}, {10, 0}}, 5, {{0, 0}, {10, 0}}},
       {"quadratic, two pieces", 2, {{5, 10}, {10, 0}}, 1.25, {{0, 0}, {5, 5}, {10, 0}}},
-      {"B-spline with an implied point", 2, {{0, 10}, {10, 10}, {10, 0}}, 100, {{0, 0}, {5, 10}, {10, 0}}},
+      {"B-spline, implied point", 2, {{0, 10}, {10, 10}, {10, 0}}, 100, {{0, 0}, {5, 10}, {10, 0}}},
       {"cubic, one piece", 3, {{0, 10}, {10, 10}, {10, 0}}, 1000, {{0, 0}, {10, 0}}},
       // clang-format on
   };
   std::string error;
   for (const auto& [name, type, points, tolerance, expected] : rows)
-    EXPECT_EQ(flatten(Outline().polygon(0, 0, type, points), tolerance, 0, error), expected)
+    EXPECT_EQ(flatten(Outline().polygon(0, 0, type, points).bytes, tolerance, 0, error), expected)
         << name << ": " << error;
   // Two polygons give two contours.
   const Outline two =
       Outline().polygon(0, 0, 1, {{0, 4}, {4, 4}}).polygon(1, 1, 1, {{2, 1}, {2, 2}});
-  EXPECT_EQ(flatten(two, 1, 1, error), (Points{{1, 1}, {2, 1}, {2, 2}})) << error;
-}
+  EXPECT_EQ(flatten(two.bytes, 1, 1, error), (Points{{1, 1}, {2, 1}, {2, 2}})) << error;
 
-TEST(Win32NativeOutline, BadBytes) {
   const Outline good = Outline().polygon(0, 0, 1, {{0, 4}});  // 16 + 4 + 8 = 28 bytes
   auto patched = [&](size_t offset, uint8_t with) {
     std::vector<uint8_t> b = good.bytes;
     b[offset] = with;
     return b;
   };
-  // The start of each error, with the offset worked out from the layout.
-  const std::pair<std::vector<uint8_t>, const char*> rows[] = {
-      {std::vector<uint8_t>(good.bytes.begin(), good.bytes.begin() + 10),
-       "glyph outline, offset 0: polygon header cut short"},
-      {patched(4, 25), "glyph outline, offset 4: not a polygon header"},
-      {patched(0, 29), "glyph outline, offset 0: polygon size 29"},  // past the end
-      {patched(0, 8), "glyph outline, offset 0: polygon size 8"},    // below a header
-      {patched(16, 7), "glyph outline, offset 16: unknown curve type 7"},
-      {patched(18, 0), "glyph outline, offset 18: curve without points"},
-      {patched(18, 2), "glyph outline, offset 18: curve of 2 points"},  // past the polygon
-      {patched(16, 3), "glyph outline, offset 18: cubic curve"},        // of one point
-  };
-  for (const auto& [bytes, message] : rows) {
-    platform::outline::Flattener flat;
-    std::string error;
-    EXPECT_FALSE(win32::readNativeOutline(bytes, flat, error)) << message;
-    EXPECT_EQ(error.rfind(message, 0), 0u) << message << ": " << error;
+  // Each error's offset, worked out from the layout, and its kind: a header cut short; sizes 29
+  // (past the end) and 8 (below a header); 2 points run past the polygon; a cubic of one point.
+  // clang-format off
+  const std::pair<std::vector<uint8_t>, const char*> bad[] = {
+      {{good.bytes.begin(), good.bytes.begin() + 10}, "0: polygon header cut short"},
+      {patched(4, 25), "4: not a polygon header"}, {patched(16, 7), "16: unknown curve type 7"},
+      {patched(0, 29), "0: polygon size 29"}, {patched(0, 8), "0: polygon size 8"},
+      {patched(18, 0), "18: curve without points"}, {patched(18, 2), "18: curve of 2 points"},
+      {patched(16, 3), "18: cubic curve"}};
+  // clang-format on
+  for (const auto& [bytes, message] : bad) {
+    error.clear();
+    flatten(bytes, 1, 0, error);
+    EXPECT_EQ(error.rfind("glyph outline, offset " + std::string(message), 0), 0u) << error;
   }
 }
 
@@ -144,7 +137,7 @@ TEST(Win32NativeOutline, BadBytes) {
 // Ring position: a 1000-byte ring at 1000 frames per second, 4 bytes a frame, so the clock
 // moves 4 bytes a millisecond once the device is lost.
 
-TEST(RingPosition, DeviceCounterAndClock) {
+TEST(RingPosition, DeviceCounterClockAndWrap) {
   // Steps: bytes the device played, device stopped, now in ms -> position, lost.
   using Step = std::tuple<uint64_t, bool, uint64_t, uint32_t, bool>;
   const std::tuple<const char*, uint32_t, int, std::vector<Step>> rows[] = {
@@ -171,11 +164,8 @@ TEST(RingPosition, DeviceCounterAndClock) {
       EXPECT_EQ(ring.lost(), lost) << name << " @" << nowMs;
     }
   }
-}
-
-TEST(RingPosition, ExtendWrappingCounter) {
-  const std::tuple<uint64_t, uint64_t, int, uint64_t> rows[] = {
-      // previous, counter, bits
+  // A wrapping counter extended to 64 bits: previous, counter, bits -> extended.
+  const std::tuple<uint64_t, uint64_t, int, uint64_t> wraps[] = {
       // clang-format off
       {0, 100, 32, 100}, {100, 100, 32, 100},               // no movement
       {0xFFFFFF00ull, 0x10, 32, 0x100000010ull},            // wrapped once
@@ -184,7 +174,7 @@ TEST(RingPosition, ExtendWrappingCounter) {
       {0xFFF0, 0x0005, 16, 0x10005}, {5, 3, 64, 3},         // a full-width counter is taken as is
       // clang-format on
   };
-  for (const auto& [previous, counter, bits, expected] : rows)
+  for (const auto& [previous, counter, bits, expected] : wraps)
     EXPECT_EQ(platform::RingPosition::extend(previous, counter, bits), expected)
         << std::hex << previous << " " << counter;
 }
