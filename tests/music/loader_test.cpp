@@ -55,11 +55,6 @@ XmBytes longHeaders() {
   return x;
 }
 
-// Offset named by a warning line "offset N: warning: ...".
-uint32_t warningOffset(const Song& song) {
-  return static_cast<uint32_t>(std::stoul(song.warning.substr(7)));
-}
-
 TEST(ResourceStream, SeeksClampToTheSizeAndReadsStopAtTheEnd) {
   std::vector<uint8_t> bytes(50);
   std::iota(bytes.begin(), bytes.end(), 0);
@@ -83,14 +78,31 @@ TEST(ResourceStream, SeeksClampToTheSizeAndReadsStopAtTheEnd) {
   resourceClose(h);
 }
 
-TEST(FileCallbacks, LoadThroughThemAndOneNullClearsAllAndPlayRefuses) {
+// Loaded through the file callbacks: the small module's header, pattern and instrument fields.
+// One null callback clears them all; then nothing loads or plays.
+TEST(Loader, ReadsHeaderPatternAndInstrumentFieldsThroughTheFileCallbacks) {
   XmBytes x = smallModule();
   setModuleBytes(x.b);
   installResourceCallbacks();
   LoadError error;
   SongPtr song(loadSong("music.xm", &error));
   ASSERT_TRUE(song) << error.describe();
-  EXPECT_EQ(song->instrumentCount, 1);
+  const Song& s = *song;
+  EXPECT_EQ((std::vector<int>{s.channelCount, s.songLength, s.defaultSpeed, s.defaultTempo,
+                              s.defaultGlobalVolume, s.instrumentCount}),
+            (std::vector<int>{2, 1, 6, 125, 64, 1}));
+  EXPECT_EQ(s.playback->tickFunction, &tick);
+  ASSERT_EQ(s.patterns.size(), 1u);
+  EXPECT_EQ(s.patterns[0].rows, 4);
+  std::vector<uint8_t> notes = {49, 1, 0x50, 0xF, 3, kNoteKeyOff};
+  notes.resize(4 * 2 * 5);  // rows 1..3 empty
+  EXPECT_EQ(s.patterns[0].notes, notes);
+  // The one-point envelope is switched off; the file's fadeout is doubled.
+  const Instrument& inst = s.instruments[0];
+  EXPECT_EQ((std::vector<int>{inst.volumeType, int(inst.fadeout), inst.samples[0]->relativeNote,
+                              inst.samples[0]->finetune}),
+            (std::vector<int>{0, 600, -12, -16}));
+  EXPECT_EQ(inst.samples[15], &kEmptySample);
 
   setFileCallbacks(resourceOpen, resourceClose, nullptr, resourceSeek, resourceTell);
   EXPECT_FALSE(fileCallbacksInstalled());
@@ -103,29 +115,6 @@ TEST(FileCallbacks, LoadThroughThemAndOneNullClearsAllAndPlayRefuses) {
   installResourceCallbacks();
   EXPECT_TRUE(freeSong(song.release()));
   EXPECT_FALSE(freeSong(nullptr));
-}
-
-TEST(Loader, ReadsHeaderPatternAndInstrumentFields) {
-  XmBytes x = smallModule();
-  LoadError error;
-  SongPtr song(loadSongFromMemory(x.b, &error));
-  ASSERT_TRUE(song) << error.describe();
-  const Song& s = *song;
-  EXPECT_EQ((std::vector<int>{s.channelCount, s.songLength, s.defaultSpeed, s.defaultTempo,
-                              s.defaultGlobalVolume}),
-            (std::vector<int>{2, 1, 6, 125, 64}));
-  EXPECT_EQ(s.playback->tickFunction, &tick);
-  ASSERT_EQ(s.patterns.size(), 1u);
-  EXPECT_EQ(s.patterns[0].rows, 4);
-  std::vector<uint8_t> notes = {49, 1, 0x50, 0xF, 3, kNoteKeyOff};
-  notes.resize(4 * 2 * 5);  // rows 1..3 empty
-  EXPECT_EQ(s.patterns[0].notes, notes);
-
-  const Instrument& inst = s.instruments[0];
-  EXPECT_EQ((std::vector<int>{inst.volumeType, int(inst.fadeout), inst.samples[0]->relativeNote,
-                              inst.samples[0]->finetune}),
-            (std::vector<int>{0, 600, -12, -16}));
-  EXPECT_EQ(s.instruments[0].samples[15], &kEmptySample);
 }
 
 // Samples as loaded: 8-bit deltas widened and summed, 16-bit lengths halved, loops beyond the
@@ -298,7 +287,7 @@ TEST(Loader, EveryTruncationLoadsWhatItHoldsOrFailsInTheHeader) {
     }
     ASSERT_TRUE(song) << error.describe();
     ASSERT_FALSE(song->warning.empty());
-    EXPECT_LE(warningOffset(*song), cut);
+    EXPECT_LE(std::stoul(song->warning.substr(7)), cut);  // "offset N: warning: ..."
     startOffline(song.get());
     renderOffline(pcm);
     resetPlayer();

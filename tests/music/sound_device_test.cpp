@@ -74,6 +74,16 @@ TEST(OutputRing, RefillsWhatTheDeviceReadAndReportsWhatItHeard) {
   };
   SongPtr song = rampSong(8);
   const std::vector<int16_t> pcm = test::renderFrames(song.get(), 3 * kRing * kBlock);
+  // Offline rendering gives the same samples however the output is sliced.
+  std::vector<int16_t> sliced(pcm.size());
+  startOffline(song.get());
+  size_t at = 0;
+  for (size_t n : {1u, 883u, 884u, 7u, 5000u}) {
+    renderOffline(std::span(sliced).subspan(at, n * 2));
+    at += n * 2;
+  }
+  renderOffline(std::span(sliced).subspan(at));
+  ASSERT_EQ(pcm, sliced);
   installResourceCallbacks();
   for (const auto& row : rows) {
     SCOPED_TRACE(testing::Message() << "read " << row.read << " heard " << row.heard);

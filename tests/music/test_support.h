@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -58,18 +57,15 @@ class TestSong {
   }
   void set(int pattern, int row, int channel, Cell c) {
     uint8_t* n = &song_->patterns[pattern].notes[(size_t(row) * song_->channelCount + channel) * 5];
-    const uint8_t bytes[5] = {c.note, c.instrument, c.volume, c.effect, c.param};
-    std::memcpy(n, bytes, 5);
+    for (uint8_t v : {c.note, c.instrument, c.volume, c.effect, c.param}) *n++ = v;
   }
   // Adds an instrument holding one sample (see makeSample).
   Instrument& addInstrument(std::vector<int16_t> data, LoopMode mode = LoopMode::None,
                             uint32_t loopStart = 0, uint32_t loopLength = 0, int volume = 64,
-                            int panning = 128, int relativeNote = 0, int finetune = 0) {
+                            int panning = 128) {
     auto s = makeSample(std::move(data), mode, loopStart, loopLength);
     s->volume = static_cast<uint8_t>(volume);
     s->panning = static_cast<uint32_t>(panning);
-    s->relativeNote = static_cast<int8_t>(relativeNote),
-    s->finetune = static_cast<int8_t>(finetune);
     Instrument inst;
     inst.sampleCount = 1;
     inst.samples.fill(&kEmptySample);
