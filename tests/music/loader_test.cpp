@@ -120,21 +120,13 @@ TEST(Loader, ReadsHeaderPatternAndInstrumentFieldsThroughTheFileCallbacks) {
 // Samples as loaded: 8-bit deltas widened and summed, 16-bit lengths halved, loops beyond the
 // sample pulled inside it or switched off, and the guard frame just past the loop.
 TEST(Loader, SamplesAreWidenedDecodedClampedAndGuarded) {
-  struct Want {
-    uint32_t length;
-    LoopMode mode;
-    uint32_t loopStart, loopLength;
-    std::vector<int> data;  // from frame 0
-  };
-  const struct {
-    const char* label;
-    XmBytes module;
-    std::vector<Want> samples;
-  } cases[] = {
+  // Length, loop mode, loop start and length, the first frames.
+  using Want = std::tuple<uint32_t, LoopMode, uint32_t, uint32_t, std::vector<int>>;
+  // clang-format off
+  const struct { const char* label; XmBytes module; std::vector<Want> samples; } cases[] = {
       // Running 8-bit sum 10, 8, 13 widened by 256; frame 3 (the loop end, never played while
       // the loop runs) is the guard repeating the loop start, then spare zeros.
-      {"8-bit forward loop",
-       smallModule(),
+      {"8-bit forward loop", smallModule(),
        {{4, LoopMode::Forward, 1, 2, {2560, 2048, 3328, 2048, 0}}}},
       // 5 bytes: two frames (256 + 256 = 512) and a stray byte the next sample does not lose.
       {"16-bit odd length",
@@ -152,6 +144,7 @@ TEST(Loader, SamplesAreWidenedDecodedClampedAndGuarded) {
       // Read from where the longer headers end: 10, 15 widened.
       {"longer headers", longHeaders(), {{2, LoopMode::None, 0, 2, {2560, 3840}}}},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     SongPtr song(loadSongFromMemory(c.module.b));
@@ -159,12 +152,9 @@ TEST(Loader, SamplesAreWidenedDecodedClampedAndGuarded) {
     EXPECT_EQ(song->warning, "");
     for (size_t i = 0; i < c.samples.size(); ++i) {
       const Sample& s = *song->instruments[0].samples[i];
-      const Want& w = c.samples[i];
+      const std::vector<int> data(s.data, s.data + std::get<4>(c.samples[i]).size());
       EXPECT_EQ(s.bits, 16);
-      ASSERT_EQ(std::tuple(s.length, s.loopMode, s.loopStart, s.loopLength),
-                std::tuple(w.length, w.mode, w.loopStart, w.loopLength))
-          << "sample " << i;
-      EXPECT_EQ(std::vector<int>(s.data, s.data + w.data.size()), w.data) << "sample " << i;
+      EXPECT_EQ(Want(s.length, s.loopMode, s.loopStart, s.loopLength, data), c.samples[i]) << i;
     }
   }
 }
@@ -181,8 +171,7 @@ TEST(Loader, PatternSlotsAndCellsOutOfRange) {
   SongPtr song(loadSongFromMemory(x.b));
   ASSERT_TRUE(song);
   EXPECT_EQ(song->warning, "");
-  EXPECT_EQ(song->patternsUsed, 5);
-  EXPECT_EQ(song->patternSlots, 5);
+  EXPECT_EQ(std::pair(song->patternsUsed, song->patternSlots), std::pair(5, 5));
   const int rows[] = {32, 2, 4, 64, 64};
   for (int i = 0; i < 5; ++i) {
     const Pattern& p = song->patterns[i];
@@ -201,18 +190,14 @@ TEST(Loader, PatternSlotsAndCellsOutOfRange) {
 // packed size 343, 13 bytes of data from 345); instrument 1 at 358 (header size at 358, sample
 // count 385); its sample header at 621 (length 621, type 635); 4 bytes of data 661..664.
 TEST(Loader, BadModulesNameTheStructureAndOffset) {
-  struct Case {
-    const char* label;
-    size_t at;       // field patched
-    uint32_t value;  // its new value, written over `width` bytes
-    int width;
-    const char* structure;
-    size_t offset;        // named by the error or warning
-    const char* refusal;  // what the error says; null: loads with a warning
-    int64_t frames = -1;  // loaded length of the sample, when checked
-    uint8_t type = 1;     // sample type byte (at 635): 1 = 8-bit forward loop, 0x11 16-bit
-  };
+  // Each row: the field patched at `at`, `value` written over `width` bytes; the structure and
+  // offset named; the refusal (null: loads with a warning); the loaded sample length when
+  // checked; the sample type byte at 635 (1: 8-bit forward loop, 0x11: 16-bit).
   // clang-format off
+  struct Case {
+    const char* label; size_t at; uint32_t value; int width; const char* structure; size_t offset;
+    const char* refusal; int64_t frames = -1; uint8_t type = 1;
+  };
   const Case cases[] = {
       {"wrong magic", 3, 'X', 1, "module header", 0, "not an Extended Module"},
       {"no channel", 68, 0, 2, "module header", 68, "channel count 0"},
