@@ -101,9 +101,7 @@ TEST(Effects, PitchPerTick) {
     // the amplitude grows by 8 x 256 / 4 = 512 per tick up to 2048; offset 64 x amplitude / 2^14.
     {"auto-vibrato sweep", {N(), {}}, {4610, 4612, 4614, 4616, 4616, 4616}, [](Instrument& i) {
        i.vibratoType = 1, i.vibratoRate = 1, i.vibratoDepth = 8, i.vibratoSweep = 4; }},
-  }, [](const Song&, const MusicChannel& ch) {
-    return ch.period + ch.periodDelta - ch.periodShift;
-  });
+  }, [](const Song&, const MusicChannel& c) { return c.period + c.periodDelta - c.periodShift; });
 }
 
 // The channel's volume with tremolo and tremor, before the mixer limits it to 0..64.
