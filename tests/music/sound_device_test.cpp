@@ -18,8 +18,7 @@ constexpr uint64_t kBlock = 884;  // frames per block at 44100 Hz: (882 + 3) wit
 constexpr uint64_t kRing = 100;   // blocks in the ring
 
 // Polls `done` every millisecond for at most `ms` milliseconds; returns its last answer.
-template <class Done>
-bool waitFor(Done done, int ms) {
+bool waitFor(auto done, int ms) {
   for (int i = 0; i < ms && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return done();
 }
