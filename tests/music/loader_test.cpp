@@ -18,7 +18,7 @@ using ::testing::HasSubstr;
 // A module with one 2-channel pattern and one instrument with an 8-bit sample.
 XmBytes smallModule() {
   XmBytes x;
-  x.header(1, 2, 1, 1, {0});
+  x.header(2, 1, 1, {0});
   // Row 0: channel 0 full note C-4 ins 1 vol 0x40 effect F param 3; channel 1 packed (note only,
   // 97 = key off). Rows 1..3 empty.
   x.pattern(4, {49, 1, 0x50, 0xF, 3, 0x81, 97, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80});
@@ -34,7 +34,7 @@ XmBytes smallModule() {
 // One channel, one empty one-row pattern and one instrument holding `samples`, then `data`.
 XmBytes oneInstrument(const std::vector<Sh>& samples, const std::vector<uint8_t>& data) {
   XmBytes x;
-  x.header(1, 1, 1, 1, {0});
+  x.header(1, 1, 1, {0});
   x.pattern(1, {0x80});
   x.instrument(samples);
   x.data(data);
@@ -46,7 +46,7 @@ XmBytes oneInstrument(const std::vector<Sh>& samples, const std::vector<uint8_t>
 // deltas 10, 5.
 XmBytes longHeaders() {
   XmBytes x;
-  x.header(1, 1, 1, 1, {0});
+  x.header(1, 1, 1, {0});
   x.u32(12), x.u8(0), x.u16(1), x.u16(5), x.fill(3, 0xEE);
   x.data({49, 1, 0x40, 0, 0});
   x.u32(270), x.fill(23), x.u16(1), x.u32(44), x.fill(96 + 96 + 16 + 22 + 7);
@@ -164,7 +164,7 @@ TEST(Loader, SamplesAreWidenedDecodedClampedAndGuarded) {
 // which stay empty. The order names pattern 4, so slots 3 and 4 get 64 empty rows.
 TEST(Loader, PatternSlotsAndCellsOutOfRange) {
   XmBytes x;
-  x.header(2, 1, 3, 0, {0, 4});
+  x.header(1, 3, 0, {0, 4});
   x.pattern(32, {});
   x.pattern(2, {0x83, 98, 200, 0x81, 97});
   x.pattern(4, {0x80, 0x80});

@@ -15,16 +15,7 @@ using test::TestSong;
 constexpr int64_t kOne = int64_t{1} << 32;
 constexpr uint8_t kC4 = test::noteByte(4, 0);
 
-class Mixer : public ::testing::Test {
- protected:
-  void SetUp() override {
-    resetPlayer();
-    prepareMixer(1);
-  }
-  void TearDown() override { resetPlayer(); }
-};
-
-TEST_F(Mixer, VoiceRendering) {
+TEST(Mixer, VoiceRendering) {
   // clang-format off
   struct {
     const char* name; std::vector<int16_t> data; LoopMode mode; uint32_t loopStart, loopLength;
@@ -47,6 +38,7 @@ TEST_F(Mixer, VoiceRendering) {
      5 * kOne + kOne / 3, {0, 100, 100, 100, 100, 100, 100, 100, 100, 100, 100, 100, 100}, true},
   };
   // clang-format on
+  prepareMixer(1);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     // Voice 0 plays the sample at unit gain on the left, no ramp.
@@ -67,7 +59,7 @@ TEST_F(Mixer, VoiceRendering) {
 // at panning 128 (63 a side: 12000 x 63 / 255 = 2964) keep the sum flat (no click); of opposite
 // values hard left (12000 x 127 / 255 = 5976, nothing right) the output crosses linearly, about
 // 2 x 5976 / 128 per frame, through 0 at frame 882 + 64.
-TEST_F(Mixer, RetriggerRampsOutTheOldNoteAndInTheNew) {
+TEST(Mixer, RetriggerRampsOutTheOldNoteAndInTheNew) {
   for (int16_t second : {12000, -12000}) {
     SCOPED_TRACE(second);
     TestSong t(1, 1);
@@ -100,7 +92,7 @@ TEST_F(Mixer, RetriggerRampsOutTheOldNoteAndInTheNew) {
 
 // Channel c of a module up to 32 channels wide sounds on voice c or c + 32; in wider ones (40
 // here) on c or c + 40, so channels 3 and 35 never share a voice.
-TEST_F(Mixer, WideModulesGiveEachChannelItsOwnPairOfVoices) {
+TEST(Mixer, WideModulesGiveEachChannelItsOwnPairOfVoices) {
   TestSong t(40, 1);
   int p = t.addPattern(2);
   t.addInstrument(std::vector<int16_t>(64, 100), LoopMode::Forward, 0, 64);

@@ -1,7 +1,5 @@
-// The output ring against a device scripted by the test (which blocks get refilled, which block
-// the position queries describe) and the SDL sound ring on SDL's dummy driver (no sound card
-// needed): the output thread follows the device, a lost device leaves the clock in charge, and
-// seeking places the song at a row and rewrites the ring so the device plays on from there.
+// The output ring against a scripted device, the SDL sound ring on SDL's dummy driver (no sound
+// card needed) with a lost device, and seeking while the device plays.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -96,9 +94,8 @@ TEST(OutputRing, RefillsWhatTheDeviceReadAndReportsWhatItHeard) {
   resetPlayer();
 }
 
-// The dummy driver consumes in real time: the device finishes blocks and the thread renders their
-// replacements. Once the callback stops coming (a lost device), within the stall limit the device
-// counts as lost and the read position (and with it the song) goes on with the clock.
+// The dummy driver consumes the ring in real time. Once its callback stops coming, within the
+// stall limit the device counts as lost and the read position (and the song) follows the clock.
 TEST(SdlSoundDevice, DummyDriverPlaysTheRingAndALostDeviceLeavesThePositionToTheClock) {
   platform::SdlSoundDevice device;
   ASSERT_TRUE(device.open(kMixRate));
@@ -212,10 +209,9 @@ TEST(Seek, TheRingHoldsTheNextRowsNoteAtItsFrame) {
   NullSoundDevice device;
   device.setManual(true);
   ASSERT_TRUE(play(song.get(), device));
-  // Channel 1's note on order 1 row 0 (frame 63504) raises the level; seeking to points before
-  // it, from places all round the ring, the ring must hold that rise where the device will be
-  // when the song reaches the frame.
-  // Rows: frames between the point sought to and the note; frames the device plays before.
+  // Channel 1's note at frame 63504 raises the level. Seeking before it from places all round
+  // the ring (rows: frames from the point sought to the note, frames the device plays first), the
+  // ring must hold the rise where the device will be when the song reaches that frame.
   const std::pair<int64_t, uint64_t> cases[] = {
       {20000, 30000}, {7000, 41000}, {2500, 12345}, {2500, 60000}};
   for (auto [before, move] : cases) {

@@ -107,13 +107,12 @@ class XmBytes {
   void fill(size_t n, uint8_t v = 0) { b.insert(b.end(), n, v); }
   void data(const std::vector<uint8_t>& bytes) { b.insert(b.end(), bytes.begin(), bytes.end()); }
   // Magic, 20-byte name, 0x1A, 20-byte tracker name, version 0x0104, header size 276, the
-  // counts, speed 6, tempo 125 and the 256-byte order table.
-  void header(int songLength, int channels, int patterns, int instruments, std::vector<int> order,
-              int flags = 1, int restart = 0) {
+  // counts (restart 0, linear frequencies), speed 6, tempo 125 and the 256-byte order table.
+  void header(int channels, int patterns, int instruments, const std::vector<int>& order) {
     const char* magic = "Extended Module: ";
     b.insert(b.end(), magic, magic + 17);
     fill(20, ' '), u8(0x1A), fill(20, ' '), u16(0x0104), u32(276);
-    for (int v : {songLength, restart, channels, patterns, instruments, flags, 6, 125}) u16(v);
+    for (int v : {int(order.size()), 0, channels, patterns, instruments, 1, 6, 125}) u16(v);
     for (int i = 0; i < 256; ++i) u8(i < static_cast<int>(order.size()) ? order[i] : 0);
   }
   void pattern(int rows, const std::vector<uint8_t>& packed) {
