@@ -66,8 +66,8 @@ TEST(SongBuilder, CompilesIntoAModuleTheLoaderReadsBack) {
 
   // The fixed-pitch noise drum: untuned, its 300 frames nearly all non-zero.
   const Sample& drum = *s.instruments[2].samples[0];
-  EXPECT_EQ((std::vector<int>{drum.relativeNote, drum.finetune}), (std::vector<int>{0, 0}));
-  ASSERT_EQ(drum.length, 300u);
+  ASSERT_EQ((std::vector<int>{drum.relativeNote, drum.finetune, int(drum.length)}),
+            (std::vector<int>{0, 0, 300}));
   EXPECT_GT(std::count_if(drum.data, drum.data + 300, [](int16_t v) { return v != 0; }), 250);
 }
 

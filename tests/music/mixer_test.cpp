@@ -9,8 +9,7 @@
 namespace glimmer::music {
 namespace {
 
-using test::Cell;
-using test::TestSong;
+using test::Cell, test::TestSong;
 
 constexpr int64_t kOne = int64_t{1} << 32;
 constexpr uint8_t kC4 = test::noteByte(4, 0);

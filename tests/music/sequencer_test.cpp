@@ -7,9 +7,7 @@
 namespace glimmer::music {
 namespace {
 
-using test::Cell;
-
-Cell E(uint8_t effect, uint8_t param) { return {0, 0, 0, effect, param}; }
+using test::Cell, test::E;
 
 // Builds one pattern per list (`channels` cells per row) and the order table.
 SongPtr song(int channels, int speed, const std::vector<std::vector<Cell>>& patterns,

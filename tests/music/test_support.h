@@ -15,6 +15,7 @@ namespace glimmer::music::test {
 struct Cell {
   uint8_t note = 0, instrument = 0, volume = 0, effect = 0, param = 0;
 };
+inline Cell E(uint8_t effect, uint8_t param) { return {0, 0, 0, effect, param}; }  // effect alone
 
 // XM note byte for a name like "C-4" (C-0 is 1).
 constexpr uint8_t noteByte(int octave, int semitone) {
@@ -44,7 +45,6 @@ inline std::unique_ptr<Sample> makeSample(std::vector<int16_t> data, LoopMode mo
 class TestSong {
  public:
   explicit TestSong(int channels, int speed = 6, int tempo = 125, bool linear = true) {
-    song_ = SongPtr(new Song);
     song_->channelCount = static_cast<uint16_t>(channels);
     song_->defaultSpeed = static_cast<uint16_t>(speed);
     song_->defaultTempo = static_cast<uint16_t>(tempo);
@@ -86,7 +86,7 @@ class TestSong {
   Song& song() { return *song_; }
 
  private:
-  SongPtr song_;
+  SongPtr song_{new Song};
 };
 
 // Renders `frames` frames offline from the start of the song.
