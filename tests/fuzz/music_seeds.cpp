@@ -24,7 +24,7 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 // Two channels, one pattern with notes, effects and a key off, one instrument of two samples.
 std::vector<uint8_t> fieldByField(bool sixteen, int loopType) {
   XmBytes x;
-  x.header(2, 2, 2, 2, {0, 1});
+  x.header(2, 2, 2, {0, 1});
   x.pattern(4, {0x80 | 0x1F, 49, 1, 0x50, 0x0F, 3,    97,   0,    0,  0,    0,
                 0x83,        52, 2, 0x88, 0x04, 0x44, 0x80, 0x81, 30, 0x82, 2});
   x.pattern(0, {});

@@ -30,8 +30,7 @@ const char* kSource =
 TEST(SongBuilder, CompilesIntoAModuleTheLoaderReadsBack) {
   std::vector<uint8_t> xm, again;
   BuildError error;
-  ASSERT_TRUE(buildSong(kSource, &xm, &error))
-      << error.line << ":" << error.column << " " << error.message;
+  ASSERT_TRUE(buildSong(kSource, &xm, &error)) << error.line << ": " << error.message;
   ASSERT_TRUE(buildSong(kSource, &again, &error));
   EXPECT_EQ(xm, again) << "the same source must give the same bytes";
   LoadError loadError;
@@ -58,17 +57,17 @@ TEST(SongBuilder, CompilesIntoAModuleTheLoaderReadsBack) {
   EXPECT_EQ((std::vector<long>{lead.volumePointCount, lead.volumeType, lead.volumeEnvelope[1].tick,
                                lead.volumeEnvelope[1].value, lead.fadeout}),
             (std::vector<long>{3, kEnvelopeOn | kEnvelopeSustain | kEnvelopeLoop, 10, 40, 600}));
-  EXPECT_EQ(smp.loopMode, LoopMode::Forward);
-  EXPECT_EQ((std::vector<long>{smp.length, smp.loopStart, smp.loopLength, smp.volume, smp.panning}),
-            (std::vector<long>{1024, 512, 512, 50, 100}));
+  EXPECT_EQ((std::vector<long>{long(smp.loopMode), smp.length, smp.loopStart, smp.loopLength,
+                               smp.volume, smp.panning}),
+            (std::vector<long>{long(LoopMode::Forward), 1024, 512, 512, 50, 100}));
   // 64 frames per cycle: C-4 must play the sample at 64 x 261.63 Hz.
   double rate = 8363.0 * std::exp2((smp.relativeNote + smp.finetune / 128.0) / 12.0);
   EXPECT_NEAR(rate / 64.0, 261.63, 0.1);
 
   // The fixed-pitch noise drum: untuned, its 300 frames nearly all non-zero.
   const Sample& drum = *s.instruments[2].samples[0];
-  EXPECT_EQ((std::vector<int>{drum.relativeNote, drum.finetune}), (std::vector<int>{0, 0}));
-  ASSERT_EQ(drum.length, 300u);
+  ASSERT_EQ((std::vector<int>{drum.relativeNote, drum.finetune, int(drum.length)}),
+            (std::vector<int>{0, 0, 300}));
   EXPECT_GT(std::count_if(drum.data, drum.data + 300, [](int16_t v) { return v != 0; }), 250);
 }
 
@@ -82,7 +81,6 @@ TEST(SongBuilder, ReportsMistakesWithLineAndColumn) {
       {"channels 4\nspeed 99\n", 2, 7, "from 1 to 31"},
       {"order 0\nfrobnicate 3\n", 2, 1, "unknown word"},
       {"order 0\npattern 0 4\n  0 H-4 01\nend\n", 3, 5, "expected a note"},
-      {"order 0\npattern 0 4\n  0 C-4 01 .. ZZZZ\nend\n", 3, 15, "expected an effect"},
       {"order 0\npattern 0 4\n  0 C-4 01 .. ... 5\nend\n", 3, 19, "a cell"},
       {"order 0\npattern 0 4\n  0 C-4 01 .. Q0G\nend\n", 3, 15, "expected an effect"},
       {"order 0\npattern 0 4\n  7 C-4\nend\n", 3, 3, "from 0 to 3"},
@@ -99,8 +97,8 @@ TEST(SongBuilder, ReportsMistakesWithLineAndColumn) {
     std::vector<uint8_t> xm;
     BuildError error;
     EXPECT_FALSE(buildSong(text, &xm, &error)) << text;
-    EXPECT_EQ(error.line, line) << text << " -> " << error.message;
-    EXPECT_EQ(error.column, column) << text << " -> " << error.message;
+    EXPECT_EQ(std::pair(error.line, error.column), std::pair(line, column))
+        << text << error.message;
     EXPECT_THAT(error.message, HasSubstr(kind));
   }
 }

@@ -14,14 +14,13 @@
 namespace glimmer::music {
 namespace {
 
-using test::noteByte;
+using test::E, test::noteByte;
 
 const uint8_t kC4 = noteByte(4, 0), kD4 = noteByte(4, 2), kOff = kNoteKeyOff;
 
-// A C-4 of instrument 1 with an effect, one with a volume-column byte, and an effect alone.
+// A C-4 of instrument 1 with an effect, and one with a volume-column byte.
 test::Cell N(uint8_t effect = 0, uint8_t param = 0) { return {kC4, 1, 0, effect, param}; }
 test::Cell V(uint8_t volume) { return {kC4, 1, volume, 0, 0}; }
-test::Cell E(uint8_t effect, uint8_t param) { return {0, 0, 0, effect, param}; }
 
 struct EffectCase {
   const char* name;
@@ -30,11 +29,10 @@ struct EffectCase {
   void (*setup)(Instrument&) = nullptr;  // changes instrument 1 (envelopes, auto-vibrato)
   bool amiga = false;                    // Amiga frequency table instead of the linear one
 };
-using Probe = int (*)(const Song&, const MusicChannel&);
 
 // Plays the rows at speed 3 with instrument 1 (1024 frames of 8000 looped, sample volume 32,
 // panning 128) and instrument 2 (the same at -8000), recording `probe` after every tick.
-void check(const std::vector<EffectCase>& cases, Probe probe) {
+void check(const std::vector<EffectCase>& cases, int (*probe)(const MusicChannel&)) {
   for (const EffectCase& c : cases) {
     SCOPED_TRACE(c.name);
     test::TestSong t(1, 3, 125, !c.amiga);
@@ -48,7 +46,7 @@ void check(const std::vector<EffectCase>& cases, Probe probe) {
     std::vector<int> out;
     while (out.size() < c.expected.size()) {
       tick(*song);
-      out.push_back(probe(*song, musicChannels[0]));
+      out.push_back(probe(musicChannels[0]));
     }
     resetPlayer();
     EXPECT_EQ(out, c.expected);
@@ -101,9 +99,7 @@ TEST(Effects, PitchPerTick) {
     // the amplitude grows by 8 x 256 / 4 = 512 per tick up to 2048; offset 64 x amplitude / 2^14.
     {"auto-vibrato sweep", {N(), {}}, {4610, 4612, 4614, 4616, 4616, 4616}, [](Instrument& i) {
        i.vibratoType = 1, i.vibratoRate = 1, i.vibratoDepth = 8, i.vibratoSweep = 4; }},
-  }, [](const Song&, const MusicChannel& ch) {
-    return ch.period + ch.periodDelta - ch.periodShift;
-  });
+  }, [](const MusicChannel& c) { return c.period + c.periodDelta - c.periodShift; });
 }
 
 // The channel's volume with tremolo and tremor, before the mixer limits it to 0..64.
@@ -145,7 +141,7 @@ TEST(Effects, VolumePerTick) {
     {"RB +4", {N(0x1B, 0xB1)}, {32, 36, 40}},   {"RC +8", {N(0x1B, 0xC1)}, {32, 40, 48}},
     {"RD +16", {N(0x1B, 0xD1)}, {32, 48, 64}},  {"RE x3/2", {N(0x1B, 0xE1)}, {32, 48, 64}},
     {"RF x2", {N(0x1B, 0xF1)}, {32, 64, 64}},
-  }, [](const Song&, const MusicChannel& ch) { return ch.muted ? 0 : ch.volume + ch.volumeDelta; });
+  }, [](const MusicChannel& ch) { return ch.muted ? 0 : ch.volume + ch.volumeDelta; });
 }
 
 TEST(Effects, GlobalVolumePerTick) {
@@ -154,7 +150,7 @@ TEST(Effects, GlobalVolumePerTick) {
     // Hxy on ticks 1 and 2, with its own memory.
     {"H slide down", {N(0x11, 0x03), E(0x11, 0)}, {64, 61, 58, 58, 55, 52}},
     {"H slide up", {N(0x10, 0x10), E(0x11, 0x40)}, {16, 16, 16, 16, 20, 24}},
-  }, [](const Song& s, const MusicChannel&) { return s.playback->globalVolume; });
+  }, [](const MusicChannel&) { return output.current->playback->globalVolume; });
 }
 
 // The voice's panning: the channel's, moved by the panning envelope.
@@ -173,7 +169,7 @@ TEST(Effects, PanningPerTick) {
     // (128 - |panning - 128|) / 32, so 4 per unit from 128 and 2 from 64, within 0..255.
     {"envelope from 128", {N(), {}}, {0, 64, 128, 192, 255, 255}, panEnvelope},
     {"envelope from 64", {N(0x8, 0x40), {}}, {0, 32, 64, 96, 128, 128}, panEnvelope},
-  }, [](const Song&, const MusicChannel& ch) { return ch.voice->panning; });
+  }, [](const MusicChannel& ch) { return ch.voice->panning; });
 }
 
 // 1 or 2 on the ticks where a note of instrument 1 or 2 (re)starts, else 0.
@@ -186,7 +182,7 @@ TEST(Effects, NoteStartsPerTick) {
     {"R every 2", {N(0x1B, 0x82), E(0x1B, 0)}, {1, 0, 1, 0, 0, 1}},
     // Tone portamento keeps the sounding sample: instrument 2 does not start.
     {"3 holds the note", {N(), {kD4, 2, 0, 0x3, 0x10}}, {1, 0, 0, 0, 0, 0}},
-  }, [](const Song&, const MusicChannel& ch) {
+  }, [](const MusicChannel& ch) {
     if (!(ch.dirty & kDirtyTrigger) || !ch.voice->sample) return 0;
     return ch.voice->sample->data[0] > 0 ? 1 : 2;
   });
@@ -199,14 +195,12 @@ TEST(Effects, SampleOffsetAndMissingSamples) {
     {"9 past the 1024 frames", {N(0x9, 0x04)}, {-1}},
     {"no instrument 99", {{kC4, 99, 0, 0, 0}}, {-1}},
     {"sample without data", {N()}, {-1}, [](Instrument& i) { i.samples[0] = &kEmptySample; }},
-  }, [](const Song&, const MusicChannel& ch) {
-    return ch.voice->sample ? static_cast<int>(ch.voice->position >> 32) : -1;
-  });
+  }, [](const MusicChannel& c) { return c.voice->sample ? int(c.voice->position >> 32) : -1; });
 }
 
-// The frequency (Hz) the voice plays the sample at: 8363 at C-4 (twice that at C-5) by the
-// linear and the Amiga table; the sample's relative note and finetune move it (E50: finetune
-// -128, one semitone down: 8363 x 2^(-1/12) = 7893.6).
+// The frequency the voice plays at (its 32.32 step x 44100 Hz): 8363 at C-4 (twice that at C-5)
+// by the linear and the Amiga table; the sample's relative note and finetune move it (E50:
+// finetune -128, one semitone down: 8363 x 2^(-1/12) = 7893.6).
 TEST(Effects, NoteFrequency) {
   check({
     {"C-5", {{noteByte(5, 0), 1, 0, 0, 0}}, {16726}},
@@ -214,9 +208,7 @@ TEST(Effects, NoteFrequency) {
     {"relative note 12", {N()}, {16726},
      [](Instrument& i) { const_cast<Sample*>(i.samples[0])->relativeNote = 12; }},
     {"E50", {N(0xE, 0x50)}, {7894}},
-  }, [](const Song&, const MusicChannel& ch) {
-    return static_cast<int>(std::lround(ch.voice->step * 44100.0 / 4294967296.0));
-  });
+  }, [](const MusicChannel& c) { return int(std::lround(c.voice->step * 44100.0 / 0x1p32)); });
 }
 
 TEST(Effects, VolumeEnvelopePerTick) {
@@ -237,7 +229,7 @@ TEST(Effects, VolumeEnvelopePerTick) {
     // (found by the fuzzer as a division by zero).
     {"L before the first point", {N(0x15, 0x02)}, {40, 40},
      [](Instrument& i) { volumeEnvelope(i, {{4, 40}, {4, 50}}); }},
-  }, [](const Song&, const MusicChannel& ch) { return ch.volumeEnvelope.value; });
+  }, [](const MusicChannel& ch) { return ch.volumeEnvelope.value; });
 }
 
 // The voice volume 0..127 = 127.5 x volume / 64 x envelope / 64 x fadeout / 65536, truncated.
@@ -252,7 +244,7 @@ TEST(Effects, KeyOffAndFadeoutPerTick) {
     {"fadeout", {V(0x50), E(0x14, 0), {}, {}}, {127, 127, 127, 111, 95, 79, 63, 47, 31, 15, 0, 0},
      [](Instrument& i) {
        volumeEnvelope(i, {{0, 64}, {10, 64}}, kEnvelopeSustain), i.fadeout = 8192; }},
-  }, [](const Song&, const MusicChannel& ch) { return ch.voice->volume; });
+  }, [](const MusicChannel& ch) { return ch.voice->volume; });
 }
 // clang-format on
 

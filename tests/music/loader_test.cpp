@@ -11,14 +11,13 @@
 namespace glimmer::music {
 namespace {
 
-using test::XmBytes;
+using test::XmBytes, ::testing::HasSubstr;
 using Sh = XmBytes::SampleHeader;
-using ::testing::HasSubstr;
 
 // A module with one 2-channel pattern and one instrument with an 8-bit sample.
 XmBytes smallModule() {
   XmBytes x;
-  x.header(1, 2, 1, 1, {0});
+  x.header(2, 1, 1, {0});
   // Row 0: channel 0 full note C-4 ins 1 vol 0x40 effect F param 3; channel 1 packed (note only,
   // 97 = key off). Rows 1..3 empty.
   x.pattern(4, {49, 1, 0x50, 0xF, 3, 0x81, 97, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80});
@@ -34,7 +33,7 @@ XmBytes smallModule() {
 // One channel, one empty one-row pattern and one instrument holding `samples`, then `data`.
 XmBytes oneInstrument(const std::vector<Sh>& samples, const std::vector<uint8_t>& data) {
   XmBytes x;
-  x.header(1, 1, 1, 1, {0});
+  x.header(1, 1, 1, {0});
   x.pattern(1, {0x80});
   x.instrument(samples);
   x.data(data);
@@ -46,18 +45,13 @@ XmBytes oneInstrument(const std::vector<Sh>& samples, const std::vector<uint8_t>
 // deltas 10, 5.
 XmBytes longHeaders() {
   XmBytes x;
-  x.header(1, 1, 1, 1, {0});
+  x.header(1, 1, 1, {0});
   x.u32(12), x.u8(0), x.u16(1), x.u16(5), x.fill(3, 0xEE);
   x.data({49, 1, 0x40, 0, 0});
   x.u32(270), x.fill(23), x.u16(1), x.u32(44), x.fill(96 + 96 + 16 + 22 + 7);
   x.u32(2), x.u32(0), x.u32(0), x.u8(50), x.fill(27), x.fill(4, 0xEE);
   x.data({10, 5});
   return x;
-}
-
-// Offset named by a warning line "offset N: warning: ...".
-uint32_t warningOffset(const Song& song) {
-  return static_cast<uint32_t>(std::stoul(song.warning.substr(7)));
 }
 
 TEST(ResourceStream, SeeksClampToTheSizeAndReadsStopAtTheEnd) {
@@ -83,14 +77,29 @@ TEST(ResourceStream, SeeksClampToTheSizeAndReadsStopAtTheEnd) {
   resourceClose(h);
 }
 
-TEST(FileCallbacks, LoadThroughThemAndOneNullClearsAllAndPlayRefuses) {
+// Loaded through the file callbacks: the small module's header, pattern and instrument fields.
+// One null callback clears them all; then nothing loads or plays.
+TEST(Loader, ReadsHeaderPatternAndInstrumentFieldsThroughTheFileCallbacks) {
   XmBytes x = smallModule();
   setModuleBytes(x.b);
   installResourceCallbacks();
   LoadError error;
   SongPtr song(loadSong("music.xm", &error));
   ASSERT_TRUE(song) << error.describe();
-  EXPECT_EQ(song->instrumentCount, 1);
+  const Song& s = *song;
+  EXPECT_EQ((std::vector<int>{s.channelCount, s.songLength, s.defaultSpeed, s.defaultTempo,
+                              s.defaultGlobalVolume, s.instrumentCount, int(s.patterns.size()),
+                              s.patterns.at(0).rows}),
+            (std::vector<int>{2, 1, 6, 125, 64, 1, 1, 4}));
+  std::vector<uint8_t> notes = {49, 1, 0x50, 0xF, 3, kNoteKeyOff};
+  notes.resize(4 * 2 * 5);  // rows 1..3 empty
+  EXPECT_EQ(s.patterns[0].notes, notes);
+  // The one-point envelope is switched off; the file's fadeout is doubled.
+  const Instrument& inst = s.instruments[0];
+  EXPECT_EQ((std::vector<int>{inst.volumeType, int(inst.fadeout), inst.samples[0]->relativeNote,
+                              inst.samples[0]->finetune}),
+            (std::vector<int>{0, 600, -12, -16}));
+  EXPECT_EQ(inst.samples[15], &kEmptySample);
 
   setFileCallbacks(resourceOpen, resourceClose, nullptr, resourceSeek, resourceTell);
   EXPECT_FALSE(fileCallbacksInstalled());
@@ -105,47 +114,16 @@ TEST(FileCallbacks, LoadThroughThemAndOneNullClearsAllAndPlayRefuses) {
   EXPECT_FALSE(freeSong(nullptr));
 }
 
-TEST(Loader, ReadsHeaderPatternAndInstrumentFields) {
-  XmBytes x = smallModule();
-  LoadError error;
-  SongPtr song(loadSongFromMemory(x.b, &error));
-  ASSERT_TRUE(song) << error.describe();
-  const Song& s = *song;
-  EXPECT_EQ((std::vector<int>{s.channelCount, s.songLength, s.defaultSpeed, s.defaultTempo,
-                              s.defaultGlobalVolume}),
-            (std::vector<int>{2, 1, 6, 125, 64}));
-  EXPECT_EQ(s.playback->tickFunction, &tick);
-  ASSERT_EQ(s.patterns.size(), 1u);
-  EXPECT_EQ(s.patterns[0].rows, 4);
-  std::vector<uint8_t> notes = {49, 1, 0x50, 0xF, 3, kNoteKeyOff};
-  notes.resize(4 * 2 * 5);  // rows 1..3 empty
-  EXPECT_EQ(s.patterns[0].notes, notes);
-
-  const Instrument& inst = s.instruments[0];
-  EXPECT_EQ((std::vector<int>{inst.volumeType, int(inst.fadeout), inst.samples[0]->relativeNote,
-                              inst.samples[0]->finetune}),
-            (std::vector<int>{0, 600, -12, -16}));
-  EXPECT_EQ(s.instruments[0].samples[15], &kEmptySample);
-}
-
 // Samples as loaded: 8-bit deltas widened and summed, 16-bit lengths halved, loops beyond the
 // sample pulled inside it or switched off, and the guard frame just past the loop.
 TEST(Loader, SamplesAreWidenedDecodedClampedAndGuarded) {
-  struct Want {
-    uint32_t length;
-    LoopMode mode;
-    uint32_t loopStart, loopLength;
-    std::vector<int> data;  // from frame 0
-  };
-  const struct {
-    const char* label;
-    XmBytes module;
-    std::vector<Want> samples;
-  } cases[] = {
+  // Length, loop mode, loop start and length, the first frames.
+  using Want = std::tuple<uint32_t, LoopMode, uint32_t, uint32_t, std::vector<int>>;
+  // clang-format off
+  const struct { const char* label; XmBytes module; std::vector<Want> samples; } cases[] = {
       // Running 8-bit sum 10, 8, 13 widened by 256; frame 3 (the loop end, never played while
       // the loop runs) is the guard repeating the loop start, then spare zeros.
-      {"8-bit forward loop",
-       smallModule(),
+      {"8-bit forward loop", smallModule(),
        {{4, LoopMode::Forward, 1, 2, {2560, 2048, 3328, 2048, 0}}}},
       // 5 bytes: two frames (256 + 256 = 512) and a stray byte the next sample does not lose.
       {"16-bit odd length",
@@ -163,6 +141,7 @@ TEST(Loader, SamplesAreWidenedDecodedClampedAndGuarded) {
       // Read from where the longer headers end: 10, 15 widened.
       {"longer headers", longHeaders(), {{2, LoopMode::None, 0, 2, {2560, 3840}}}},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     SongPtr song(loadSongFromMemory(c.module.b));
@@ -170,12 +149,9 @@ TEST(Loader, SamplesAreWidenedDecodedClampedAndGuarded) {
     EXPECT_EQ(song->warning, "");
     for (size_t i = 0; i < c.samples.size(); ++i) {
       const Sample& s = *song->instruments[0].samples[i];
-      const Want& w = c.samples[i];
+      const std::vector<int> data(s.data, s.data + std::get<4>(c.samples[i]).size());
       EXPECT_EQ(s.bits, 16);
-      ASSERT_EQ(std::tuple(s.length, s.loopMode, s.loopStart, s.loopLength),
-                std::tuple(w.length, w.mode, w.loopStart, w.loopLength))
-          << "sample " << i;
-      EXPECT_EQ(std::vector<int>(s.data, s.data + w.data.size()), w.data) << "sample " << i;
+      EXPECT_EQ(Want(s.length, s.loopMode, s.loopStart, s.loopLength, data), c.samples[i]) << i;
     }
   }
 }
@@ -185,15 +161,14 @@ TEST(Loader, SamplesAreWidenedDecodedClampedAndGuarded) {
 // which stay empty. The order names pattern 4, so slots 3 and 4 get 64 empty rows.
 TEST(Loader, PatternSlotsAndCellsOutOfRange) {
   XmBytes x;
-  x.header(2, 1, 3, 0, {0, 4});
+  x.header(1, 3, 0, {0, 4});
   x.pattern(32, {});
   x.pattern(2, {0x83, 98, 200, 0x81, 97});
   x.pattern(4, {0x80, 0x80});
   SongPtr song(loadSongFromMemory(x.b));
   ASSERT_TRUE(song);
   EXPECT_EQ(song->warning, "");
-  EXPECT_EQ(song->patternsUsed, 5);
-  EXPECT_EQ(song->patternSlots, 5);
+  EXPECT_EQ(std::pair(song->patternsUsed, song->patternSlots), std::pair(5, 5));
   const int rows[] = {32, 2, 4, 64, 64};
   for (int i = 0; i < 5; ++i) {
     const Pattern& p = song->patterns[i];
@@ -212,18 +187,14 @@ TEST(Loader, PatternSlotsAndCellsOutOfRange) {
 // packed size 343, 13 bytes of data from 345); instrument 1 at 358 (header size at 358, sample
 // count 385); its sample header at 621 (length 621, type 635); 4 bytes of data 661..664.
 TEST(Loader, BadModulesNameTheStructureAndOffset) {
-  struct Case {
-    const char* label;
-    size_t at;       // field patched
-    uint32_t value;  // its new value, written over `width` bytes
-    int width;
-    const char* structure;
-    size_t offset;        // named by the error or warning
-    const char* refusal;  // what the error says; null: loads with a warning
-    int64_t frames = -1;  // loaded length of the sample, when checked
-    uint8_t type = 1;     // sample type byte (at 635): 1 = 8-bit forward loop, 0x11 16-bit
-  };
+  // Each row: the field patched at `at`, `value` written over `width` bytes; the structure and
+  // offset named; the refusal (null: loads with a warning); the loaded sample length when
+  // checked; the sample type byte at 635 (1: 8-bit forward loop, 0x11: 16-bit).
   // clang-format off
+  struct Case {
+    const char* label; size_t at; uint32_t value; int width; const char* structure; size_t offset;
+    const char* refusal; int64_t frames = -1; uint8_t type = 1;
+  };
   const Case cases[] = {
       {"wrong magic", 3, 'X', 1, "module header", 0, "not an Extended Module"},
       {"no channel", 68, 0, 2, "module header", 68, "channel count 0"},
@@ -298,7 +269,7 @@ TEST(Loader, EveryTruncationLoadsWhatItHoldsOrFailsInTheHeader) {
     }
     ASSERT_TRUE(song) << error.describe();
     ASSERT_FALSE(song->warning.empty());
-    EXPECT_LE(warningOffset(*song), cut);
+    EXPECT_LE(std::stoul(song->warning.substr(7)), cut);  // "offset N: warning: ..."
     startOffline(song.get());
     renderOffline(pcm);
     resetPlayer();

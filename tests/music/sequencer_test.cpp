@@ -7,9 +7,7 @@
 namespace glimmer::music {
 namespace {
 
-using test::Cell;
-
-Cell E(uint8_t effect, uint8_t param) { return {0, 0, 0, effect, param}; }
+using test::Cell, test::E;
 
 // Builds one pattern per list (`channels` cells per row) and the order table.
 SongPtr song(int channels, int speed, const std::vector<std::vector<Cell>>& patterns,
@@ -28,11 +26,10 @@ TEST(Sequencer, RowFlow) {
   using Rows = std::vector<std::pair<int, int>>;
   const Cell _{};
   // clang-format off
-  struct FlowCase {
+  const struct {
     const char* name; std::vector<std::vector<Cell>> patterns; std::vector<int> orders; int restart;
     Rows expected;
-  };
-  const FlowCase cases[] = {
+  } cases[] = {
     // B02 jumps to row 0 of order 2, D01 to row 1 of the next order; B and D together take the
     // order from B and the row from D.
     {"B jump", {{_, _, E(0xB, 2), _, _, _}}, {0, 0, 0}, 0,
@@ -56,7 +53,7 @@ TEST(Sequencer, RowFlow) {
      {{0, 0}, {0, 1}, {0, 1}, {0, 1}, {0, 2}}},
   };
   // clang-format on
-  for (const FlowCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     SongPtr s = song(2, 1, c.patterns, c.orders, c.restart);
     startOffline(s.get());
@@ -75,11 +72,10 @@ TEST(Sequencer, RowFlow) {
 // a row again through an order change.
 TEST(Sequencer, TimelineFollowsSpeedAndTempo) {
   // clang-format off
-  struct TimingCase {
+  const struct {
     const char* name; std::vector<Cell> rows; std::vector<int> orders; std::vector<int64_t> frames;
     int64_t end;
-  };
-  const TimingCase cases[] = {
+  } cases[] = {
     // F00 is ignored; F02 speed 2; F20 tempo 32 from its row's first tick; F1F speed 31; F96
     // tempo 150: 3 x 882, 2 x 882, 2 x 3445, 31 x 3445, 31 x 735.
     {"F", {E(0xF, 0), E(0xF, 2), E(0xF, 0x20), E(0xF, 0x1F), E(0xF, 0x96)}, {0},
@@ -89,7 +85,7 @@ TEST(Sequencer, TimelineFollowsSpeedAndTempo) {
     {"B ends on a played row", {{}, E(0xB, 1)}, {0, 0}, {0, 2646, 5292, 7938}, 10584},
   };
   // clang-format on
-  for (const TimingCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     SongPtr s = song(1, 3, {c.rows}, c.orders);
     SongTimeline tl = songTimeline(s.get(), 1 << 22);

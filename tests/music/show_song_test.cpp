@@ -46,12 +46,9 @@ std::array<Biquad, 2> kWeighting(double rate) {
 // 100 ms, gated at -70 LUFS and then at 10 LU below the mean of what passed.
 double integratedLoudness(const std::vector<int16_t>& pcm, double rate) {
   std::array<Biquad, 2> filters[2] = {kWeighting(rate), kWeighting(rate)};
-  const size_t frames = pcm.size() / 2;
-  std::vector<double> energy(frames);  // summed K-weighted square of both channels
-  for (size_t i = 0; i < frames; ++i) {
-    for (int c = 0; c < 2; ++c) {
-      energy[i] += std::pow(filters[c][1].run(filters[c][0].run(pcm[2 * i + c] / 32768.0)), 2);
-    }
+  std::vector<double> energy(pcm.size() / 2);  // summed K-weighted square of both channels
+  for (size_t i = 0; i < pcm.size(); ++i) {
+    energy[i / 2] += std::pow(filters[i % 2][1].run(filters[i % 2][0].run(pcm[i] / 32768.0)), 2);
   }
   const size_t block = static_cast<size_t>(rate * 0.4), hop = static_cast<size_t>(rate * 0.1);
   std::vector<double> blocks;
@@ -60,8 +57,7 @@ double integratedLoudness(const std::vector<int16_t>& pcm, double rate) {
   }
   auto lufs = [](double z) { return -0.691 + 10 * std::log10(z); };
   auto gatedMean = [&](double gate) {
-    double sum = 0;
-    int n = 0;
+    double sum = 0, n = 0;
     for (double z : blocks) {
       if (z > 0 && lufs(z) > gate) sum += z, ++n;
     }

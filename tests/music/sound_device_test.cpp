@@ -1,7 +1,5 @@
-// The output ring against a device scripted by the test (which blocks get refilled, which block
-// the position queries describe) and the SDL sound ring on SDL's dummy driver (no sound card
-// needed): the output thread follows the device, a lost device leaves the clock in charge, and
-// seeking places the song at a row and rewrites the ring so the device plays on from there.
+// The output ring against a scripted device, the SDL sound ring on SDL's dummy driver (no sound
+// card needed) with a lost device, and seeking while the device plays.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,15 +16,13 @@ constexpr uint64_t kBlock = 884;  // frames per block at 44100 Hz: (882 + 3) wit
 constexpr uint64_t kRing = 100;   // blocks in the ring
 
 // Polls `done` every millisecond for at most `ms` milliseconds; returns its last answer.
-template <class Done>
-bool waitFor(Done done, int ms) {
+bool waitFor(auto done, int ms) {
   for (int i = 0; i < ms && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return done();
 }
 
 // A device whose read and heard positions the test sets; it counts the output thread's polls.
-class ScriptedDevice : public SoundDevice {
- public:
+struct ScriptedDevice : SoundDevice {
   bool open(int) override { return true; }
   void start(const int16_t*, uint32_t) override {}
   uint64_t readBytes() override { return polls.fetch_add(1), read.load() * 4; }
@@ -73,7 +69,12 @@ TEST(OutputRing, RefillsWhatTheDeviceReadAndReportsWhatItHeard) {
       {150 * kBlock, 150 * kBlock - 1024, 150, 2, 21},  // block 148, refilled since: tick 149
   };
   SongPtr song = rampSong(8);
-  const std::vector<int16_t> pcm = test::renderFrames(song.get(), 3 * kRing * kBlock);
+  // The song rendered offline in uneven slices (1, 6, then 31, 156, 781 and 906 frames round and
+  // round): however the output is sliced, the samples are those of the ring's whole blocks.
+  std::vector<int16_t> pcm(3 * kRing * kBlock * 2);
+  startOffline(song.get());
+  for (size_t at = 0, n = 2; at < pcm.size(); at += n, n = (n * 5 + 2) % 3000)
+    renderOffline(std::span(pcm).subspan(at, std::min(n, pcm.size() - at)));
   installResourceCallbacks();
   for (const auto& row : rows) {
     SCOPED_TRACE(testing::Message() << "read " << row.read << " heard " << row.heard);
@@ -93,9 +94,8 @@ TEST(OutputRing, RefillsWhatTheDeviceReadAndReportsWhatItHeard) {
   resetPlayer();
 }
 
-// The dummy driver consumes in real time: the device finishes blocks and the thread renders their
-// replacements. Once the callback stops coming (a lost device), within the stall limit the device
-// counts as lost and the read position (and with it the song) goes on with the clock.
+// The dummy driver consumes the ring in real time. Once its callback stops coming, within the
+// stall limit the device counts as lost and the read position (and the song) follows the clock.
 TEST(SdlSoundDevice, DummyDriverPlaysTheRingAndALostDeviceLeavesThePositionToTheClock) {
   platform::SdlSoundDevice device;
   ASSERT_TRUE(device.open(kMixRate));
@@ -109,10 +109,9 @@ TEST(SdlSoundDevice, DummyDriverPlaysTheRingAndALostDeviceLeavesThePositionToThe
 
   device.simulateLoss();
   EXPECT_TRUE(waitFor([&] { return device.lost(); }, 2000));
-  // The callback had read up to a buffer ahead of the clock; once the clock has passed that, the
-  // position is the clock's. Only the output thread asks for the read position; heardBytes()
-  // follows it at a fixed distance, so over 400 ms it advances as the clock does, give or take
-  // the thread's 5 ms polling on either side (441 frames).
+  // Once the clock has passed what the callback had read ahead, heardBytes() follows the clock
+  // (at the distance of the read position the output thread polls): over 400 ms, 44100 frames a
+  // second give or take that thread's 5 ms polling on either side (441 frames).
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const auto start = std::chrono::steady_clock::now();
   const uint64_t before = device.heardBytes() / 4;
@@ -210,10 +209,9 @@ TEST(Seek, TheRingHoldsTheNextRowsNoteAtItsFrame) {
   NullSoundDevice device;
   device.setManual(true);
   ASSERT_TRUE(play(song.get(), device));
-  // Channel 1's note on order 1 row 0 (frame 63504) raises the level; seeking to points before
-  // it, from places all round the ring, the ring must hold that rise where the device will be
-  // when the song reaches the frame.
-  // Rows: frames between the point sought to and the note; frames the device plays before.
+  // Channel 1's note at frame 63504 raises the level. Seeking before it from places all round
+  // the ring (rows: frames from the point sought to the note, frames the device plays first), the
+  // ring must hold the rise where the device will be when the song reaches that frame.
   const std::pair<int64_t, uint64_t> cases[] = {
       {20000, 30000}, {7000, 41000}, {2500, 12345}, {2500, 60000}};
   for (auto [before, move] : cases) {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -16,6 +15,7 @@ namespace glimmer::music::test {
 struct Cell {
   uint8_t note = 0, instrument = 0, volume = 0, effect = 0, param = 0;
 };
+inline Cell E(uint8_t effect, uint8_t param) { return {0, 0, 0, effect, param}; }  // effect alone
 
 // XM note byte for a name like "C-4" (C-0 is 1).
 constexpr uint8_t noteByte(int octave, int semitone) {
@@ -45,7 +45,6 @@ inline std::unique_ptr<Sample> makeSample(std::vector<int16_t> data, LoopMode mo
 class TestSong {
  public:
   explicit TestSong(int channels, int speed = 6, int tempo = 125, bool linear = true) {
-    song_ = SongPtr(new Song);
     song_->channelCount = static_cast<uint16_t>(channels);
     song_->defaultSpeed = static_cast<uint16_t>(speed);
     song_->defaultTempo = static_cast<uint16_t>(tempo);
@@ -58,18 +57,15 @@ class TestSong {
   }
   void set(int pattern, int row, int channel, Cell c) {
     uint8_t* n = &song_->patterns[pattern].notes[(size_t(row) * song_->channelCount + channel) * 5];
-    const uint8_t bytes[5] = {c.note, c.instrument, c.volume, c.effect, c.param};
-    std::memcpy(n, bytes, 5);
+    for (uint8_t v : {c.note, c.instrument, c.volume, c.effect, c.param}) *n++ = v;
   }
   // Adds an instrument holding one sample (see makeSample).
   Instrument& addInstrument(std::vector<int16_t> data, LoopMode mode = LoopMode::None,
                             uint32_t loopStart = 0, uint32_t loopLength = 0, int volume = 64,
-                            int panning = 128, int relativeNote = 0, int finetune = 0) {
+                            int panning = 128) {
     auto s = makeSample(std::move(data), mode, loopStart, loopLength);
     s->volume = static_cast<uint8_t>(volume);
     s->panning = static_cast<uint32_t>(panning);
-    s->relativeNote = static_cast<int8_t>(relativeNote),
-    s->finetune = static_cast<int8_t>(finetune);
     Instrument inst;
     inst.sampleCount = 1;
     inst.samples.fill(&kEmptySample);
@@ -90,7 +86,7 @@ class TestSong {
   Song& song() { return *song_; }
 
  private:
-  SongPtr song_;
+  SongPtr song_{new Song};
 };
 
 // Renders `frames` frames offline from the start of the song.
@@ -111,13 +107,12 @@ class XmBytes {
   void fill(size_t n, uint8_t v = 0) { b.insert(b.end(), n, v); }
   void data(const std::vector<uint8_t>& bytes) { b.insert(b.end(), bytes.begin(), bytes.end()); }
   // Magic, 20-byte name, 0x1A, 20-byte tracker name, version 0x0104, header size 276, the
-  // counts, speed 6, tempo 125 and the 256-byte order table.
-  void header(int songLength, int channels, int patterns, int instruments, std::vector<int> order,
-              int flags = 1, int restart = 0) {
+  // counts (restart 0, linear frequencies), speed 6, tempo 125 and the 256-byte order table.
+  void header(int channels, int patterns, int instruments, const std::vector<int>& order) {
     const char* magic = "Extended Module: ";
     b.insert(b.end(), magic, magic + 17);
     fill(20, ' '), u8(0x1A), fill(20, ' '), u16(0x0104), u32(276);
-    for (int v : {songLength, restart, channels, patterns, instruments, flags, 6, 125}) u16(v);
+    for (int v : {int(order.size()), 0, channels, patterns, instruments, 1, 6, 125}) u16(v);
     for (int i = 0; i < 256; ++i) u8(i < static_cast<int>(order.size()) ? order[i] : 0);
   }
   void pattern(int rows, const std::vector<uint8_t>& packed) {
