@@ -14,7 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -109,8 +109,16 @@ TEST(ReviewSession, ScriptedAuthoringSession) {
   // change. The syntax error later replaces the first texture command, which the edit leaves
   // where it was.
   const std::string source = readText(scene);
-  const std::string edited = std::regex_replace(
-      source, std::regex("(\ntexture[^\n]*(\n[ \t#][^\n]*)*)"), "$1\n  B Invert");
+  std::string edited, line;
+  std::istringstream lines(source);
+  bool inTexture = false;
+  while (std::getline(lines, line)) {
+    const bool more = !line.empty() && (line[0] == ' ' || line[0] == '\t' || line[0] == '#');
+    if (inTexture && !more) edited += "  B Invert\n";
+    inTexture = line.rfind("texture", 0) == 0 || (inTexture && more);
+    edited += line + "\n";
+  }
+  if (inTexture) edited += "  B Invert\n";
   const size_t at = source.find("\n  B ", source.find("\ntexture")) + 1;
   ASSERT_GT(at, 0u) << "the scene source has no texture command";
   const long errorLine = std::count(source.begin(), source.begin() + long(at), '\n') + 1;
