@@ -358,16 +358,24 @@ Step loadInstrument(Cursor& in, Song& song, int index) {
       d[i] = static_cast<int16_t>(sum);
     }
     sample.bits = 16;
-    uint32_t end = sample.loopStart + sample.loopLength;
-    if (sample.loopMode == LoopMode::PingPong) {
-      d[end] = d[end - 1];
-    } else if (sample.loopMode == LoopMode::Forward) {
-      d[end] = d[sample.loopStart];
-    }
+    writeLoopGuard(sample);
     sample.data = d;
   }
   return cut ? Step::Truncated : Step::Ok;
 }
+
+}  // namespace
+
+void writeLoopGuard(Sample& sample) {
+  const uint32_t end = sample.loopStart + sample.loopLength;
+  if (sample.loopMode == LoopMode::PingPong) {
+    sample.storage[end] = sample.storage[end - 1];
+  } else if (sample.loopMode == LoopMode::Forward) {
+    sample.storage[end] = sample.storage[sample.loopStart];
+  }
+}
+
+namespace {
 
 bool loadModule(Cursor& in, Song& song) {
   char magic[17];

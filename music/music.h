@@ -105,6 +105,11 @@ struct Sample {
   std::vector<int16_t> storage;  // owns data
 };
 
+// Writes the guard value just past the loop of a decoded sample whose storage holds its frames
+// and 8 spare values: the last loop frame again for ping-pong, the loop's first frame for a
+// forward loop, so that interpolation may read one value beyond the loop end.
+void writeLoopGuard(Sample& sample);
+
 struct EnvelopePoint {
   uint16_t tick = 0;
   uint16_t value = 0;

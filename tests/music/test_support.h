@@ -22,9 +22,7 @@ constexpr uint8_t noteByte(int octave, int semitone) {
   return static_cast<uint8_t>(octave * 12 + semitone + 1);
 }
 
-// A sample as the loader leaves it: 8 spare values, and one guard value just past the loop (the
-// last loop frame again for ping-pong, the loop's first frame for a forward loop) so that the
-// interpolation may read one value beyond the loop end.
+// A sample as the loader leaves it: 8 spare values and the loader's guard value past the loop.
 inline std::unique_ptr<Sample> makeSample(std::vector<int16_t> data, LoopMode mode,
                                           uint32_t loopStart, uint32_t loopLength) {
   auto s = std::make_unique<Sample>();
@@ -34,9 +32,7 @@ inline std::unique_ptr<Sample> makeSample(std::vector<int16_t> data, LoopMode mo
   s->loopLength = mode == LoopMode::None ? s->length : loopLength;
   s->storage = data;
   s->storage.resize(data.size() + 8, 0);
-  uint32_t end = s->loopStart + s->loopLength;
-  if (mode == LoopMode::PingPong) s->storage[end] = s->storage[end - 1];
-  if (mode == LoopMode::Forward) s->storage[end] = s->storage[s->loopStart];
+  writeLoopGuard(*s);
   s->data = data.empty() ? nullptr : s->storage.data();
   return s;
 }
