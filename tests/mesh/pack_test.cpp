@@ -80,6 +80,9 @@ TEST_F(LoadMeshTest, ReadsTheNamedEntry) {
   EXPECT_NE(why.find("'b' at offset 329"), std::string::npos) << why;
   EXPECT_TRUE(listPackEntries(std::vector<uint8_t>{'a', 'b'}, &why).empty());
   EXPECT_NE(why.find("name at offset 0"), std::string::npos) << why;
+  // "a", its zero, then 3 of the size field's 4 bytes: the size starts at offset 2.
+  EXPECT_TRUE(listPackEntries(std::vector<uint8_t>{'a', 0, 1, 2, 3}, &why).empty());
+  EXPECT_NE(why.find("size at offset 2"), std::string::npos) << why;
 }
 
 // A quad and a triangle sharing position 2 with another texture coordinate; then every mistake,
