@@ -288,20 +288,21 @@ void prepareMixer(int channelCount) {
 }
 
 void resetSongState(Song& song) {
-  song.playback->globalVolume = song.defaultGlobalVolume;
-  song.playback->speed = song.defaultSpeed;
-  song.playback->row = 0;
-  song.playback->order = 0;
-  song.playback->nextOrder = -1;
-  song.playback->nextRow = -1;
-  song.playback->tickSamplesLeft = 0;
-  song.playback->tick = 0;
-  song.playback->timeMs = 0;
-  song.playback->nextOrderWraps = false;
-  song.playback->wrapCount = 0;
-  song.playback->jumpOrder = song.playback->breakRow = song.playback->loopJumpRow = -1;
-  song.playback->patternDelay = 0;
-  song.playback->visited.fill(0);
+  SongPlayback& p = *song.playback;
+  p.globalVolume = song.defaultGlobalVolume;
+  p.speed = song.defaultSpeed;
+  p.row = 0;
+  p.order = 0;
+  p.nextOrder = -1;
+  p.nextRow = -1;
+  p.tickSamplesLeft = 0;
+  p.tick = 0;
+  p.timeMs = 0;
+  p.nextOrderWraps = false;
+  p.wrapCount = 0;
+  p.jumpOrder = p.breakRow = p.loopJumpRow = -1;
+  p.patternDelay = 0;
+  p.visited.fill(0);
   setTempo(song, song.defaultTempo);
   for (int c = 0; c < kMaxChannels; ++c) musicChannels[c] = MusicChannel{};
   for (int c = 0; c < song.channelCount; ++c) musicChannels[c].voice = &mixerVoices[c];
@@ -374,28 +375,28 @@ void mixVoices(float* out, int frames) {
 }
 
 void renderBlock(Song& song, int16_t* dest, TimeInfo* info) {
+  SongPlayback& p = *song.playback;
   float* mix = output.mixBuffer.data();
   const int length = output.blockLength;
   std::fill(mix, mix + 2 * length, 0.0f);
-  int framesLeft = song.playback->tickSamplesLeft;
+  int framesLeft = p.tickSamplesLeft;
   int done = 0;
   while (done < length) {
     if (framesLeft == 0) {
-      song.playback->tickFunction(song);
-      framesLeft = song.playback->samplesPerTick;
+      p.tickFunction(song);
+      framesLeft = p.samplesPerTick;
     }
     int n = std::min(framesLeft, length - done);
     mixVoices(mix + 2 * done, n);
-    song.playback->timeMs +=
-        static_cast<uint32_t>(static_cast<float>(n) * output.invMixRate * 1000.0f);
+    p.timeMs += static_cast<uint32_t>(static_cast<float>(n) * output.invMixRate * 1000.0f);
     framesLeft -= n;
     done += n;
   }
-  song.playback->tickSamplesLeft = framesLeft;
+  p.tickSamplesLeft = framesLeft;
   if (info) {
-    info->order.store(static_cast<uint8_t>(song.playback->order), std::memory_order_relaxed);
-    info->row.store(static_cast<uint8_t>(song.playback->row), std::memory_order_relaxed);
-    info->timeMs.store(song.playback->timeMs, std::memory_order_relaxed);
+    info->order.store(static_cast<uint8_t>(p.order), std::memory_order_relaxed);
+    info->row.store(static_cast<uint8_t>(p.row), std::memory_order_relaxed);
+    info->timeMs.store(p.timeMs, std::memory_order_relaxed);
   }
   // Round to nearest (even on ties) and saturate to 16 bits.
   int i = 0;

@@ -645,10 +645,11 @@ void finishTick(Song& song, MusicChannel& ch) {
 }
 
 void rowStart(Song& song) {
-  song.playback->jumpOrder = -1;
-  song.playback->breakRow = -1;
-  song.playback->loopJumpRow = -1;
-  song.playback->patternDelay = 0;
+  SongPlayback& p = *song.playback;
+  p.jumpOrder = -1;
+  p.breakRow = -1;
+  p.loopJumpRow = -1;
+  p.patternDelay = 0;
   const uint8_t* row = currentRow(song);
   for (int c = 0; c < song.channelCount; ++c) {
     MusicChannel& ch = musicChannels[c];
@@ -698,25 +699,25 @@ void markVisited(Song& song, int order, int row) {
 
 // Where the row just started leads: a jump or break, a pattern loop, or the next row.
 void scheduleNextRow(Song& song) {
-  song.playback->nextOrderWraps = false;
-  if (song.playback->jumpOrder >= 0 || song.playback->breakRow >= 0) {
-    song.playback->nextOrder =
-        song.playback->jumpOrder >= 0 ? song.playback->jumpOrder : song.playback->order + 1;
-    song.playback->nextRow = song.playback->breakRow >= 0 ? song.playback->breakRow : 0;
-    if (song.playback->nextOrder >= song.songLength) song.playback->nextOrder = 0;
-  } else if (song.playback->loopJumpRow >= 0) {
-    song.playback->nextOrder = -1;
-    song.playback->nextRow = song.playback->loopJumpRow;
+  SongPlayback& p = *song.playback;
+  p.nextOrderWraps = false;
+  if (p.jumpOrder >= 0 || p.breakRow >= 0) {
+    p.nextOrder = p.jumpOrder >= 0 ? p.jumpOrder : p.order + 1;
+    p.nextRow = p.breakRow >= 0 ? p.breakRow : 0;
+    if (p.nextOrder >= song.songLength) p.nextOrder = 0;
+  } else if (p.loopJumpRow >= 0) {
+    p.nextOrder = -1;
+    p.nextRow = p.loopJumpRow;
   } else {
-    song.playback->nextOrder = -1;
-    song.playback->nextRow = song.playback->row + 1;
-    if (song.playback->nextRow >= currentPattern(song).rows) {
-      song.playback->nextOrder = song.playback->order + 1;
-      if (song.playback->nextOrder >= song.songLength) {
-        song.playback->nextOrder = song.restartPosition;
-        song.playback->nextOrderWraps = true;
+    p.nextOrder = -1;
+    p.nextRow = p.row + 1;
+    if (p.nextRow >= currentPattern(song).rows) {
+      p.nextOrder = p.order + 1;
+      if (p.nextOrder >= song.songLength) {
+        p.nextOrder = song.restartPosition;
+        p.nextOrderWraps = true;
       }
-      song.playback->nextRow = 0;
+      p.nextRow = 0;
     }
   }
 }
@@ -755,27 +756,27 @@ void setTempo(Song& song, int bpm) {
 }
 
 void tick(Song& song) {
-  if (song.playback->tick == 0) {
-    bool newOrder = song.playback->nextOrder >= 0;
-    if (newOrder) song.playback->order = song.playback->nextOrder;
-    if (song.playback->nextRow >= 0) song.playback->row = song.playback->nextRow;
+  SongPlayback& p = *song.playback;
+  if (p.tick == 0) {
+    bool newOrder = p.nextOrder >= 0;
+    if (newOrder) p.order = p.nextOrder;
+    if (p.nextRow >= 0) p.row = p.nextRow;
     // A break into a row the pattern does not have starts the pattern from its top.
-    if (song.playback->row >= currentPattern(song).rows) song.playback->row = 0;
+    if (p.row >= currentPattern(song).rows) p.row = 0;
     // Arriving at a row already played through a change of order means the song starts over.
-    if (newOrder && wasVisited(song, song.playback->order, song.playback->row)) {
-      ++song.playback->wrapCount;
-      song.playback->visited.fill(0);
+    if (newOrder && wasVisited(song, p.order, p.row)) {
+      ++p.wrapCount;
+      p.visited.fill(0);
     }
-    markVisited(song, song.playback->order, song.playback->row);
+    markVisited(song, p.order, p.row);
     rowStart(song);
     scheduleNextRow(song);
   } else {
     tickUpdate(song);
   }
   // A delayed row (EEx) lasts x + 1 times its ticks: its notes start once, effects keep running.
-  song.playback->tick += 1;
-  if (song.playback->tick >= song.playback->speed * (1 + song.playback->patternDelay))
-    song.playback->tick = 0;
+  p.tick += 1;
+  if (p.tick >= p.speed * (1 + p.patternDelay)) p.tick = 0;
 }
 
 }  // namespace glimmer::music
